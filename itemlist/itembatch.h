@@ -1,0 +1,23 @@
+#pragma once
+
+#include "arena.h"
+#include "item.h"
+
+#include <vector>
+
+// Items gathered in reading order, waiting to be added to a list in one step.
+class ItemBatch
+{
+public:
+    void append(QStringView text) { m_items.push_back(Item::create(m_arena, text)); }
+
+    [[nodiscard]] qsizetype size() const { return qsizetype(m_items.size()); }
+    [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
+    [[nodiscard]] QStringView at(qsizetype index) const { return m_items[index]->text(); }
+
+private:
+    friend class SortedItemList;
+
+    Arena m_arena;
+    std::vector<Item *> m_items;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "sorteditemlist.h"
+
+#include <QAbstractListModel>
+
+// A sorted item list as a one-column model for Qt's views. A row is an item; rows appear
+// at their sorted places as items are added, and no row is ever removed.
+class ItemListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override;
+
+    // Adds one item and returns its row.
+    qsizetype addItem(QStringView text);
+    // Adds a batch of items: the rows are appended first and then moved to their places in
+    // one layout change, which keeps selections and the current row on their items.
+    void addItems(ItemBatch &&batch);
+
+    [[nodiscard]] const SortedItemList &items() const { return m_items; }
+
+private:
+    SortedItemList m_items;
+};

@@ -1,0 +1,122 @@
+#include "listfile.h"
+
+#include <QBuffer>
+
+namespace {
+constexpr qsizetype chunkSize = 256 * 1024;
+} // namespace
+
+bool ListFileReader::open(const QString &path)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return fail(file->errorString());
+    m_device = std::move(file);
+    return start();
+}
+
+bool ListFileReader::openStandardInput()
+{
+    auto input = std::make_unique<QFile>();
+    if (!input->open(stdin, QIODevice::ReadOnly))
+        return fail(input->errorString());
+    m_device = std::move(input);
+    return start();
+}
+
+bool ListFileReader::start()
+{
+    if (m_device->isSequential()) {
+        // Detecting the encoding takes a second pass over the text, which a pipe cannot give.
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(m_device->readAll());
+        if (auto *file = qobject_cast<QFile *>(m_device.get()); file && file->error())
+            return fail(file->errorString());
+        buffer->open(QIODevice::ReadOnly);
+        m_device = std::move(buffer);
+    }
+    m_textStart = m_detector.takeStart(m_device->peek(3));
+    if (m_detector.encoding() != EncodingDetector::Encoding::Undecided) {
+        m_decoder = decoderFor(m_detector.encoding());
+        m_phase = Phase::Decoding;
+    } else {
+        m_phase = Phase::Detecting;
+    }
+    return m_device->seek(m_textStart) || fail(m_device->errorString());
+}
+
+bool ListFileReader::fail(const QString &reason)
+{
+    m_errorString = reason;
+    m_phase = Phase::Failed;
+    return false;
+}
+
+QByteArray ListFileReader::readChunk(qsizetype maxBytes)
+{
+    QByteArray chunk(std::min(maxBytes, chunkSize), Qt::Uninitialized);
+    const qint64 length = m_device->read(chunk.data(), chunk.size());
+    if (length < 0) {
+        fail(m_device->errorString());
+        return {};
+    }
+    chunk.truncate(length);
+    return chunk;
+}
+
+bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
+{
+    if (m_phase == Phase::Detecting && !detect(maxBytes))
+        return false;
+    if (m_phase == Phase::Decoding)
+        return decode(items, maxBytes);
+    return m_phase != Phase::Failed;
+}
+
+bool ListFileReader::detect(qsizetype maxBytes)
+{
+    for (qsizetype done = 0; done < maxBytes;) {
+        const QByteArray chunk = readChunk(chunkSize);
+        if (m_phase == Phase::Failed)
+            return false;
+        done += chunk.size();
+        if (chunk.isEmpty())
+            m_detector.finish();
+        if (chunk.isEmpty() || m_detector.feed(chunk)) {
+            m_decoder = decoderFor(m_detector.encoding());
+            m_phase = Phase::Decoding;
+            return m_device->seek(m_textStart) || fail(m_device->errorString());
+        }
+    }
+    return true;
+}
+
+bool ListFileReader::decode(ItemBatch &items, qsizetype maxBytes)
+{
+    for (qsizetype done = 0; done < maxBytes;) {
+        const QByteArray chunk = readChunk(maxBytes - done);
+        if (m_phase == Phase::Failed)
+            return false;
+        if (chunk.isEmpty()) {
+            m_tokenizer.finish(items);
+            m_phase = Phase::Done;
+            m_device.reset();
+            return true;
+        }
+        done += chunk.size();
+        const QString text = m_decoder.decode(chunk);
+        m_tokenizer.feed(text, items);
+    }
+    return true;
+}
+
+bool readListFile(const QString &path, ItemBatch &items, QString &errorString)
+{
+    ListFileReader reader;
+    bool ok = reader.open(path);
+    while (ok && !reader.atEnd())
+        ok = reader.read(items, chunkSize * 4);
+    if (!ok)
+        errorString = reader.errorString();
+    return ok;
+}

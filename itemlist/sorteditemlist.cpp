@@ -1,0 +1,80 @@
+#include "sorteditemlist.h"
+
+#include "itemsorting.h"
+
+#include <algorithm>
+
+namespace {
+bool itemBefore(const Item *a, const Item *b)
+{
+    return *a < *b;
+}
+} // namespace
+
+qsizetype SortedItemList::upperBound(const Item &item, qsizetype end) const
+{
+    return std::upper_bound(m_items.begin(), m_items.begin() + end, &item, itemBefore) -
+           m_items.begin();
+}
+
+qsizetype SortedItemList::insertionPoint(QStringView text) const
+{
+    std::vector<Item> memory(1 + (Item::allocationSize(text.size()) - 1) / sizeof(Item));
+    Item *probe = Item::create(memory.data(), text);
+    computeKey(text, m_collation, m_keyScratch);
+    probe->key = reinterpret_cast<const char *>(m_keyScratch.data());
+    return upperBound(*probe, count());
+}
+
+qsizetype SortedItemList::insert(QStringView text)
+{
+    Q_ASSERT(!hasUnmergedItems());
+    Item *item = Item::create(m_arena, text);
+    assignKey(*item, m_collation, m_arena, m_keyScratch);
+    const qsizetype position = upperBound(*item, count());
+    m_items.insert(m_items.begin() + position, item);
+    ++m_mergedCount;
+    return position;
+}
+
+void SortedItemList::insert(ItemBatch &&batch)
+{
+    append(std::move(batch));
+    mergeAppended();
+}
+
+void SortedItemList::append(ItemBatch &&batch)
+{
+    Q_ASSERT(!hasUnmergedItems());
+    if (batch.isEmpty())
+        return;
+    keyAndSort(batch.m_items, m_collation, m_arena);
+    m_arena.adopt(std::move(batch.m_arena));
+    if (m_items.empty())
+        m_items = std::move(batch.m_items);
+    else
+        m_items.insert(m_items.end(), batch.m_items.begin(), batch.m_items.end());
+    batch.m_items.clear();
+    // A batch that sorts wholly after the list is in place already.
+    if (m_mergedCount == 0 || !(*m_items[m_mergedCount] < *m_items[m_mergedCount - 1]))
+        m_mergedCount = count();
+}
+
+qsizetype SortedItemList::mergedPosition(qsizetype position) const
+{
+    const Item &item = *m_items[position];
+    if (position < m_mergedCount) {
+        // Appended items equal to this one go after it, so only those before it count.
+        const auto appendedBefore =
+            std::lower_bound(m_items.begin() + m_mergedCount, m_items.end(), &item, itemBefore) -
+            (m_items.begin() + m_mergedCount);
+        return position + appendedBefore;
+    }
+    return position - m_mergedCount + upperBound(item, m_mergedCount);
+}
+
+void SortedItemList::mergeAppended()
+{
+    mergeSortedRanges(m_items, m_mergedCount);
+    m_mergedCount = count();
+}
