@@ -3,6 +3,7 @@
 #include "collation.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <thread>
 
@@ -34,28 +35,119 @@ qsizetype partBegin(qsizetype count, int parts, int index)
     return count * index / parts;
 }
 
-// An item with the first eight bytes of its key inline, so that most comparisons while
-// sorting touch no item memory.
+// An item with sixteen bytes of its sort key inline, so that sorting compares plain numbers
+// and reads an item's scattered memory only once per sixteen key bytes.
 struct SortRecord
 {
-    quint64 prefix;
+    // Key bytes [depth, depth + 16), big-endian, zero after the key's end.
+    quint64 high;
+    quint64 low;
     Item *item;
 
     bool operator<(const SortRecord &other) const
     {
-        if (prefix != other.prefix)
-            return prefix < other.prefix;
-        return *item < *other.item;
+        return high != other.high ? high < other.high : low < other.low;
+    }
+    bool sameChunk(const SortRecord &other) const
+    {
+        return high == other.high && low == other.low;
     }
 };
 
-quint64 keyPrefix(const char *key)
+constexpr qsizetype chunkBytes = 16;
+
+quint64 keyWord(const char *bytes)
 {
-    quint64 prefix = 0;
+    quint64 word = 0;
     qsizetype index = 0;
-    for (; index < 8 && key[index]; ++index)
-        prefix = (prefix << 8) | quint8(key[index]);
-    return prefix << (8 * (8 - index));
+    for (; index < 8 && bytes[index]; ++index)
+        word = (word << 8) | quint8(bytes[index]);
+    return index == 0 ? 0 : word << (8 * (8 - index));
+}
+
+void loadChunk(SortRecord &record, qsizetype depth)
+{
+    const char *bytes = record.item->key + depth;
+    record.high = keyWord(bytes);
+    record.low = (record.high & 0xFF) != 0 ? keyWord(bytes + 8) : 0;
+}
+
+// A key ends inside a chunk exactly when the chunk's last byte is the zero after it.
+bool keyGoesOn(const SortRecord &record)
+{
+    return (record.low & 0xFF) != 0;
+}
+
+// Items whose keys are equal are nearly always equal texts; only those that are not
+// need sorting by code unit.
+void sortEqualKeys(SortRecord *begin, SortRecord *end)
+{
+    const auto differs = [](const SortRecord &a, const SortRecord &b) {
+        return a.item->text() != b.item->text();
+    };
+    if (std::adjacent_find(begin, end, differs) != end)
+        std::sort(begin, end, [](const SortRecord &a, const SortRecord &b) {
+            return a.item->text() < b.item->text();
+        });
+}
+
+struct SortTask
+{
+    SortRecord *begin;
+    SortRecord *end;
+    qsizetype depth;
+};
+
+// Sorts records whose chunks hold key bytes [depth, depth + 16): by chunk, then each run of
+// equal chunks by the following key bytes, and runs of equal keys by text.
+void sortRecords(SortRecord *begin, SortRecord *end, qsizetype depth)
+{
+    std::vector<SortTask> tasks{{begin, end, depth}};
+    while (!tasks.empty()) {
+        const SortTask task = tasks.back();
+        tasks.pop_back();
+        std::sort(task.begin, task.end);
+        for (SortRecord *run = task.begin; run != task.end;) {
+            SortRecord *runEnd = run + 1;
+            while (runEnd != task.end && runEnd->sameChunk(*run))
+                ++runEnd;
+            if (runEnd - run > 1) {
+                if (keyGoesOn(*run)) {
+                    for (SortRecord *record = run; record != runEnd; ++record)
+                        loadChunk(*record, task.depth + chunkBytes);
+                    tasks.push_back({run, runEnd, task.depth + chunkBytes});
+                } else {
+                    sortEqualKeys(run, runEnd);
+                }
+            }
+            run = runEnd;
+        }
+    }
+}
+
+// Splits records around a sampled chunk value and sorts the two sides on separate threads,
+// so that no merge is needed afterwards.
+void sortRecordsInParallel(SortRecord *begin, SortRecord *end, int threads)
+{
+    const qsizetype count = end - begin;
+    if (threads > 1 && count >= 2 * minimumPerThread) {
+        std::array<quint64, 63> sample;
+        for (qsizetype index = 0; index < qsizetype(sample.size()); ++index)
+            sample[index] = begin[count * index / qsizetype(sample.size())].high;
+        std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
+        const quint64 pivot = sample[sample.size() / 2];
+        SortRecord *middle =
+            std::partition(begin, end, [pivot](const SortRecord &r) { return r.high < pivot; });
+        if (middle == begin)
+            middle = std::partition(begin, end,
+                                    [pivot](const SortRecord &r) { return r.high <= pivot; });
+        if (middle != end) {
+            std::jthread other(sortRecordsInParallel, begin, middle, threads / 2);
+            sortRecordsInParallel(middle, end, threads - threads / 2);
+            return;
+        }
+    }
+    sortRecords(begin, end, 0);
 }
 } // namespace
 
@@ -83,34 +175,22 @@ void assignKey(Item &item, const Collation &collation, Arena &keyArena,
 void keyAndSort(std::vector<Item *> &items, const Collation &collation, Arena &keyArena)
 {
     const auto count = qsizetype(items.size());
-    const int parts = threadCountFor(count);
-    std::vector<Arena> arenas(parts);
+    const int threads = threadCountFor(count);
+    std::vector<Arena> arenas(threads);
     std::vector<SortRecord> records(count);
-    runInParallel(parts, [&](int part) {
+    runInParallel(threads, [&](int part) {
         const Collation own(collation);
         std::vector<quint8> scratch;
-        const qsizetype end = partBegin(count, parts, part + 1);
-        for (qsizetype index = partBegin(count, parts, part); index < end; ++index) {
+        const qsizetype end = partBegin(count, threads, part + 1);
+        for (qsizetype index = partBegin(count, threads, part); index < end; ++index) {
             assignKey(*items[index], own, arenas[part], scratch);
-            records[index] = {keyPrefix(items[index]->key), items[index]};
+            records[index].item = items[index];
+            loadChunk(records[index], 0);
         }
-        std::sort(records.begin() + partBegin(count, parts, part), records.begin() + end);
     });
     for (Arena &arena : arenas)
         keyArena.adopt(std::move(arena));
-
-    // Merge the sorted parts pairwise, each round's merges in parallel.
-    std::vector<SortRecord> merged(parts > 1 ? count : 0);
-    for (int width = 1; width < parts; width *= 2) {
-        runInParallel(parts / (width * 2), [&](int pair) {
-            const qsizetype begin = partBegin(count, parts, pair * width * 2);
-            const qsizetype middle = partBegin(count, parts, pair * width * 2 + width);
-            const qsizetype end = partBegin(count, parts, (pair + 1) * width * 2);
-            std::merge(records.begin() + begin, records.begin() + middle,
-                       records.begin() + middle, records.begin() + end, merged.begin() + begin);
-        });
-        records.swap(merged);
-    }
+    sortRecordsInParallel(records.data(), records.data() + count, threads);
     for (qsizetype index = 0; index < count; ++index)
         items[index] = records[index].item;
 }

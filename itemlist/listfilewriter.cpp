@@ -41,16 +41,20 @@ bool writeListItems(QIODevice &device, const SortedItemList &list, QString &erro
         errorString = device.errorString();
         return false;
     };
-    for (qsizetype position = 0; position < list.count(); ++position) {
-        const QStringView item = list.at(position);
+    bool ok = true;
+    list.forEach([&](QStringView item) {
+        if (!ok)
+            return;
         if (needsQuotes(item))
             text.append(listFileLine(item));
         else
             text.append(item);
         text.append(u"\r\n");
-        if (text.size() >= flushSize && !flush())
-            return false;
-    }
+        if (text.size() >= flushSize)
+            ok = flush();
+    });
+    if (!ok)
+        return false;
     return flush();
 }
 

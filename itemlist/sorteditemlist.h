@@ -19,6 +19,19 @@ public:
     [[nodiscard]] qsizetype count() const { return qsizetype(m_items.size()); }
     [[nodiscard]] QStringView at(qsizetype position) const { return m_items[position]->text(); }
 
+    // Calls visit(text) for every item in order; faster than at() for a whole pass.
+    template<typename Visit>
+    void forEach(Visit visit) const
+    {
+        constexpr qsizetype ahead = 16; // items are scattered in memory: fetch ahead
+        const qsizetype total = count();
+        for (qsizetype position = 0; position < total; ++position) {
+            if (position + ahead < total)
+                __builtin_prefetch(m_items[position + ahead]);
+            visit(m_items[position]->text());
+        }
+    }
+
     // The position that insert(text) would give the item: after any items equal to it.
     [[nodiscard]] qsizetype insertionPoint(QStringView text) const;
     // Adds one item at its sorted place and returns that place.
