@@ -1,0 +1,21 @@
+#pragma once
+
+#include "itembatch.h"
+#include "sorteditemlist.h"
+
+#include <QStringList>
+
+inline QStringList textsOf(const ItemBatch &batch)
+{
+    QStringList texts;
+    for (qsizetype index = 0; index < batch.size(); ++index)
+        texts.append(batch.at(index).toString());
+    return texts;
+}
+
+inline QStringList textsOf(const SortedItemList &list)
+{
+    QStringList texts;
+    list.forEach([&](QStringView text) { texts.append(text.toString()); });
+    return texts;
+}

@@ -1,0 +1,158 @@
+#include "listfile.h"
+#include "testhelpers.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestListFileReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void files_data();
+    void files();
+    void readingInSmallPiecesGivesTheSameItems_data() { files_data(); }
+    void readingInSmallPiecesGivesTheSameItems();
+    void invalidUtf8AnywhereMakesTheWholeFileWindows1252_data();
+    void invalidUtf8AnywhereMakesTheWholeFileWindows1252();
+    void noByteBecomesAReplacementCharacter();
+    void hugeLineIsOneItem();
+    void unreadableFileFailsWithAReason_data();
+    void unreadableFileFailsWithAReason();
+};
+
+namespace {
+QString dataFile(const char *name)
+{
+    return QStringLiteral(TEST_DATA_DIR "/") + QLatin1StringView(name);
+}
+
+QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(u"list.lst"_qs);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+} // namespace
+
+void TestListFileReader::files_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("items");
+
+    QTest::newRow("CR LF lines") << dataFile("fruit.lst")
+                                 << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs};
+    QTest::newRow("empty file") << dataFile("empty.lst") << QStringList{};
+    QTest::newRow("comma") << dataFile("comma.lst") << QStringList{u"b"_qs, u"a"_qs};
+    QTest::newRow("quoted comma") << dataFile("quoted.lst") << QStringList{u"Smith, John"_qs};
+    QTest::newRow("UTF-8 without mark") << dataFile("utf8.lst")
+                                        << QStringList{u"café"_qs, u"naïve"_qs};
+    QTest::newRow("UTF-8 mark is not part of the item")
+        << dataFile("utf8-bom.lst") << QStringList{u"café"_qs};
+    QTest::newRow("UTF-16LE mark") << dataFile("utf16le-bom.lst")
+                                   << QStringList{u"café"_qs, u"Zoë"_qs};
+    QTest::newRow("UTF-16BE mark") << dataFile("utf16be-bom.lst")
+                                   << QStringList{u"café"_qs, u"Zoë"_qs};
+    QTest::newRow("Windows-1252, undefined bytes as C1 controls")
+        << dataFile("windows1252.txt")
+        << QStringList{u"café"_qs, u"€uro"_qs, u"\u0081\u008d\u008f\u0090\u009d"_qs};
+}
+
+void TestListFileReader::files()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, items);
+
+    ItemBatch batch;
+    QString error;
+    QVERIFY2(readListFile(path, batch, error), qPrintable(error));
+    QCOMPARE(textsOf(batch), items);
+}
+
+void TestListFileReader::readingInSmallPiecesGivesTheSameItems()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, items);
+
+    ListFileReader reader;
+    QVERIFY(reader.open(path));
+    ItemBatch batch;
+    int calls = 0;
+    while (!reader.atEnd()) {
+        QVERIFY(reader.read(batch, 1));
+        QVERIFY(++calls < 1000);
+    }
+    QCOMPARE(textsOf(batch), items);
+}
+
+void TestListFileReader::invalidUtf8AnywhereMakesTheWholeFileWindows1252_data()
+{
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QString>("lastItem");
+    QTest::addColumn<bool>("utf8");
+
+    // The filler puts the interesting bytes across the reader's internal piece boundary.
+    QTest::newRow("valid sequence across a boundary stays UTF-8") << QByteArray("\xc3\xa9\r\n") << u"é"_qs << true;
+    QTest::newRow("stray byte far into the file") << QByteArray("\xe9\r\n") << u"é"_qs << false;
+    QTest::newRow("cut-off sequence at the end") << QByteArray("\xc3") << u"Ã"_qs << false;
+}
+
+void TestListFileReader::invalidUtf8AnywhereMakesTheWholeFileWindows1252()
+{
+    QFETCH(QByteArray, tail);
+    QFETCH(QString, lastItem);
+    QFETCH(bool, utf8);
+
+    const QByteArray filler = QByteArray(256 * 1024 - 7, 'x') + "\r\n\xc3\xa9\r\n";
+    QTemporaryDir dir;
+    ItemBatch batch;
+    QString error;
+    QVERIFY(readListFile(writeFile(dir, filler + tail), batch, error));
+    QCOMPARE(batch.size(), 3);
+    QCOMPARE(batch.at(1), utf8 ? u"é"_qs : u"Ã©"_qs);
+    QCOMPARE(batch.at(2), lastItem);
+}
+
+void TestListFileReader::noByteBecomesAReplacementCharacter()
+{
+    ItemBatch batch;
+    QString error;
+    QVERIFY(readListFile(dataFile("binary.bin"), batch, error));
+    QVERIFY(batch.size() > 1);
+    for (qsizetype index = 0; index < batch.size(); ++index)
+        QVERIFY(!batch.at(index).contains(QChar::ReplacementCharacter));
+}
+
+void TestListFileReader::hugeLineIsOneItem()
+{
+    QTemporaryDir dir;
+    const QByteArray line(30 << 20, 'x');
+    ItemBatch batch;
+    QString error;
+    QVERIFY(readListFile(writeFile(dir, line + "\r\n,"), batch, error));
+    QCOMPARE(batch.size(), 3);
+    QCOMPARE(batch.at(0).size(), line.size());
+}
+
+void TestListFileReader::unreadableFileFailsWithAReason_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing file") << dataFile("no-such-file.lst");
+    QTest::newRow("folder") << QStringLiteral(TEST_DATA_DIR);
+}
+
+void TestListFileReader::unreadableFileFailsWithAReason()
+{
+    QFETCH(QString, path);
+
+    ItemBatch batch;
+    QString error;
+    QVERIFY(!readListFile(path, batch, error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(batch.size(), 0);
+}
+
+QTEST_APPLESS_MAIN(TestListFileReader)
+#include "tst_listfilereader.moc"
