@@ -14,11 +14,12 @@ int main(int argc, char *argv[])
         return 2;
     }
     const qsizetype lines = QByteArray(argv[1]).toLongLong();
-    const QStringList words = QStringLiteral(
-        "apple Banana cherry delta Echo foxtrot golf Hotel india Juliet kilo lima Mike "
-        "november Oscar papa quebec Romeo sierra Tango uniform victor Whiskey x-ray yankee "
-        "zulu résumé Ångström naïve café Zoë über façade piñata smörgåsbord crème")
-                                  .split(u' ');
+    const QStringList words =
+        QStringLiteral(
+            "apple Banana cherry delta Echo foxtrot golf Hotel india Juliet kilo lima Mike "
+            "november Oscar papa quebec Romeo sierra Tango uniform victor Whiskey x-ray yankee "
+            "zulu résumé Ångström naïve café Zoë über façade piñata smörgåsbord crème")
+            .split(u' ');
     QRandomGenerator random(20261208);
     const auto word = [&] { return words[random.bounded(int(words.size()))]; };
 

@@ -8,7 +8,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 constexpr int failure = 2;
 constexpr qsizetype readPiece = 4 << 20;
 
@@ -93,7 +94,8 @@ int main(int argc, char *argv[])
     list.insert(std::move(items));
 
     if (!parser.isSet(outputOption))
-        return writeStandardOutput(list, reason) ? 0 : complain("write", QStringLiteral("-"), reason);
+        return writeStandardOutput(list, reason) ? 0
+                                                 : complain("write", QStringLiteral("-"), reason);
     const QString output = parser.value(outputOption);
     return saveListFile(output, list, reason) ? 0 : complain("write", output, reason);
 }

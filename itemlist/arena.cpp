@@ -4,7 +4,8 @@
 
 void *Arena::allocate(qsizetype size, qsizetype alignment)
 {
-    const qsizetype padding = -qsizetype(reinterpret_cast<std::uintptr_t>(m_free)) & (alignment - 1);
+    const qsizetype padding =
+        -qsizetype(reinterpret_cast<std::uintptr_t>(m_free)) & (alignment - 1);
     if (size + padding > m_left) {
         if (size > blockSize / 4) {
             // A large object gets a block of its own, so the current block keeps its room.

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace {
+namespace
+{
 void check(UErrorCode status, const char *what)
 {
     if (U_FAILURE(status))

@@ -8,8 +8,7 @@ class Arena;
 
 // One item of a list as stored in an Arena: its text, and once the item is ordered, its
 // sort key. The text follows the header in the same allocation.
-struct Item
-{
+struct Item {
     qsizetype textLength;
     const char *key; // zero-terminated sort key; null until keyed
 

@@ -36,8 +36,9 @@ void ItemListModel::addItems(ItemBatch &&batch)
     if (batch.isEmpty())
         return;
     const int first = rowCount();
-    const int last = int(std::min<qsizetype>(qsizetype(first) + batch.size(),
-                                             std::numeric_limits<int>::max())) - 1;
+    const int last =
+        int(std::min<qsizetype>(qsizetype(first) + batch.size(), std::numeric_limits<int>::max())) -
+        1;
     if (last >= first)
         beginInsertRows({}, first, last);
     m_items.append(std::move(batch));

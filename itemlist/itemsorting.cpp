@@ -7,7 +7,8 @@
 #include <cstring>
 #include <thread>
 
-namespace {
+namespace
+{
 // Below this many items per thread, starting threads costs more than it saves.
 constexpr qsizetype minimumPerThread = 1 << 15;
 
@@ -21,8 +22,7 @@ int threadCountFor(qsizetype count)
 }
 
 // Runs part(0) … part(parts - 1), each on its own thread but the first.
-template<typename Part>
-void runInParallel(int parts, const Part &part)
+template <typename Part> void runInParallel(int parts, const Part &part)
 {
     std::vector<std::jthread> threads;
     for (int index = 1; index < parts; ++index)
@@ -37,8 +37,7 @@ qsizetype partBegin(qsizetype count, int parts, int index)
 
 // An item with sixteen bytes of its sort key inline, so that sorting compares plain numbers
 // and reads an item's scattered memory only once per sixteen key bytes.
-struct SortRecord
-{
+struct SortRecord {
     // Key bytes [depth, depth + 16), big-endian, zero after the key's end.
     quint64 high;
     quint64 low;
@@ -48,10 +47,7 @@ struct SortRecord
     {
         return high != other.high ? high < other.high : low < other.low;
     }
-    bool sameChunk(const SortRecord &other) const
-    {
-        return high == other.high && low == other.low;
-    }
+    bool sameChunk(const SortRecord &other) const { return high == other.high && low == other.low; }
 };
 
 constexpr qsizetype chunkBytes = 16;
@@ -91,8 +87,7 @@ void sortEqualKeys(SortRecord *begin, SortRecord *end)
         });
 }
 
-struct SortTask
-{
+struct SortTask {
     SortRecord *begin;
     SortRecord *end;
     qsizetype depth;
@@ -195,7 +190,8 @@ void keyAndSort(std::vector<Item *> &items, const Collation &collation, Arena &k
         items[index] = records[index].item;
 }
 
-namespace {
+namespace
+{
 // The first position in [0, end) whose item sorts after item, searched from the right in
 // growing steps, so that items landing near the end cost few comparisons.
 qsizetype upperBoundFromRight(const std::vector<Item *> &items, qsizetype end, const Item &item)
@@ -223,9 +219,9 @@ void mergeSortedRanges(std::vector<Item *> &items, qsizetype middle)
     qsizetype out = end;
     for (auto next = tail.rbegin(); next != tail.rend(); ++next) {
         const qsizetype from = upperBoundFromRight(items, headEnd, **next);
-        out = std::move_backward(items.begin() + from, items.begin() + headEnd,
-                                 items.begin() + out) -
-              items.begin();
+        out =
+            std::move_backward(items.begin() + from, items.begin() + headEnd, items.begin() + out) -
+            items.begin();
         headEnd = from;
         items[--out] = *next;
         if (headEnd == 0) {

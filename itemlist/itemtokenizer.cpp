@@ -2,7 +2,8 @@
 
 #include "itembatch.h"
 
-namespace {
+namespace
+{
 bool isLineEnd(char16_t c)
 {
     return c == u'\r' || c == u'\n';

@@ -23,8 +23,8 @@ private:
     void endItem(ItemBatch &items);
 
     State m_state = State::BeforeItem;
-    QString m_item;          // the item so far, when it spans pieces or holds quotes
-    qsizetype m_keep = 0;    // length of m_item that trimming must not touch
+    QString m_item;       // the item so far, when it spans pieces or holds quotes
+    qsizetype m_keep = 0; // length of m_item that trimming must not touch
     bool m_lineStarted = false;
     bool m_afterCarriageReturn = false;
 };

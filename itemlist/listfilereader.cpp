@@ -2,7 +2,8 @@
 
 #include <QBuffer>
 
-namespace {
+namespace
+{
 constexpr qsizetype chunkSize = 256 * 1024;
 } // namespace
 

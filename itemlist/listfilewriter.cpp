@@ -3,7 +3,8 @@
 #include <QSaveFile>
 #include <QStringEncoder>
 
-namespace {
+namespace
+{
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';

@@ -1,6 +1,7 @@
 #include "listtextdecoder.h"
 
-namespace {
+namespace
+{
 // How many bytes the UTF-8 sequence that starts with lead should have, or 0 for a byte
 // that cannot start one.
 int sequenceLength(quint8 lead)

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 bool itemBefore(const Item *a, const Item *b)
 {
     return *a < *b;

@@ -20,8 +20,7 @@ public:
     [[nodiscard]] QStringView at(qsizetype position) const { return m_items[position]->text(); }
 
     // Calls visit(text) for every item in order; faster than at() for a whole pass.
-    template<typename Visit>
-    void forEach(Visit visit) const
+    template <typename Visit> void forEach(Visit visit) const
     {
         constexpr qsizetype ahead = 16; // items are scattered in memory: fetch ahead
         const qsizetype total = count();

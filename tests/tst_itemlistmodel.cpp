@@ -13,7 +13,8 @@ private slots:
     void batchesKeepPersistentIndexesOnTheirItems();
 };
 
-namespace {
+namespace
+{
 QStringList rows(const ItemListModel &model)
 {
     QStringList texts;

@@ -49,9 +49,9 @@ void TestItemTokenizer::items_data()
     row("unclosed quote ends at the line end", u"\"a,b\r\nc\r\n"_qs, {u"a,b"_qs, u"c"_qs});
     row("unclosed quote at the end of the text", u"\"a "_qs, {u"a "_qs});
     row("quote inside an unquoted item is a character", u"5\" disk\r\n"_qs, {u"5\" disk"_qs});
-    row("NUL is a character", QStringView(u"a\0b\r\n", 5).toString(), {QStringView(u"a\0b", 3).toString()});
-    row("empty line between CR LF lines", u"a\r\n\r\nb"_qs,
-        {u"a"_qs, u""_qs, u"b"_qs});
+    row("NUL is a character", QStringView(u"a\0b\r\n", 5).toString(),
+        {QStringView(u"a\0b", 3).toString()});
+    row("empty line between CR LF lines", u"a\r\n\r\nb"_qs, {u"a"_qs, u""_qs, u"b"_qs});
 }
 
 void TestItemTokenizer::items()

@@ -21,7 +21,8 @@ private slots:
     void unreadableFileFailsWithAReason();
 };
 
-namespace {
+namespace
+{
 QString dataFile(const char *name)
 {
     return QStringLiteral(TEST_DATA_DIR "/") + QLatin1StringView(name);
@@ -47,14 +48,14 @@ void TestListFileReader::files_data()
     QTest::newRow("empty file") << dataFile("empty.lst") << QStringList{};
     QTest::newRow("comma") << dataFile("comma.lst") << QStringList{u"b"_qs, u"a"_qs};
     QTest::newRow("quoted comma") << dataFile("quoted.lst") << QStringList{u"Smith, John"_qs};
-    QTest::newRow("UTF-8 without mark") << dataFile("utf8.lst")
-                                        << QStringList{u"café"_qs, u"naïve"_qs};
+    QTest::newRow("UTF-8 without mark")
+        << dataFile("utf8.lst") << QStringList{u"café"_qs, u"naïve"_qs};
     QTest::newRow("UTF-8 mark is not part of the item")
         << dataFile("utf8-bom.lst") << QStringList{u"café"_qs};
-    QTest::newRow("UTF-16LE mark") << dataFile("utf16le-bom.lst")
-                                   << QStringList{u"café"_qs, u"Zoë"_qs};
-    QTest::newRow("UTF-16BE mark") << dataFile("utf16be-bom.lst")
-                                   << QStringList{u"café"_qs, u"Zoë"_qs};
+    QTest::newRow("UTF-16LE mark")
+        << dataFile("utf16le-bom.lst") << QStringList{u"café"_qs, u"Zoë"_qs};
+    QTest::newRow("UTF-16BE mark")
+        << dataFile("utf16be-bom.lst") << QStringList{u"café"_qs, u"Zoë"_qs};
     QTest::newRow("Windows-1252, undefined bytes as C1 controls")
         << dataFile("windows1252.txt")
         << QStringList{u"café"_qs, u"€uro"_qs, u"\u0081\u008d\u008f\u0090\u009d"_qs};
@@ -94,7 +95,8 @@ void TestListFileReader::invalidUtf8AnywhereMakesTheWholeFileWindows1252_data()
     QTest::addColumn<bool>("utf8");
 
     // The filler puts the interesting bytes across the reader's internal piece boundary.
-    QTest::newRow("valid sequence across a boundary stays UTF-8") << QByteArray("\xc3\xa9\r\n") << u"é"_qs << true;
+    QTest::newRow("valid sequence across a boundary stays UTF-8")
+        << QByteArray("\xc3\xa9\r\n") << u"é"_qs << true;
     QTest::newRow("stray byte far into the file") << QByteArray("\xe9\r\n") << u"é"_qs << false;
     QTest::newRow("cut-off sequence at the end") << QByteArray("\xc3") << u"Ã"_qs << false;
 }
