@@ -5,11 +5,20 @@
 
 #include <vector>
 
+class Collation;
+
 // Items gathered in reading order, waiting to be added to a list in one step.
 class ItemBatch
 {
 public:
-    void append(QStringView text) { m_items.push_back(Item::create(m_arena, text)); }
+    void append(QStringView text)
+    {
+        m_items.push_back(Item::create(m_arena, text));
+        m_sorted = false;
+    }
+    // Puts the items into list order. A list sorts a batch itself when it is added; sorting
+    // first lets that work run on another thread.
+    void sort(const Collation &collation);
 
     [[nodiscard]] qsizetype size() const { return qsizetype(m_items.size()); }
     [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
@@ -20,4 +29,5 @@ private:
 
     Arena m_arena;
     std::vector<Item *> m_items;
+    bool m_sorted = true;
 };

@@ -49,7 +49,7 @@ void SortedItemList::append(ItemBatch &&batch)
     Q_ASSERT(!hasUnmergedItems());
     if (batch.isEmpty())
         return;
-    keyAndSort(batch.m_items, m_collation, m_arena);
+    batch.sort(m_collation);
     m_arena.adopt(std::move(batch.m_arena));
     if (m_items.empty())
         m_items = std::move(batch.m_items);

@@ -1,0 +1,22 @@
+#include "fileselection.h"
+
+#include "commondialog.h"
+#include "prompts.h"
+
+#include <QWidget>
+
+bool selectFile(CommonDialog &dialog, FileDialogKind kind, QWidget &window,
+                const QString &formTitle, MessageBoxes &boxes)
+{
+    dialog.setFilter(listFileFilter);
+    // A cancel while an earlier name is set ends the command too: going on would load the
+    // earlier file a second time.
+    const bool chosen =
+        kind == FileDialogKind::Open ? dialog.ShowOpen(&window) : dialog.ShowSave(&window);
+    if (!chosen || dialog.FileName().isEmpty()) {
+        boxes.showError(&window, QStringLiteral("No file selected"));
+        return false;
+    }
+    window.setWindowTitle(formTitle + u' ' + dialog.FileName());
+    return true;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class CommonDialog;
+class MessageBoxes;
+class QWidget;
+
+enum class FileDialogKind { Open, Save };
+
+// The filter of the open and save dialogs.
+inline const QString listFileFilter =
+    QStringLiteral("all supported|*.lst;*.txt|list files|*.lst|text files|*.txt");
+
+// Lets the user choose a file for the Load or Save command. On a choice the window's title
+// becomes formTitle, a space and the path, and the command goes on: returns true. When no
+// file is chosen, cancelling included, shows "No file selected" and returns false, having
+// changed nothing.
+bool selectFile(CommonDialog &dialog, FileDialogKind kind, QWidget &window,
+                const QString &formTitle, MessageBoxes &boxes);

@@ -1,0 +1,90 @@
+#include "listloader.h"
+
+#include "collation.h"
+#include "itemlistmodel.h"
+#include "listfile.h"
+
+namespace
+{
+// Batches are small at first, so the first items show at once, and never so large that
+// merging one into the list keeps the window from its events for long.
+constexpr qsizetype firstBatchBytes = 64 * 1024;
+constexpr qsizetype largestBatchBytes = 1024 * 1024;
+// Sorted batches waiting for the window; bounds the memory a slow window can make pile up.
+constexpr std::size_t readyLimit = 2;
+} // namespace
+
+ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model) {}
+
+ListLoader::~ListLoader()
+{
+    m_worker.request_stop();
+}
+
+void ListLoader::start(const QString &path)
+{
+    Q_ASSERT(!m_running);
+    if (m_worker.joinable())
+        m_worker.join();
+    m_path = path;
+    m_running = true;
+    m_workDone = false;
+    m_error.clear();
+    m_worker = std::jthread([this, path](std::stop_token stop) { work(stop, path); });
+}
+
+void ListLoader::work(std::stop_token stop, QString path)
+{
+    const Collation collation;
+    ListFileReader reader;
+    bool ok = reader.open(path);
+    for (qsizetype bytes = firstBatchBytes; ok && !reader.atEnd() && !stop.stop_requested();
+         bytes = std::min(bytes * 2, largestBatchBytes)) {
+        ItemBatch batch;
+        ok = reader.read(batch, bytes);
+        batch.sort(collation);
+        hand(std::move(batch), stop);
+    }
+    std::lock_guard lock(m_mutex);
+    if (!ok)
+        m_error = reader.errorString();
+    m_workDone = true;
+    if (!m_takePosted) {
+        m_takePosted = true;
+        QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
+    }
+}
+
+void ListLoader::hand(ItemBatch &&batch, const std::stop_token &stop)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, stop, [this] { return m_ready.size() < readyLimit; });
+    m_ready.push_back(std::move(batch));
+    if (!m_takePosted) {
+        m_takePosted = true;
+        QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
+    }
+}
+
+void ListLoader::takeNextBatch()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_ready.empty()) {
+        m_takePosted = false;
+        if (!m_workDone)
+            return;
+        const QString error = m_error;
+        lock.unlock();
+        m_worker.join();
+        m_running = false;
+        emit finished(m_path, error);
+        return;
+    }
+    ItemBatch batch = std::move(m_ready.front());
+    m_ready.pop_front();
+    // One batch per turn of the event loop, so that events run between batches.
+    QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
+    lock.unlock();
+    m_changed.notify_all();
+    m_model.addItems(std::move(batch));
+}

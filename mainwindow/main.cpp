@@ -1,0 +1,19 @@
+#include "prompts.h"
+#include "sorter.h"
+#include "version.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("file-sorter"));
+    QApplication::setApplicationVersion(QString::fromLatin1(AppVersion::display));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.zarno.FileSorter"));
+
+    // Closing the window ends the program at once: nothing is asked and nothing is saved.
+    QtPrompts prompts;
+    Sorter sorter(prompts, prompts);
+    sorter.show();
+    return app.exec();
+}
