@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "listfile.h"
 #include "testhelpers.h"
 
@@ -5,9 +6,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 class TestListFileWriter : public QObject
 {
@@ -140,7 +138,6 @@ void TestListFileWriter::saveKeepsPermissions()
 
 void TestListFileWriter::failedSaveLeavesTheOldFileWhole()
 {
-    // A file size limit makes writing fail midway, as a full disk would.
     QTemporaryDir dir;
     const QString path = dir.filePath(u"precious.lst"_qs);
     const QByteArray old = "keep\r\nme\r\n";
@@ -157,18 +154,11 @@ void TestListFileWriter::failedSaveLeavesTheOldFileWhole()
         return list;
     }();
 
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool savedOk = saveListFile(path, list, error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(!savedOk);
+    {
+        const FileSizeLimit limit(64 * 1024);
+        QVERIFY(!saveListFile(path, list, error));
+    }
     QVERIFY(!error.isEmpty());
     QCOMPARE(contents(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"precious.lst"_qs});

@@ -1,9 +1,8 @@
+#include "filesizelimit.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 class TestListSort : public QObject
 {
@@ -105,16 +104,10 @@ void TestListSort::failedWriteLeavesTheOldOutputWhole()
     for (int index = 0; index < 100'000; ++index)
         input += QByteArray::number(index) + '\n';
 
-    // The child inherits a file size limit, which makes its write fail midway.
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const Run run = listsort({u"-o"_qs, path}, input);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    const Run run = [&] {
+        const FileSizeLimit limit(64 * 1024);
+        return listsort({u"-o"_qs, path}, input);
+    }();
 
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.errors.startsWith("listsort: cannot write '" + path.toUtf8() + "': "),

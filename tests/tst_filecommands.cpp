@@ -1,0 +1,329 @@
+#include "commondialog.h"
+#include "fakeprompts.h"
+#include "filesizelimit.h"
+#include "sortedlistbox.h"
+#include "sorter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestFileCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void firstLoadCancelledShowsTheErrorBox();
+    void loadThenSaveWritesTheFileSortedWithoutADialog();
+    void saveWithNothingLoadedAsks_data();
+    void saveWithNothingLoadedAsks();
+    void secondSaveWritesAgainWithoutADialog();
+    void loads_data();
+    void loads();
+    void dialogsOfferTheFilterAndProposeTheCurrentFile();
+    void cancelWithAnEarlierNameChangesNothing();
+    void loadAndSaveAreRefusedWhileALoadRuns();
+    void closingDuringALoadEndsTheProgram();
+    void unreadableFileShowsWhyAndKeepsTheList_data();
+    void unreadableFileShowsWhyAndKeepsTheList();
+    void failedSaveShowsWhyAndLeavesTheOldFileWhole();
+    void realOpenDialogLoadsATypedPath();
+
+private:
+    QString copyOfData(const char *name);
+    void load(Sorter &sorter, const QString &path);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakePrompts> m_prompts;
+};
+
+namespace
+{
+const QString title = u"[Zarno] (list) file sorter"_qs;
+
+QStringList itemsOf(const Sorter &sorter)
+{
+    QStringList items;
+    for (qsizetype position = 0; position < sorter.List1->ListCount(); ++position)
+        items.append(sorter.List1->List(position));
+    return items;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+QString bigFile(const QTemporaryDir &dir, int lines)
+{
+    const QString path = dir.filePath(u"big.lst"_qs);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    QByteArray text;
+    for (int line = lines; line > 0; --line)
+        text += "item" + QByteArray::number(line) + "\r\n";
+    file.write(text);
+    return path;
+}
+} // namespace
+
+void TestFileCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_prompts = std::make_unique<FakePrompts>();
+}
+
+QString TestFileCommands::copyOfData(const char *name)
+{
+    const QString copy = m_dir->filePath(QLatin1StringView(name));
+    QFile::copy(QStringLiteral(TEST_DATA_DIR "/") + QLatin1StringView(name), copy);
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+    return copy;
+}
+
+void TestFileCommands::load(Sorter &sorter, const QString &path)
+{
+    m_prompts->answers.append(path);
+    sorter.Command2->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
+}
+
+void TestFileCommands::firstLoadCancelledShowsTheErrorBox()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    m_prompts->answers = {u""_qs};
+    sorter.Command2->click();
+    QCOMPARE(m_prompts->shown, QStringList{u"open"_qs});
+    QCOMPARE(m_prompts->errors, QStringList{u"No file selected"_qs});
+    QCOMPARE(sorter.windowTitle(), title);
+    QCOMPARE(sorter.List1->ListCount(), 0);
+}
+
+void TestFileCommands::loadThenSaveWritesTheFileSortedWithoutADialog()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = copyOfData("fruit.lst");
+    load(sorter, path);
+    QCOMPARE(sorter.windowTitle(), title + u' ' + path);
+    QCOMPARE(itemsOf(sorter), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->shown, QStringList{u"open"_qs});
+    QCOMPARE(contents(path), QByteArray("apple\r\nfig\r\npear\r\n"));
+    QVERIFY(m_prompts->errors.isEmpty());
+}
+
+void TestFileCommands::saveWithNothingLoadedAsks_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("cancelled: nothing written") << true;
+    QTest::newRow("name chosen: written") << false;
+}
+
+void TestFileCommands::saveWithNothingLoadedAsks()
+{
+    QFETCH(bool, cancel);
+
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = m_dir->filePath(u"new.lst"_qs);
+    m_prompts->answers = {cancel ? QString() : path};
+    sorter.Command1->click();
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->shown, QStringList{u"save"_qs});
+    QCOMPARE(QFile::exists(path), !cancel);
+    QCOMPARE(m_prompts->errors, cancel ? QStringList{u"No file selected"_qs} : QStringList{});
+    QCOMPARE(sorter.windowTitle(), cancel ? title : title + u' ' + path);
+    if (!cancel)
+        QCOMPARE(contents(path), QByteArray("add to list\r\n"));
+}
+
+void TestFileCommands::secondSaveWritesAgainWithoutADialog()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = m_dir->filePath(u"new.lst"_qs);
+    m_prompts->answers = {path};
+    sorter.Command3->click();
+    QCOMPARE(contents(path), QByteArray());
+    sorter.Text1->setText(u"b"_qs);
+    sorter.Command1->click();
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->shown, QStringList{u"save"_qs});
+    QCOMPARE(contents(path), QByteArray("b\r\n"));
+}
+
+void TestFileCommands::loads_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("added"); // typed and added after the loads
+    QTest::addColumn<QByteArray>("saved");  // what Save then writes to the last file
+
+    QTest::newRow("empty file stays empty")
+        << QStringList{u"empty.lst"_qs} << QStringList{} << QByteArray();
+    QTest::newRow("second file merges in")
+        << QStringList{u"fruit.lst"_qs, u"comma.lst"_qs} << QStringList{}
+        << QByteArray("a\r\napple\r\nb\r\nfig\r\npear\r\n");
+    QTest::newRow("same file twice doubles every item")
+        << QStringList{u"comma.lst"_qs, u"comma.lst"_qs} << QStringList{}
+        << QByteArray("a\r\na\r\nb\r\nb\r\n");
+    QTest::newRow("added items are saved sorted in")
+        << QStringList{u"fruit.lst"_qs} << QStringList{u"kiwi"_qs, u"banana"_qs}
+        << QByteArray("apple\r\nbanana\r\nfig\r\nkiwi\r\npear\r\n");
+}
+
+void TestFileCommands::loads()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, added);
+    QFETCH(QByteArray, saved);
+
+    Sorter sorter(*m_prompts, *m_prompts);
+    QString path;
+    for (const QString &file : files) {
+        path = copyOfData(qPrintable(file));
+        load(sorter, path);
+        QCOMPARE(sorter.windowTitle(), title + u' ' + path);
+    }
+    for (const QString &item : added) {
+        sorter.Text1->setText(item);
+        sorter.Command1->click();
+    }
+    sorter.Command3->click();
+    QCOMPARE(contents(path), saved);
+    QVERIFY(m_prompts->errors.isEmpty());
+}
+
+void TestFileCommands::dialogsOfferTheFilterAndProposeTheCurrentFile()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = copyOfData("fruit.lst");
+    load(sorter, path);
+    QCOMPARE(m_prompts->nameFilters,
+             (QStringList{u"all supported (*.lst *.txt)"_qs, u"list files (*.lst)"_qs,
+                          u"text files (*.txt)"_qs}));
+    QCOMPARE(sorter.cd1->Filter(),
+             u"all supported|*.lst;*.txt|list files|*.lst|text files|*.txt"_qs);
+    load(sorter, path);
+    QCOMPARE(m_prompts->proposed, (QStringList{u""_qs, path}));
+}
+
+void TestFileCommands::cancelWithAnEarlierNameChangesNothing()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = copyOfData("fruit.lst");
+    load(sorter, path);
+    load(sorter, QString()); // cancelled
+    QCOMPARE(m_prompts->errors, QStringList{u"No file selected"_qs});
+    QCOMPARE(sorter.List1->ListCount(), 3);
+    QCOMPARE(sorter.windowTitle(), title + u' ' + path);
+    QCOMPARE(sorter.cd1->FileName(), path);
+}
+
+void TestFileCommands::loadAndSaveAreRefusedWhileALoadRuns()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = bigFile(*m_dir, 300'000);
+    m_prompts->answers = {path, path, path};
+    sorter.Command2->click();
+    QVERIFY(!sorter.Command2->isEnabled());
+    QVERIFY(!sorter.Command3->isEnabled());
+    sorter.Command2_Click();
+    sorter.Command3_Click();
+    QCOMPARE(m_prompts->shown.size(), 1);
+    sorter.Command1->click(); // Add still works and joins the list being filled
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 60'000);
+    QVERIFY(sorter.Command3->isEnabled());
+    QCOMPARE(sorter.List1->ListCount(), 300'001);
+    QCOMPARE(sorter.List1->List(0), u"add to list"_qs);
+    QCOMPARE(sorter.List1->List(1), u"item1"_qs);
+    QCOMPARE(sorter.List1->List(300'000), u"item300000"_qs);
+}
+
+void TestFileCommands::closingDuringALoadEndsTheProgram()
+{
+    const QString path = bigFile(*m_dir, 1'000'000);
+    auto sorter = std::make_unique<Sorter>(*m_prompts, *m_prompts);
+    sorter->show();
+    m_prompts->answers = {path};
+    sorter->Command2->click();
+    QTimer::singleShot(50, sorter.get(), &QWidget::close);
+    QTimer::singleShot(20'000, qApp, [] { QApplication::exit(1); }); // in case it hangs
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(sorter->List1->ListCount() < 1'000'000);
+    sorter.reset(); // stops the load
+    QVERIFY(m_prompts->errors.isEmpty());
+}
+
+void TestFileCommands::unreadableFileShowsWhyAndKeepsTheList_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing file") << u"missing.lst"_qs;
+    QTest::newRow("folder") << u"."_qs;
+}
+
+void TestFileCommands::unreadableFileShowsWhyAndKeepsTheList()
+{
+    QFETCH(QString, name);
+
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.Command1->click();
+    const QString path = QDir(m_dir->path()).absoluteFilePath(name);
+    load(sorter, path);
+    QCOMPARE(m_prompts->errors.size(), 1);
+    QVERIFY2(m_prompts->errors[0].startsWith(u"Cannot load the list from \""_qs),
+             qPrintable(m_prompts->errors[0]));
+    QCOMPARE(sorter.List1->ListCount(), 1);
+}
+
+void TestFileCommands::failedSaveShowsWhyAndLeavesTheOldFileWhole()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = copyOfData("fruit.lst");
+    load(sorter, path);
+    for (int index = 0; index < 20'000; ++index) {
+        sorter.Text1->setText(QString::number(index));
+        sorter.Command1->click();
+    }
+    {
+        const FileSizeLimit limit(16 * 1024);
+        sorter.Command3->click();
+    }
+    QCOMPARE(m_prompts->errors.size(), 1);
+    QVERIFY(m_prompts->errors[0].startsWith(u"Cannot save the list to \""_qs + path));
+    QCOMPARE(contents(path), QByteArray("pear\r\napple\r\nfig\r\n"));
+    QCOMPARE(sorter.List1->ListCount(), 20'003);
+}
+
+void TestFileCommands::realOpenDialogLoadsATypedPath()
+{
+    QtPrompts prompts;
+    Sorter sorter(prompts, *m_prompts);
+    const QString path = copyOfData("fruit.lst");
+    bool typed = false;
+    QTimer typist; // types once the dialog is up
+    connect(&typist, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        auto *name = dialog ? dialog->findChild<QLineEdit *>(u"fileNameEdit"_qs) : nullptr;
+        if (!name || !name->isVisible())
+            return;
+        typist.stop();
+        name->clear();
+        QTest::keyClicks(name, path);
+        QTest::keyClick(name, Qt::Key_Return);
+        typed = true;
+    });
+    typist.start(20);
+    sorter.Command2->click();
+    QVERIFY(typed);
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
+    QCOMPARE(sorter.windowTitle(), title + u' ' + path);
+    QCOMPARE(itemsOf(sorter), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
+}
+
+QTEST_MAIN(TestFileCommands)
+#include "tst_filecommands.moc"

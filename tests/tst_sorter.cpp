@@ -1,0 +1,155 @@
+#include "fakeprompts.h"
+#include "sortedlistbox.h"
+#include "sorter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class TestSorter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startState();
+    void geometry_data();
+    void geometry();
+    void tabOrder();
+    void accessKeys();
+    void add_data();
+    void add();
+    void pastedLinesBecomeOneItem();
+    void closingEndsTheProgramWithoutAQuestion();
+
+private:
+    FakePrompts m_prompts;
+};
+
+namespace
+{
+QStringList itemsOf(const Sorter &sorter)
+{
+    QStringList items;
+    for (qsizetype position = 0; position < sorter.List1->ListCount(); ++position)
+        items.append(sorter.List1->List(position));
+    return items;
+}
+} // namespace
+
+void TestSorter::startState()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    QCOMPARE(sorter.windowTitle(), u"[Zarno] (list) file sorter"_qs);
+    QCOMPARE(sorter.FormTitle, u"[Zarno] (list) file sorter"_qs);
+    QCOMPARE(sorter.List1->ListCount(), 0);
+    QCOMPARE(sorter.Text1->text(), u"add to list"_qs);
+    QCOMPARE(sorter.Command1->text(), u"Add"_qs);
+    QCOMPARE(sorter.Command2->text(), u"&Load list"_qs);
+    QCOMPARE(sorter.Command3->text(), u"&Save list"_qs);
+}
+
+void TestSorter::geometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("List1") << u"List1"_qs << QRect(0, 48, 201, 184);
+    QTest::newRow("Text1") << u"Text1"_qs << QRect(40, 240, 161, 27);
+    QTest::newRow("Command1") << u"Command1"_qs << QRect(0, 240, 33, 25);
+    QTest::newRow("Command2") << u"Command2"_qs << QRect(0, 0, 105, 41);
+    QTest::newRow("Command3") << u"Command3"_qs << QRect(104, 0, 97, 41);
+}
+
+void TestSorter::geometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+
+    Sorter sorter(m_prompts, m_prompts);
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    QCOMPARE(sorter.size(), QSize(203, 270));
+    QCOMPARE(sorter.minimumSize(), sorter.maximumSize()); // not resizable
+    auto *control = sorter.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), rect);
+}
+
+void TestSorter::tabOrder()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    const QList<QWidget *> order{sorter.List1, sorter.Text1, sorter.Command1, sorter.Command2,
+                                 sorter.Command3};
+    const auto nextTabStop = [](QWidget *widget) {
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus));
+        return widget;
+    };
+    for (qsizetype index = 0; index + 1 < order.size(); ++index)
+        QCOMPARE(nextTabStop(order[index]), order[index + 1]);
+}
+
+void TestSorter::accessKeys()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    QCOMPARE(sorter.Command2->shortcut(), QKeySequence(Qt::ALT | Qt::Key_L));
+    QCOMPARE(sorter.Command3->shortcut(), QKeySequence(Qt::ALT | Qt::Key_S));
+}
+
+void TestSorter::add_data()
+{
+    QTest::addColumn<QStringList>("texts"); // the field's text at each click; null: unchanged
+    QTest::addColumn<QStringList>("items");
+
+    QTest::newRow("right after start") << QStringList{QString()} << QStringList{u"add to list"_qs};
+    QTest::newRow("twice gives two equal items")
+        << QStringList{QString(), QString()} << QStringList{u"add to list"_qs, u"add to list"_qs};
+    QTest::newRow("emptied field adds an empty item at the top")
+        << QStringList{u"b"_qs, u""_qs} << QStringList{u""_qs, u"b"_qs};
+    QTest::newRow("descending input comes out ascending")
+        << QStringList{u"c"_qs, u"b"_qs, u"a"_qs} << QStringList{u"a"_qs, u"b"_qs, u"c"_qs};
+    QTest::newRow("text is added untrimmed") << QStringList{u"  x "_qs} << QStringList{u"  x "_qs};
+}
+
+void TestSorter::add()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, items);
+
+    Sorter sorter(m_prompts, m_prompts);
+    for (const QString &text : texts) {
+        if (!text.isNull())
+            sorter.Text1->setText(text);
+        QTest::mouseClick(sorter.Command1, Qt::LeftButton);
+        QCOMPARE(sorter.Text1->text(), text.isNull() ? u"add to list"_qs : text); // kept
+    }
+    QCOMPARE(itemsOf(sorter), items);
+}
+
+void TestSorter::pastedLinesBecomeOneItem()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    sorter.Text1->clear();
+    QApplication::clipboard()->setText(u"one\r\ntwo\nthree"_qs);
+    sorter.Text1->paste();
+    QTest::mouseClick(sorter.Command1, Qt::LeftButton);
+    QCOMPARE(itemsOf(sorter), QStringList{u"one two three"_qs});
+}
+
+void TestSorter::closingEndsTheProgramWithoutAQuestion()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    sorter.show();
+    QTest::mouseClick(sorter.Command1, Qt::LeftButton);
+    QTimer::singleShot(0, &sorter, &QWidget::close);
+    QTimer::singleShot(10'000, qApp, [] { QApplication::exit(1); }); // in case it hangs
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(m_prompts.shown.isEmpty());
+    QVERIFY(m_prompts.errors.isEmpty());
+}
+
+QTEST_MAIN(TestSorter)
+#include "tst_sorter.moc"
