@@ -18,7 +18,8 @@ public:
     [[nodiscard]] bool open(const QString &path);
     [[nodiscard]] bool openStandardInput();
 
-    // Reads about maxBytes more bytes of the file and appends their items to items.
+    // Reads about maxBytes more bytes of the file and appends their items to items. The
+    // first call also scans the whole file once to settle its encoding.
     // Returns false when reading fails; errorString() then says why.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
@@ -29,7 +30,7 @@ private:
 
     bool start();
     bool fail(const QString &reason);
-    bool detect(qsizetype maxBytes);
+    bool detect();
     bool decode(ItemBatch &items, qsizetype maxBytes);
     QByteArray readChunk(qsizetype maxBytes);
 

@@ -67,20 +67,21 @@ QByteArray ListFileReader::readChunk(qsizetype maxBytes)
 
 bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
 {
-    if (m_phase == Phase::Detecting && !detect(maxBytes))
+    if (m_phase == Phase::Detecting && !detect())
         return false;
     if (m_phase == Phase::Decoding)
         return decode(items, maxBytes);
     return m_phase != Phase::Failed;
 }
 
-bool ListFileReader::detect(qsizetype maxBytes)
+bool ListFileReader::detect()
 {
-    for (qsizetype done = 0; done < maxBytes;) {
+    // Scanning is much faster than decoding, so it runs to the end in one call, and the first
+    // read already gives items.
+    for (;;) {
         const QByteArray chunk = readChunk(chunkSize);
         if (m_phase == Phase::Failed)
             return false;
-        done += chunk.size();
         if (chunk.isEmpty())
             m_detector.finish();
         if (chunk.isEmpty() || m_detector.feed(chunk)) {
@@ -89,7 +90,6 @@ bool ListFileReader::detect(qsizetype maxBytes)
             return m_device->seek(m_textStart) || fail(m_device->errorString());
         }
     }
-    return true;
 }
 
 bool ListFileReader::decode(ItemBatch &items, qsizetype maxBytes)
