@@ -13,7 +13,7 @@ class ItemBatch
 public:
     void append(QStringView text)
     {
-        m_items.push_back(Item::create(m_arena, text));
+        m_items.push_back({0, Item::create(m_arena, text)}); // keyed when sorted
         m_sorted = false;
     }
     // Puts the items into list order. A list sorts a batch itself when it is added; sorting
@@ -22,12 +22,12 @@ public:
 
     [[nodiscard]] qsizetype size() const { return qsizetype(m_items.size()); }
     [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
-    [[nodiscard]] QStringView at(qsizetype index) const { return m_items[index]->text(); }
+    [[nodiscard]] QStringView at(qsizetype index) const { return m_items[index].item->text(); }
 
 private:
     friend class SortedItemList;
 
     Arena m_arena;
-    std::vector<Item *> m_items;
+    std::vector<ItemEntry> m_items;
     bool m_sorted = true;
 };

@@ -52,15 +52,6 @@ struct SortRecord {
 
 constexpr qsizetype chunkBytes = 16;
 
-quint64 keyWord(const char *bytes)
-{
-    quint64 word = 0;
-    qsizetype index = 0;
-    for (; index < 8 && bytes[index]; ++index)
-        word = (word << 8) | quint8(bytes[index]);
-    return index == 0 ? 0 : word << (8 * (8 - index));
-}
-
 void loadChunk(SortRecord &record, qsizetype depth)
 {
     const char *bytes = record.item->key + depth;
@@ -93,11 +84,20 @@ struct SortTask {
     qsizetype depth;
 };
 
-// Sorts records whose chunks hold key bytes [depth, depth + 16): by chunk, then each run of
-// equal chunks by the following key bytes, and runs of equal keys by text.
-void sortRecords(SortRecord *begin, SortRecord *end, qsizetype depth)
+// A run of records sharing their first sixteen key bytes, sorted further by deeper chunks.
+struct DeeperRun {
+    SortRecord *begin;
+    SortRecord *end;
+    quint64 prefix;
+};
+
+// Sorts records whose chunks hold key bytes [0, 16): by chunk, then each run of equal chunks
+// by the following key bytes, and runs of equal keys by text. Afterwards every record's high
+// holds its first eight key bytes again.
+void sortRecords(SortRecord *begin, SortRecord *end)
 {
-    std::vector<SortTask> tasks{{begin, end, depth}};
+    std::vector<SortTask> tasks{{begin, end, 0}};
+    std::vector<DeeperRun> deeperRuns;
     while (!tasks.empty()) {
         const SortTask task = tasks.back();
         tasks.pop_back();
@@ -108,6 +108,8 @@ void sortRecords(SortRecord *begin, SortRecord *end, qsizetype depth)
                 ++runEnd;
             if (runEnd - run > 1) {
                 if (keyGoesOn(*run)) {
+                    if (task.depth == 0)
+                        deeperRuns.push_back({run, runEnd, run->high});
                     for (SortRecord *record = run; record != runEnd; ++record)
                         loadChunk(*record, task.depth + chunkBytes);
                     tasks.push_back({run, runEnd, task.depth + chunkBytes});
@@ -118,6 +120,9 @@ void sortRecords(SortRecord *begin, SortRecord *end, qsizetype depth)
             run = runEnd;
         }
     }
+    for (const DeeperRun &run : deeperRuns)
+        for (SortRecord *record = run.begin; record != run.end; ++record)
+            record->high = run.prefix;
 }
 
 // Splits records around a sampled chunk value and sorts the two sides on separate threads,
@@ -142,7 +147,7 @@ void sortRecordsInParallel(SortRecord *begin, SortRecord *end, int threads)
             return;
         }
     }
-    sortRecords(begin, end, 0);
+    sortRecords(begin, end);
 }
 } // namespace
 
@@ -167,7 +172,7 @@ void assignKey(Item &item, const Collation &collation, Arena &keyArena,
     item.key = key;
 }
 
-void keyAndSort(std::vector<Item *> &items, const Collation &collation, Arena &keyArena)
+void keyAndSort(std::vector<ItemEntry> &items, const Collation &collation, Arena &keyArena)
 {
     const auto count = qsizetype(items.size());
     const int threads = threadCountFor(count);
@@ -178,8 +183,8 @@ void keyAndSort(std::vector<Item *> &items, const Collation &collation, Arena &k
         std::vector<quint8> scratch;
         const qsizetype end = partBegin(count, threads, part + 1);
         for (qsizetype index = partBegin(count, threads, part); index < end; ++index) {
-            assignKey(*items[index], own, arenas[part], scratch);
-            records[index].item = items[index];
+            assignKey(*items[index].item, own, arenas[part], scratch);
+            records[index].item = items[index].item;
             loadChunk(records[index], 0);
         }
     });
@@ -187,21 +192,21 @@ void keyAndSort(std::vector<Item *> &items, const Collation &collation, Arena &k
         keyArena.adopt(std::move(arena));
     sortRecordsInParallel(records.data(), records.data() + count, threads);
     for (qsizetype index = 0; index < count; ++index)
-        items[index] = records[index].item;
+        items[index] = {records[index].high, records[index].item};
 }
 
 namespace
 {
 // The first position in [0, end) whose item sorts after item, searched from the right in
 // growing steps, so that items landing near the end cost few comparisons.
-qsizetype upperBoundFromRight(const std::vector<Item *> &items, qsizetype end, const Item &item)
+qsizetype upperBoundFromRight(const std::vector<ItemEntry> &items, qsizetype end,
+                              const ItemEntry &item)
 {
-    const auto after = [](const Item &probe, const Item *other) { return probe < *other; };
     qsizetype high = end;
     for (qsizetype step = 1; high > 0; step *= 2) {
         const qsizetype probe = high > step ? high - step : 0;
-        if (!after(item, items[probe]))
-            return std::upper_bound(items.begin() + probe + 1, items.begin() + high, item, after) -
+        if (!(item < items[probe]))
+            return std::upper_bound(items.begin() + probe + 1, items.begin() + high, item) -
                    items.begin();
         high = probe;
     }
@@ -209,16 +214,16 @@ qsizetype upperBoundFromRight(const std::vector<Item *> &items, qsizetype end, c
 }
 } // namespace
 
-void mergeSortedRanges(std::vector<Item *> &items, qsizetype middle)
+void mergeSortedRanges(std::vector<ItemEntry> &items, qsizetype middle)
 {
     const auto end = qsizetype(items.size());
-    if (middle == 0 || middle == end || !(*items[middle] < *items[middle - 1]))
+    if (middle == 0 || middle == end || !(items[middle] < items[middle - 1]))
         return;
-    const std::vector<Item *> tail(items.begin() + middle, items.end());
+    const std::vector<ItemEntry> tail(items.begin() + middle, items.end());
     qsizetype headEnd = middle;
     qsizetype out = end;
     for (auto next = tail.rbegin(); next != tail.rend(); ++next) {
-        const qsizetype from = upperBoundFromRight(items, headEnd, **next);
+        const qsizetype from = upperBoundFromRight(items, headEnd, *next);
         out =
             std::move_backward(items.begin() + from, items.begin() + headEnd, items.begin() + out) -
             items.begin();

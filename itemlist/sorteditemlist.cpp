@@ -4,18 +4,9 @@
 
 #include <algorithm>
 
-namespace
+qsizetype SortedItemList::upperBound(const ItemEntry &entry, qsizetype end) const
 {
-bool itemBefore(const Item *a, const Item *b)
-{
-    return *a < *b;
-}
-} // namespace
-
-qsizetype SortedItemList::upperBound(const Item &item, qsizetype end) const
-{
-    return std::upper_bound(m_items.begin(), m_items.begin() + end, &item, itemBefore) -
-           m_items.begin();
+    return std::upper_bound(m_items.begin(), m_items.begin() + end, entry) - m_items.begin();
 }
 
 qsizetype SortedItemList::insertionPoint(QStringView text) const
@@ -24,7 +15,7 @@ qsizetype SortedItemList::insertionPoint(QStringView text) const
     Item *probe = Item::create(memory.data(), text);
     computeKey(text, m_collation, m_keyScratch);
     probe->key = reinterpret_cast<const char *>(m_keyScratch.data());
-    return upperBound(*probe, count());
+    return upperBound(ItemEntry::of(probe), count());
 }
 
 qsizetype SortedItemList::insert(QStringView text)
@@ -32,8 +23,9 @@ qsizetype SortedItemList::insert(QStringView text)
     Q_ASSERT(!hasUnmergedItems());
     Item *item = Item::create(m_arena, text);
     assignKey(*item, m_collation, m_arena, m_keyScratch);
-    const qsizetype position = upperBound(*item, count());
-    m_items.insert(m_items.begin() + position, item);
+    const ItemEntry entry = ItemEntry::of(item);
+    const qsizetype position = upperBound(entry, count());
+    m_items.insert(m_items.begin() + position, entry);
     ++m_mergedCount;
     return position;
 }
@@ -57,21 +49,21 @@ void SortedItemList::append(ItemBatch &&batch)
         m_items.insert(m_items.end(), batch.m_items.begin(), batch.m_items.end());
     batch.m_items.clear();
     // A batch that sorts wholly after the list is in place already.
-    if (m_mergedCount == 0 || !(*m_items[m_mergedCount] < *m_items[m_mergedCount - 1]))
+    if (m_mergedCount == 0 || !(m_items[m_mergedCount] < m_items[m_mergedCount - 1]))
         m_mergedCount = count();
 }
 
 qsizetype SortedItemList::mergedPosition(qsizetype position) const
 {
-    const Item &item = *m_items[position];
+    const ItemEntry &entry = m_items[position];
     if (position < m_mergedCount) {
         // Appended items equal to this one go after it, so only those before it count.
         const auto appendedBefore =
-            std::lower_bound(m_items.begin() + m_mergedCount, m_items.end(), &item, itemBefore) -
+            std::lower_bound(m_items.begin() + m_mergedCount, m_items.end(), entry) -
             (m_items.begin() + m_mergedCount);
         return position + appendedBefore;
     }
-    return position - m_mergedCount + upperBound(item, m_mergedCount);
+    return position - m_mergedCount + upperBound(entry, m_mergedCount);
 }
 
 void SortedItemList::mergeAppended()

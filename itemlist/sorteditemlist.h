@@ -17,7 +17,10 @@ class SortedItemList
 {
 public:
     [[nodiscard]] qsizetype count() const { return qsizetype(m_items.size()); }
-    [[nodiscard]] QStringView at(qsizetype position) const { return m_items[position]->text(); }
+    [[nodiscard]] QStringView at(qsizetype position) const
+    {
+        return m_items[position].item->text();
+    }
 
     // Calls visit(text) for every item in order; faster than at() for a whole pass.
     template <typename Visit> void forEach(Visit visit) const
@@ -26,8 +29,8 @@ public:
         const qsizetype total = count();
         for (qsizetype position = 0; position < total; ++position) {
             if (position + ahead < total)
-                __builtin_prefetch(m_items[position + ahead]);
-            visit(m_items[position]->text());
+                __builtin_prefetch(m_items[position + ahead].item);
+            visit(m_items[position].item->text());
         }
     }
 
@@ -45,11 +48,11 @@ public:
     void mergeAppended();
 
 private:
-    [[nodiscard]] qsizetype upperBound(const Item &item, qsizetype end) const;
+    [[nodiscard]] qsizetype upperBound(const ItemEntry &entry, qsizetype end) const;
 
     Collation m_collation;
     Arena m_arena;
-    std::vector<Item *> m_items;
+    std::vector<ItemEntry> m_items;
     qsizetype m_mergedCount = 0;
     mutable std::vector<quint8> m_keyScratch;
 };

@@ -83,10 +83,13 @@ void TestSortedItemList::insertReturnsTheSortedPlace()
 
 namespace
 {
+// Short random texts, a third of them after a long shared stem, so that sorting has to look
+// past the first sixteen bytes of their keys.
 QString randomItem(QRandomGenerator &random)
 {
     static const QString letters = u"aAbBcCéÉ01 ,\"-"_qs;
-    QString item;
+    QString item =
+        random.bounded(3) == 0 ? u"a shared stem longer than a key chunk "_qs : QString();
     for (int length = random.bounded(6); length > 0; --length)
         item += letters[random.bounded(int(letters.size()))];
     return item;
