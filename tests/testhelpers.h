@@ -19,3 +19,12 @@ inline QStringList textsOf(const SortedItemList &list)
     list.forEach([&](QStringView text) { texts.append(text.toString()); });
     return texts;
 }
+
+// The items of a list box, read through its ListCount and List operations.
+template <typename ListBox> QStringList itemsOf(const ListBox &box)
+{
+    QStringList items;
+    for (qsizetype position = 0; position < box.ListCount(); ++position)
+        items.append(box.List(position));
+    return items;
+}

@@ -3,6 +3,7 @@
 #include "filesizelimit.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
+#include "testhelpers.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -47,14 +48,6 @@ private:
 namespace
 {
 const QString title = u"[Zarno] (list) file sorter"_qs;
-
-QStringList itemsOf(const Sorter &sorter)
-{
-    QStringList items;
-    for (qsizetype position = 0; position < sorter.List1->ListCount(); ++position)
-        items.append(sorter.List1->List(position));
-    return items;
-}
 
 QByteArray contents(const QString &path)
 {
@@ -114,7 +107,7 @@ void TestFileCommands::loadThenSaveWritesTheFileSortedWithoutADialog()
     const QString path = copyOfData("fruit.lst");
     load(sorter, path);
     QCOMPARE(sorter.windowTitle(), title + u' ' + path);
-    QCOMPARE(itemsOf(sorter), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
+    QCOMPARE(itemsOf(*sorter.List1), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
     sorter.Command3->click();
     QCOMPARE(m_prompts->shown, QStringList{u"open"_qs});
     QCOMPARE(contents(path), QByteArray("apple\r\nfig\r\npear\r\n"));
@@ -335,7 +328,7 @@ void TestFileCommands::realOpenDialogLoadsATypedPath()
     QVERIFY(typed);
     QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
     QCOMPARE(sorter.windowTitle(), title + u' ' + path);
-    QCOMPARE(itemsOf(sorter), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
+    QCOMPARE(itemsOf(*sorter.List1), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
 }
 
 QTEST_MAIN(TestFileCommands)

@@ -1,9 +1,11 @@
 #include "fakeprompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
+#include "testhelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -22,22 +24,14 @@ private slots:
     void add_data();
     void add();
     void pastedLinesBecomeOneItem();
+    void listKeys_data();
+    void listKeys();
+    void tabLeavesTheList();
     void closingEndsTheProgramWithoutAQuestion();
 
 private:
     FakePrompts m_prompts;
 };
-
-namespace
-{
-QStringList itemsOf(const Sorter &sorter)
-{
-    QStringList items;
-    for (qsizetype position = 0; position < sorter.List1->ListCount(); ++position)
-        items.append(sorter.List1->List(position));
-    return items;
-}
-} // namespace
 
 void TestSorter::startState()
 {
@@ -126,7 +120,7 @@ void TestSorter::add()
         QTest::mouseClick(sorter.Command1, Qt::LeftButton);
         QCOMPARE(sorter.Text1->text(), text.isNull() ? u"add to list"_qs : text); // kept
     }
-    QCOMPARE(itemsOf(sorter), items);
+    QCOMPARE(itemsOf(*sorter.List1), items);
 }
 
 void TestSorter::pastedLinesBecomeOneItem()
@@ -136,7 +130,46 @@ void TestSorter::pastedLinesBecomeOneItem()
     QApplication::clipboard()->setText(u"one\r\ntwo\nthree"_qs);
     sorter.Text1->paste();
     QTest::mouseClick(sorter.Command1, Qt::LeftButton);
-    QCOMPARE(itemsOf(sorter), QStringList{u"one two three"_qs});
+    QCOMPARE(itemsOf(*sorter.List1), QStringList{u"one two three"_qs});
+}
+
+void TestSorter::listKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("row"); // the current row afterwards, starting from row 1
+
+    QTest::newRow("Home goes to the first item") << int(Qt::Key_Home) << 0;
+    QTest::newRow("End goes to the last item") << int(Qt::Key_End) << 3;
+    QTest::newRow("Down") << int(Qt::Key_Down) << 2;
+    QTest::newRow("Up") << int(Qt::Key_Up) << 0;
+}
+
+void TestSorter::listKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, row);
+
+    Sorter sorter(m_prompts, m_prompts);
+    for (const char *item : {"d", "c", "b", "a"})
+        sorter.List1->AddItem(QString::fromLatin1(item));
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    sorter.List1->setCurrentIndex(sorter.List1->model().index(1));
+    QTest::keyClick(sorter.List1, Qt::Key(key));
+    QCOMPARE(sorter.List1->currentIndex().row(), row);
+    QCOMPARE(sorter.List1->selectionModel()->selectedRows().size(), 1);
+}
+
+void TestSorter::tabLeavesTheList()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    sorter.List1->AddItem(u"a");
+    sorter.List1->AddItem(u"b");
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowActive(&sorter));
+    sorter.List1->setFocus();
+    QTest::keyClick(sorter.List1, Qt::Key_Tab);
+    QTRY_VERIFY(sorter.Text1->hasFocus());
 }
 
 void TestSorter::closingEndsTheProgramWithoutAQuestion()
