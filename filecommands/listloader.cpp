@@ -9,12 +9,19 @@ namespace
 // Batches are small at first, so the first items show at once, and never so large that
 // merging one into the list keeps the window from its events for long.
 constexpr qsizetype firstBatchBytes = 64 * 1024;
-constexpr qsizetype largestBatchBytes = 1024 * 1024;
+constexpr qsizetype largestBatchBytes = 512 * 1024;
 // Sorted batches waiting for the window; bounds the memory a slow window can make pile up.
 constexpr std::size_t readyLimit = 2;
 } // namespace
 
-ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model) {}
+ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model)
+{
+    // One batch per turn of the event loop. A zero timer rather than a posted call, because a
+    // stream of posted calls would keep the window's own timers from running in between.
+    m_nextBatch.setSingleShot(true);
+    m_nextBatch.setInterval(0);
+    connect(&m_nextBatch, &QTimer::timeout, this, &ListLoader::takeNextBatch);
+}
 
 ListLoader::~ListLoader()
 {
@@ -82,9 +89,8 @@ void ListLoader::takeNextBatch()
     }
     ItemBatch batch = std::move(m_ready.front());
     m_ready.pop_front();
-    // One batch per turn of the event loop, so that events run between batches.
-    QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
     lock.unlock();
     m_changed.notify_all();
     m_model.addItems(std::move(batch));
+    m_nextBatch.start(); // after the merge, so that timers already due run first
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <condition_variable>
 #include <deque>
@@ -40,6 +41,7 @@ private:
     ItemListModel &m_model;
     QString m_path;
     bool m_running = false;
+    QTimer m_nextBatch;
 
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
