@@ -20,8 +20,9 @@ if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
     locale-gen >/dev/null
 fi
 
-"$build/bench/makelist" "$lines" "$work/list.lst"
-echo "input: $lines lines, $(stat -c %s "$work/list.lst") bytes; $rounds rounds, medians shown"
+source "$(dirname "$0")/common.sh"
+make_list "$build" "$lines" "$work/list.lst"
+echo "$rounds rounds, medians shown"
 
 measure=$build/bench/measure
 declare -A runs
@@ -36,14 +37,11 @@ for _ in $(seq "$rounds"); do
     run sort-C env LC_ALL=C sort -o "$work/out.c" "$work/list.lst"
 done
 
-median() { # column
-    sort -g | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
-}
 declare -A wall cpu peak
 for name in listsort sort-utf8 sort-C; do
-    wall[$name]=$(printf '%s' "${runs[$name]}" | awk '{print $1}' | median 1)
-    cpu[$name]=$(printf '%s' "${runs[$name]}" | awk '{print $2}' | median 1)
-    peak[$name]=$(printf '%s' "${runs[$name]}" | awk '{print $3}' | median 1)
+    wall[$name]=$(printf '%s' "${runs[$name]}" | median 1)
+    cpu[$name]=$(printf '%s' "${runs[$name]}" | median 2)
+    peak[$name]=$(printf '%s' "${runs[$name]}" | median 3)
 done
 
 printf '%-10s %8s %8s %10s\n' command wall_s cpu_s peak_MiB
