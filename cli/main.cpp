@@ -11,7 +11,6 @@
 namespace
 {
 constexpr int failure = 2;
-constexpr qsizetype readPiece = 4 << 20;
 
 int complain(const char *what, const QString &path, const QString &reason)
 {
@@ -23,9 +22,8 @@ int complain(const char *what, const QString &path, const QString &reason)
 bool readInput(const QString &path, ItemBatch &items, QString &errorString)
 {
     ListFileReader reader;
-    bool ok = path == u"-" ? reader.openStandardInput() : reader.open(path);
-    while (ok && !reader.atEnd())
-        ok = reader.read(items, readPiece);
+    const bool ok =
+        (path == u"-" ? reader.openStandardInput() : reader.open(path)) && reader.readAll(items);
     if (!ok)
         errorString = reader.errorString();
     return ok;

@@ -22,6 +22,8 @@ public:
     // first call also scans the whole file once to settle its encoding.
     // Returns false when reading fails; errorString() then says why.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
+    // Reads the rest of the file in one go.
+    [[nodiscard]] bool readAll(ItemBatch &items);
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
 

@@ -111,12 +111,18 @@ bool ListFileReader::decode(ItemBatch &items, qsizetype maxBytes)
     return true;
 }
 
+bool ListFileReader::readAll(ItemBatch &items)
+{
+    bool ok = true;
+    while (ok && !atEnd())
+        ok = read(items, chunkSize * 4);
+    return ok;
+}
+
 bool readListFile(const QString &path, ItemBatch &items, QString &errorString)
 {
     ListFileReader reader;
-    bool ok = reader.open(path);
-    while (ok && !reader.atEnd())
-        ok = reader.read(items, chunkSize * 4);
+    const bool ok = reader.open(path) && reader.readAll(items);
     if (!ok)
         errorString = reader.errorString();
     return ok;
