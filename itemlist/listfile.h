@@ -18,8 +18,9 @@ public:
     [[nodiscard]] bool open(const QString &path);
     [[nodiscard]] bool openStandardInput();
 
-    // Reads about maxBytes more bytes of the file and appends their items to items. The
-    // first call also scans the whole file once to settle its encoding.
+    // Reads about maxBytes more bytes of the file and appends their items to items. Unless
+    // the file starts with a byte-order mark, the first call also scans the whole file once
+    // to settle its encoding.
     // Returns false when reading fails; errorString() then says why.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
     // Reads the rest of the file in one go.
