@@ -56,8 +56,8 @@ void ListLoader::work(std::stop_token stop, QString path)
     if (!ok)
         m_error = reader.errorString();
     m_workDone = true;
-    if (!m_takePosted) {
-        m_takePosted = true;
+    if (!m_takePending) {
+        m_takePending = true;
         QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
     }
 }
@@ -67,8 +67,8 @@ void ListLoader::hand(ItemBatch &&batch, const std::stop_token &stop)
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, stop, [this] { return m_ready.size() < readyLimit; });
     m_ready.push_back(std::move(batch));
-    if (!m_takePosted) {
-        m_takePosted = true;
+    if (!m_takePending) {
+        m_takePending = true;
         QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
     }
 }
@@ -77,7 +77,7 @@ void ListLoader::takeNextBatch()
 {
     std::unique_lock lock(m_mutex);
     if (m_ready.empty()) {
-        m_takePosted = false;
+        m_takePending = false;
         if (!m_workDone)
             return;
         const QString error = m_error;

@@ -46,7 +46,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
     std::deque<ItemBatch> m_ready;
-    bool m_takePosted = false;
+    bool m_takePending = false; // takeNextBatch() is posted or on its timer
     bool m_workDone = false;
     QString m_error;
     std::jthread m_worker; // last, so that it is joined before the rest goes
