@@ -31,6 +31,7 @@ private slots:
     void dialogsOfferTheFilterAndProposeTheCurrentFile();
     void cancelWithAnEarlierNameChangesNothing();
     void loadAndSaveAreRefusedWhileALoadRuns();
+    void theListGrowsSortedWhileALoadRuns();
     void closingDuringALoadEndsTheProgram();
     void unreadableFileShowsWhyAndKeepsTheList_data();
     void unreadableFileShowsWhyAndKeepsTheList();
@@ -237,6 +238,41 @@ void TestFileCommands::loadAndSaveAreRefusedWhileALoadRuns()
     QCOMPARE(sorter.List1->List(0), u"add to list"_qs);
     QCOMPARE(sorter.List1->List(1), u"item1"_qs);
     QCOMPARE(sorter.List1->List(300'000), u"item300000"_qs);
+}
+
+void TestFileCommands::theListGrowsSortedWhileALoadRuns()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.Text1->setText(u"item2.5"_qs);
+    // item1 to item100 first, so that the big load merges into a list that is not empty.
+    load(sorter, bigFile(*m_dir, 100));
+    m_prompts->answers.append(bigFile(*m_dir, 300'000));
+    // "itemN" by N; "item2.5" is 2.5 under numeric collation.
+    const auto numberAt = [&](qsizetype position) {
+        return sorter.List1->List(position).mid(4).toDouble();
+    };
+    QList<qsizetype> counts;
+    bool unsorted = false;
+    QTimer watcher; // runs between the loader's batches, as any event does
+    connect(&watcher, &QTimer::timeout, [&] {
+        const qsizetype count = sorter.List1->ListCount();
+        if (counts.isEmpty() || counts.last() != count)
+            counts.append(count);
+        for (qsizetype position = 1; position < count; position += 1 + count / 64)
+            unsorted |= numberAt(position - 1) > numberAt(position);
+        if (counts.size() == 3)
+            sorter.Command1->click(); // joins the list being filled
+    });
+    watcher.start(1);
+    sorter.Command2->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 60'000);
+    watcher.stop();
+    QVERIFY(!unsorted);
+    QVERIFY2(counts.size() > 3, "items should appear while the file is read");
+    QCOMPARE(sorter.List1->ListCount(), 300'101);
+    QCOMPARE(sorter.List1->List(3), u"item2"_qs); // item1, item1, item2, item2, item2.5
+    QCOMPARE(sorter.List1->List(4), u"item2.5"_qs);
+    QCOMPARE(sorter.List1->List(5), u"item3"_qs);
 }
 
 void TestFileCommands::closingDuringALoadEndsTheProgram()
