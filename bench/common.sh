@@ -1,5 +1,15 @@
-# Shared by the benchmark scripts: the test input and the statistics.
+# Shared by the benchmark scripts: their arguments, the test input and the statistics.
 # shellcheck shell=bash
+
+# bench_arguments "$@": sets build, lines and rounds from BUILD_DIR [LINES] [ROUNDS], and
+# work to a temporary folder removed on exit.
+bench_arguments() {
+    build=${1:?usage: $(basename "$0") BUILD_DIR [LINES] [ROUNDS]}
+    lines=${2:-1000000}
+    rounds=${3:-5}
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+}
 
 # make_list BUILD_DIR LINES OUTPUT: writes the generated list file and says what it is.
 make_list() {

@@ -4,11 +4,8 @@
 # Usage: bench/listsort-vs-sort.sh BUILD_DIR [LINES] [ROUNDS]
 set -euo pipefail
 
-build=${1:?usage: listsort-vs-sort.sh BUILD_DIR [LINES] [ROUNDS]}
-lines=${2:-1000000}
-rounds=${3:-5}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
+bench_arguments "$@"
 
 if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
     echo "generating the en_US.UTF-8 locale"
@@ -20,7 +17,6 @@ if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
     locale-gen >/dev/null
 fi
 
-source "$(dirname "$0")/common.sh"
 make_list "$build" "$lines" "$work/list.lst"
 echo "$rounds rounds, medians shown"
 

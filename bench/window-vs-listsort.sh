@@ -5,12 +5,8 @@
 # Usage: bench/window-vs-listsort.sh BUILD_DIR [LINES] [ROUNDS]
 set -euo pipefail
 
-build=${1:?usage: window-vs-listsort.sh BUILD_DIR [LINES] [ROUNDS]}
-lines=${2:-1000000}
-rounds=${3:-5}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/common.sh"
+bench_arguments "$@"
 
 make_list "$build" "$lines" "$work/list.lst"
 echo "$rounds rounds: medians, and the worst gap of all rounds"

@@ -6,7 +6,6 @@
 #include "sorter.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QPixmap>
 
 #include <cstdio>

@@ -49,6 +49,8 @@ void ListLoader::work(std::stop_token stop, QString path)
          bytes = std::min(bytes * 2, largestBatchBytes)) {
         ItemBatch batch;
         ok = reader.read(batch, bytes);
+        if (batch.isEmpty()) // the last read may find only the end of the file
+            continue;
         batch.sort(collation);
         hand(std::move(batch), stop);
     }
@@ -56,10 +58,7 @@ void ListLoader::work(std::stop_token stop, QString path)
     if (!ok)
         m_error = reader.errorString();
     m_workDone = true;
-    if (!m_takePending) {
-        m_takePending = true;
-        QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
-    }
+    scheduleTake();
 }
 
 void ListLoader::hand(ItemBatch &&batch, const std::stop_token &stop)
@@ -67,6 +66,11 @@ void ListLoader::hand(ItemBatch &&batch, const std::stop_token &stop)
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, stop, [this] { return m_ready.size() < readyLimit; });
     m_ready.push_back(std::move(batch));
+    scheduleTake();
+}
+
+void ListLoader::scheduleTake()
+{
     if (!m_takePending) {
         m_takePending = true;
         QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);

@@ -36,6 +36,8 @@ signals:
 private:
     void work(std::stop_token stop, QString path);
     void hand(ItemBatch &&batch, const std::stop_token &stop);
+    // Has takeNextBatch() run on the window's thread unless it is pending; m_mutex held.
+    void scheduleTake();
     void takeNextBatch();
 
     ItemListModel &m_model;
