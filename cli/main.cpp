@@ -1,16 +1,21 @@
 // listsort: sorts list files from the command line, as the window does.
 
+#include "comparingdevice.h"
 #include "listfile.h"
 #include "version.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <new>
 
 namespace
 {
+constexpr int unsorted = 1;
 constexpr int failure = 2;
+const QString standardStream = QStringLiteral("-");
 
 int complain(const char *what, const QString &path, const QString &reason)
 {
@@ -19,30 +24,122 @@ int complain(const char *what, const QString &path, const QString &reason)
     return failure;
 }
 
-bool readInput(const QString &path, ItemBatch &items, QString &errorString)
+int usageError(const QString &message)
 {
-    ListFileReader reader;
-    const bool ok =
-        (path == u"-" ? reader.openStandardInput() : reader.open(path)) && reader.readAll(items);
-    if (!ok)
-        errorString = reader.errorString();
-    return ok;
+    std::fprintf(stderr, "listsort: %s\nTry 'listsort --help'.\n", qPrintable(message));
+    return failure;
 }
 
-bool writeStandardOutput(const SortedItemList &list, QString &errorString)
+QString notEnoughMemory()
+{
+    return QStringLiteral("not enough memory");
+}
+
+// Reads the list files at paths ("-" for standard input) into one batch. encoding becomes the
+// first file's. On failure returns the path that failed and sets reason.
+std::optional<QString> readInputs(const QStringList &paths, ItemBatch &items,
+                                  TextEncoding &encoding, QString &reason)
+{
+    for (qsizetype index = 0; index < paths.size(); ++index) {
+        ListFileReader reader;
+        const bool ok = (paths[index] == standardStream ? reader.openStandardInput()
+                                                        : reader.open(paths[index])) &&
+                        reader.readAll(items);
+        if (!ok) {
+            reason = reader.errorString();
+            return paths[index];
+        }
+        if (index == 0)
+            encoding = reader.encoding().value_or(TextEncoding::Utf8);
+    }
+    return std::nullopt;
+}
+
+bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, QString &reason)
 {
     QFile output;
     if (!output.open(stdout, QIODevice::WriteOnly)) {
-        errorString = output.errorString();
+        reason = output.errorString();
         return false;
     }
-    if (!writeListItems(output, list, errorString))
+    try {
+        if (!writeListItems(output, list, encoding, reason))
+            return false;
+    } catch (const std::bad_alloc &) {
+        reason = notEnoughMemory();
         return false;
+    }
     if (!output.flush()) {
-        errorString = output.errorString();
+        reason = output.errorString();
         return false;
     }
     return true;
+}
+
+// Why encoding cannot write every item of list, if it cannot.
+std::optional<QString> unwritable(const SortedItemList &list, TextEncoding encoding)
+{
+    const qsizetype position = firstUnwritableItem(list, encoding);
+    if (position < 0)
+        return std::nullopt;
+    return QStringLiteral("the item on line %1 has characters that %2 cannot represent")
+        .arg(position + 1)
+        .arg(nameOf(encoding));
+}
+
+// Whether saving the list file at path would give back its bytes: exit status 0 when it
+// would, 1 when not (saying where), 2 when the file cannot be read.
+int check(const QString &path, std::optional<TextEncoding> requested)
+{
+    // Standard input is read once, so the comparison works on a copy of it.
+    QByteArray input;
+    std::unique_ptr<QIODevice> original;
+    std::unique_ptr<QIODevice> source;
+    if (path == standardStream) {
+        QFile standardInput;
+        if (!standardInput.open(stdin, QIODevice::ReadOnly))
+            return complain("read", path, standardInput.errorString());
+        try {
+            input = standardInput.readAll();
+        } catch (const std::bad_alloc &) {
+            return complain("read", path, notEnoughMemory());
+        }
+        original = std::make_unique<QBuffer>(&input);
+        source = std::make_unique<QBuffer>(&input);
+    } else {
+        original = std::make_unique<QFile>(path);
+        source = std::make_unique<QFile>(path);
+    }
+    for (QIODevice *device : {original.get(), source.get()}) {
+        if (!device->open(QIODevice::ReadOnly))
+            return complain("read", path, device->errorString());
+    }
+
+    ListFileReader reader;
+    ItemBatch items;
+    if (!reader.open(std::move(source)) || !reader.readAll(items))
+        return complain("read", path, reader.errorString());
+    SortedItemList list;
+    try {
+        list.insert(std::move(items));
+    } catch (const std::bad_alloc &) {
+        return complain("read", path, notEnoughMemory());
+    }
+    if (requested) {
+        if (const auto reason = unwritable(list, *requested))
+            return complain("write", path, *reason);
+    }
+    const TextEncoding encoding = requested.value_or(encodingForSaving(list, *reader.encoding()));
+    ComparingDevice comparison(*original, encoding);
+    QString reason;
+    if (!writeListItems(comparison, list, encoding, reason))
+        return complain("read", path, reason);
+    if (comparison.finish())
+        return 0;
+    const ComparingDevice::Line line = comparison.differingLine();
+    std::fprintf(stderr, "listsort: %s:%lld: saving would change this line: %s\n", qPrintable(path),
+                 static_cast<long long>(line.number), qPrintable(line.text));
+    return unsorted;
 }
 } // namespace
 
@@ -54,22 +151,28 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Sorts the items of list files alphabetically and writes them one per line.\n"
-        "Reads standard input when no FILE is given, or for -."));
+        "Sorts the items of list files alphabetically and writes them one per line, in the\n"
+        "encoding of the first FILE. Reads standard input when no FILE is given, or for -."));
     const QCommandLineOption outputOption(
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to OUTPUT instead of standard output; OUTPUT may be an input."),
         QStringLiteral("OUTPUT"));
-    parser.addOption(outputOption);
+    const QCommandLineOption encodingOption(
+        QStringLiteral("encoding"),
+        QStringLiteral("Write in ENCODING: utf-8, utf-8-bom, utf-16le, utf-16be or "
+                       "windows-1252."),
+        QStringLiteral("ENCODING"));
+    const QCommandLineOption checkOption(
+        {QStringLiteral("c"), QStringLiteral("check")},
+        QStringLiteral("Write nothing; exit 0 when saving the one FILE would give back its "
+                       "bytes, else 1, naming the first line it would change."));
+    parser.addOptions({outputOption, encodingOption, checkOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("List files to sort."),
                                  QStringLiteral("[FILE...]"));
-    if (!parser.parse(QCoreApplication::arguments())) {
-        std::fprintf(stderr, "listsort: %s\nTry 'listsort --help'.\n",
-                     qPrintable(parser.errorText()));
-        return failure;
-    }
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
@@ -78,22 +181,47 @@ int main(int argc, char *argv[])
         std::printf("listsort %s\n", AppVersion::display);
         return 0;
     }
+    std::optional<TextEncoding> requested;
+    if (parser.isSet(encodingOption)) {
+        requested = textEncodingNamed(parser.value(encodingOption));
+        if (!requested)
+            return usageError(QStringLiteral("unknown encoding '%1'; use utf-8, utf-8-bom, "
+                                             "utf-16le, utf-16be or windows-1252")
+                                  .arg(parser.value(encodingOption)));
+    }
 
     QStringList inputs = parser.positionalArguments();
     if (inputs.isEmpty())
-        inputs.append(QStringLiteral("-"));
-    ItemBatch items;
-    QString reason;
-    for (const QString &input : inputs) {
-        if (!readInput(input, items, reason))
-            return complain("read", input, reason);
+        inputs.append(standardStream);
+    if (parser.isSet(checkOption)) {
+        if (inputs.size() > 1 || parser.isSet(outputOption))
+            return usageError(QStringLiteral("--check takes one FILE and no --output"));
+        return check(inputs.constFirst(), requested);
     }
-    SortedItemList list;
-    list.insert(std::move(items));
 
-    if (!parser.isSet(outputOption))
-        return writeStandardOutput(list, reason) ? 0
-                                                 : complain("write", QStringLiteral("-"), reason);
+    ItemBatch items;
+    TextEncoding encoding = TextEncoding::Utf8;
+    QString reason;
+    if (const auto failed = readInputs(inputs, items, encoding, reason))
+        return complain("read", *failed, reason);
+    SortedItemList list;
+    try {
+        list.insert(std::move(items));
+    } catch (const std::bad_alloc &) {
+        return complain("read", inputs.constLast(), notEnoughMemory());
+    }
+
     const QString output = parser.value(outputOption);
-    return saveListFile(output, list, reason) ? 0 : complain("write", output, reason);
+    const QString target = parser.isSet(outputOption) ? output : standardStream;
+    if (requested) {
+        // Nothing is written or replaced when the file would not hold every item.
+        if (const auto why = unwritable(list, *requested))
+            return complain("write", target, *why);
+        encoding = *requested;
+    } else {
+        encoding = encodingForSaving(list, encoding);
+    }
+    if (!parser.isSet(outputOption))
+        return writeStandardOutput(list, encoding, reason) ? 0 : complain("write", target, reason);
+    return saveListFile(output, list, encoding, reason) ? 0 : complain("write", output, reason);
 }

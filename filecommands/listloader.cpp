@@ -57,6 +57,7 @@ void ListLoader::work(std::stop_token stop, QString path)
     std::lock_guard lock(m_mutex);
     if (!ok)
         m_error = reader.errorString();
+    m_encoding = reader.encoding().value_or(TextEncoding::Utf8);
     m_workDone = true;
     scheduleTake();
 }
@@ -85,10 +86,11 @@ void ListLoader::takeNextBatch()
         if (!m_workDone)
             return;
         const QString error = m_error;
+        const TextEncoding encoding = m_encoding;
         lock.unlock();
         m_worker.join();
         m_running = false;
-        emit finished(m_path, error);
+        emit finished(m_path, error, encoding);
         return;
     }
     ItemBatch batch = std::move(m_ready.front());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "itembatch.h"
+#include "textencoding.h"
 
 #include <QObject>
 #include <QString>
@@ -30,8 +31,9 @@ public:
     [[nodiscard]] bool isRunning() const { return m_running; }
 
 signals:
-    // errorString is empty when the whole file was read.
-    void finished(const QString &path, const QString &errorString);
+    // errorString is empty when the whole file was read. encoding is the file's, or UTF-8
+    // when the file could not be read far enough to tell.
+    void finished(const QString &path, const QString &errorString, TextEncoding encoding);
 
 private:
     void work(std::stop_token stop, QString path);
@@ -51,5 +53,6 @@ private:
     bool m_takePending = false; // takeNextBatch() is posted or on its timer
     bool m_workDone = false;
     QString m_error;
+    TextEncoding m_encoding = TextEncoding::Utf8;
     std::jthread m_worker; // last, so that it is joined before the rest goes
 };

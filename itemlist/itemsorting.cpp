@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 namespace
@@ -21,13 +22,28 @@ int threadCountFor(qsizetype count)
     return threads;
 }
 
-// Runs part(0) … part(parts - 1), each on its own thread but the first.
+// Runs part(0) … part(parts - 1), each on its own thread but the first. An exception in
+// any part, such as std::bad_alloc, reaches the caller once all parts have ended.
 template <typename Part> void runInParallel(int parts, const Part &part)
 {
-    std::vector<std::jthread> threads;
-    for (int index = 1; index < parts; ++index)
-        threads.emplace_back(part, index);
-    part(0);
+    std::vector<std::exception_ptr> failures(parts);
+    {
+        const auto guarded = [&](int index) {
+            try {
+                part(index);
+            } catch (...) {
+                failures[index] = std::current_exception();
+            }
+        };
+        std::vector<std::jthread> threads;
+        for (int index = 1; index < parts; ++index)
+            threads.emplace_back(guarded, index);
+        guarded(0);
+    }
+    for (const std::exception_ptr &failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
 }
 
 qsizetype partBegin(qsizetype count, int parts, int index)
@@ -142,8 +158,12 @@ void sortRecordsInParallel(SortRecord *begin, SortRecord *end, int threads)
             middle = std::partition(begin, end,
                                     [pivot](const SortRecord &r) { return r.high <= pivot; });
         if (middle != end) {
-            std::jthread other(sortRecordsInParallel, begin, middle, threads / 2);
-            sortRecordsInParallel(middle, end, threads - threads / 2);
+            runInParallel(2, [&](int part) {
+                if (part == 0)
+                    sortRecordsInParallel(middle, end, threads - threads / 2);
+                else
+                    sortRecordsInParallel(begin, middle, threads / 2);
+            });
             return;
         }
     }

@@ -4,6 +4,7 @@
 #include "itemtokenizer.h"
 #include "listtextdecoder.h"
 #include "sorteditemlist.h"
+#include "textencoding.h"
 
 #include <QFile>
 #include <QString>
@@ -17,31 +18,36 @@ class ListFileReader
 public:
     [[nodiscard]] bool open(const QString &path);
     [[nodiscard]] bool openStandardInput();
+    // Reads from device, which is open for reading.
+    [[nodiscard]] bool open(std::unique_ptr<QIODevice> device);
 
     // Reads about maxBytes more bytes of the file and appends their items to items. Unless
-    // the file starts with a byte-order mark, the first call also scans the whole file once
-    // to settle its encoding.
+    // the file starts with a UTF-16 byte-order mark, the first call also scans the whole file
+    // once to settle its encoding.
     // Returns false when reading fails; errorString() then says why.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
     // Reads the rest of the file in one go.
     [[nodiscard]] bool readAll(ItemBatch &items);
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
+    // The file's encoding, known after the first read.
+    [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_detector.encoding(); }
 
 private:
     enum class Phase { Detecting, Decoding, Done, Failed };
 
-    bool start();
     bool fail(const QString &reason);
+    bool startDecoding();
     bool detect();
     bool decode(ItemBatch &items, qsizetype maxBytes);
+    bool finishDecoding(ItemBatch &items);
     QByteArray readChunk(qsizetype maxBytes);
 
     std::unique_ptr<QIODevice> m_device;
     Phase m_phase = Phase::Failed;
-    qsizetype m_textStart = 0;
     EncodingDetector m_detector;
     QStringDecoder m_decoder;
+    qint64 m_decodedBytes = 0;
     ItemTokenizer m_tokenizer;
     QString m_errorString;
 };
@@ -54,11 +60,20 @@ private:
 // would not read back unchanged otherwise.
 [[nodiscard]] QString listFileLine(QStringView item);
 
-// Writes every item of list, in order, one per line ended by CR LF, as UTF-8.
-[[nodiscard]] bool writeListItems(QIODevice &device, const SortedItemList &list,
-                                  QString &errorString);
+// The position of the first item of list that encoding cannot write, or -1 when it can
+// write them all.
+[[nodiscard]] qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding);
+// The encoding that saves list to a file read in preferred: preferred itself when it can
+// write every item, otherwise UTF-8, or UTF-16 for a lone surrogate. No character is ever
+// replaced or dropped.
+[[nodiscard]] TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred);
 
-// Replaces the file at path with the items of list. The old file stays whole until the new
-// one is complete, and keeps its permissions.
+// Writes every item of list, in order, one per line ended by CR LF, in encoding with its
+// byte-order mark. encoding must be able to write every item.
+[[nodiscard]] bool writeListItems(QIODevice &device, const SortedItemList &list,
+                                  TextEncoding encoding, QString &errorString);
+
+// Replaces the file at path with the items of list, written as writeListItems() does; see
+// SaveTarget for how each kind of file is written.
 [[nodiscard]] bool saveListFile(const QString &path, const SortedItemList &list,
-                                QString &errorString);
+                                TextEncoding encoding, QString &errorString);

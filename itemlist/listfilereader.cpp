@@ -2,9 +2,16 @@
 
 #include <QBuffer>
 
+#include <new>
+
 namespace
 {
 constexpr qsizetype chunkSize = 256 * 1024;
+
+bool isUtf16(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
+}
 } // namespace
 
 bool ListFileReader::open(const QString &path)
@@ -12,8 +19,7 @@ bool ListFileReader::open(const QString &path)
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly))
         return fail(file->errorString());
-    m_device = std::move(file);
-    return start();
+    return open(std::move(file));
 }
 
 bool ListFileReader::openStandardInput()
@@ -21,29 +27,30 @@ bool ListFileReader::openStandardInput()
     auto input = std::make_unique<QFile>();
     if (!input->open(stdin, QIODevice::ReadOnly))
         return fail(input->errorString());
-    m_device = std::move(input);
-    return start();
+    return open(std::move(input));
 }
 
-bool ListFileReader::start()
+bool ListFileReader::open(std::unique_ptr<QIODevice> device)
 {
+    m_device = std::move(device);
     if (m_device->isSequential()) {
         // Detecting the encoding takes a second pass over the text, which a pipe cannot give.
         auto buffer = std::make_unique<QBuffer>();
-        buffer->setData(m_device->readAll());
+        try {
+            buffer->setData(m_device->readAll());
+        } catch (const std::bad_alloc &) {
+            return fail(QStringLiteral("not enough memory"));
+        }
         if (auto *file = qobject_cast<QFile *>(m_device.get()); file && file->error())
             return fail(file->errorString());
         buffer->open(QIODevice::ReadOnly);
         m_device = std::move(buffer);
     }
-    m_textStart = m_detector.takeStart(m_device->peek(3));
-    if (m_detector.encoding() != EncodingDetector::Encoding::Undecided) {
-        m_decoder = decoderFor(m_detector.encoding());
-        m_phase = Phase::Decoding;
-    } else {
-        m_phase = Phase::Detecting;
-    }
-    return m_device->seek(m_textStart) || fail(m_device->errorString());
+    const qsizetype markLength = m_detector.takeStart(m_device->peek(3));
+    if (m_detector.encoding())
+        return startDecoding();
+    m_phase = Phase::Detecting;
+    return m_device->seek(markLength) || fail(m_device->errorString());
 }
 
 bool ListFileReader::fail(const QString &reason)
@@ -51,6 +58,13 @@ bool ListFileReader::fail(const QString &reason)
     m_errorString = reason;
     m_phase = Phase::Failed;
     return false;
+}
+
+bool ListFileReader::startDecoding()
+{
+    m_decoder = decoderFor(*m_detector.encoding());
+    m_phase = Phase::Decoding;
+    return m_device->seek(m_detector.textStart()) || fail(m_device->errorString());
 }
 
 QByteArray ListFileReader::readChunk(qsizetype maxBytes)
@@ -67,10 +81,14 @@ QByteArray ListFileReader::readChunk(qsizetype maxBytes)
 
 bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
 {
-    if (m_phase == Phase::Detecting && !detect())
-        return false;
-    if (m_phase == Phase::Decoding)
-        return decode(items, maxBytes);
+    try {
+        if (m_phase == Phase::Detecting && !detect())
+            return false;
+        if (m_phase == Phase::Decoding)
+            return decode(items, maxBytes);
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("not enough memory"));
+    }
     return m_phase != Phase::Failed;
 }
 
@@ -84,11 +102,8 @@ bool ListFileReader::detect()
             return false;
         if (chunk.isEmpty())
             m_detector.finish();
-        if (chunk.isEmpty() || m_detector.feed(chunk)) {
-            m_decoder = decoderFor(m_detector.encoding());
-            m_phase = Phase::Decoding;
-            return m_device->seek(m_textStart) || fail(m_device->errorString());
-        }
+        if (chunk.isEmpty() || m_detector.feed(chunk))
+            return startDecoding();
     }
 }
 
@@ -98,16 +113,25 @@ bool ListFileReader::decode(ItemBatch &items, qsizetype maxBytes)
         const QByteArray chunk = readChunk(maxBytes - done);
         if (m_phase == Phase::Failed)
             return false;
-        if (chunk.isEmpty()) {
-            m_tokenizer.finish(items);
-            m_phase = Phase::Done;
-            m_device.reset();
-            return true;
-        }
+        if (chunk.isEmpty())
+            return finishDecoding(items);
         done += chunk.size();
+        m_decodedBytes += chunk.size();
         const QString text = m_decoder.decode(chunk);
         m_tokenizer.feed(text, items);
     }
+    return true;
+}
+
+bool ListFileReader::finishDecoding(ItemBatch &items)
+{
+    m_tokenizer.finish(items);
+    m_device.reset();
+    // The decoder would drop half a UTF-16 character without a word.
+    if (isUtf16(*m_detector.encoding()) && m_decodedBytes % 2 != 0)
+        return fail(QStringLiteral("the file ends inside a character: its last byte is half "
+                                   "of a UTF-16 character"));
+    m_phase = Phase::Done;
     return true;
 }
 

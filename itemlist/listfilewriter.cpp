@@ -1,7 +1,9 @@
 #include "listfile.h"
+#include "savetarget.h"
 
-#include <QSaveFile>
 #include <QStringEncoder>
+
+#include <new>
 
 namespace
 {
@@ -17,62 +19,118 @@ bool needsQuotes(QStringView item)
                                isBlank(item.front()) || isBlank(item.back()));
 }
 
-constexpr qsizetype flushSize = 64 * 1024;
-} // namespace
-
-QString listFileLine(QStringView item)
+// A file without a byte-order mark whose first item starts with U+FEFF would read back as
+// one with a mark; quotes keep the character in the item.
+bool looksLikeAMark(QStringView item, TextEncoding encoding)
 {
-    if (!needsQuotes(item))
-        return item.toString();
+    return byteOrderMark(encoding).isEmpty() && item.startsWith(QChar(0xFEFF));
+}
+
+QString quoted(QStringView item)
+{
     QString line = item.toString();
     line.replace(u'"', QStringLiteral("\"\""));
     return u'"' + line + u'"';
 }
 
-bool writeListItems(QIODevice &device, const SortedItemList &list, QString &errorString)
+// Writes all of bytes; a short write is retried, so that a failure reports the system's
+// reason rather than none.
+bool writeAll(QIODevice &device, QByteArrayView bytes, QString &errorString)
 {
-    QStringEncoder encoder(QStringConverter::Utf8);
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0) {
+            errorString = device.errorString();
+            return false;
+        }
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+constexpr qsizetype flushSize = 64 * 1024;
+} // namespace
+
+QString listFileLine(QStringView item)
+{
+    return needsQuotes(item) ? quoted(item) : item.toString();
+}
+
+qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE)
+        return -1;
+    QStringEncoder encoder = encoderFor(encoding);
+    qsizetype position = 0;
+    qsizetype found = -1;
+    list.forEach([&](QStringView item) {
+        if (found < 0) {
+            const bool ok = encoding == TextEncoding::Windows1252
+                                ? (QByteArray(encoder.encode(item)), !encoder.hasError())
+                                : item.isValidUtf16();
+            if (!ok)
+                found = position;
+            ++position;
+        }
+    });
+    return found;
+}
+
+TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred)
+{
+    for (const TextEncoding encoding : {preferred, TextEncoding::Utf8}) {
+        if (firstUnwritableItem(list, encoding) < 0)
+            return encoding;
+    }
+    return TextEncoding::Utf16LE;
+}
+
+bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding encoding,
+                    QString &errorString)
+{
+    QStringEncoder encoder = encoderFor(encoding);
     QString text;
     text.reserve(flushSize + 256);
     const auto flush = [&] {
         const QByteArray bytes = encoder.encode(text);
         text.clear();
-        if (device.write(bytes) == bytes.size())
-            return true;
-        errorString = device.errorString();
-        return false;
+        return writeAll(device, bytes, errorString);
     };
-    bool ok = true;
+    bool ok = writeAll(device, byteOrderMark(encoding), errorString);
+    bool first = true;
     list.forEach([&](QStringView item) {
         if (!ok)
             return;
-        if (needsQuotes(item))
-            text.append(listFileLine(item));
+        if (needsQuotes(item) || (first && looksLikeAMark(item, encoding)))
+            text.append(quoted(item));
         else
             text.append(item);
         text.append(u"\r\n");
+        first = false;
         if (text.size() >= flushSize)
             ok = flush();
     });
-    if (!ok)
-        return false;
-    return flush();
+    return ok && flush();
 }
 
-bool saveListFile(const QString &path, const SortedItemList &list, QString &errorString)
+bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,
+                  QString &errorString)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        errorString = file.errorString();
+    try {
+        SaveTarget target;
+        if (!target.open(path)) {
+            errorString = target.errorString();
+            return false;
+        }
+        if (!writeListItems(target.device(), list, encoding, errorString))
+            return false;
+        if (!target.commit()) {
+            errorString = target.errorString();
+            return false;
+        }
+        return true;
+    } catch (const std::bad_alloc &) {
+        errorString = QStringLiteral("not enough memory");
         return false;
     }
-    if (!writeListItems(file, list, errorString)) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        errorString = file.errorString();
-        return false;
-    }
-    return true;
 }

@@ -31,22 +31,20 @@ qsizetype completeLength(QByteArrayView bytes)
 
 qsizetype EncodingDetector::takeStart(QByteArrayView start)
 {
-    if (start.startsWith("\xEF\xBB\xBF"))
-        return 3;
-    if (start.startsWith("\xFF\xFE")) {
-        m_encoding = Encoding::Utf16LE;
-        return 2;
+    for (const TextEncoding utf16 : {TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
+        if (start.startsWith(byteOrderMark(utf16))) {
+            m_encoding = utf16;
+            return byteOrderMark(utf16).size();
+        }
     }
-    if (start.startsWith("\xFE\xFF")) {
-        m_encoding = Encoding::Utf16BE;
-        return 2;
-    }
-    return 0;
+    const QByteArrayView utf8Mark = byteOrderMark(TextEncoding::Utf8WithMark);
+    m_utf8Mark = start.startsWith(utf8Mark);
+    return m_utf8Mark ? utf8Mark.size() : 0;
 }
 
 bool EncodingDetector::feed(QByteArrayView bytes)
 {
-    if (m_encoding != Encoding::Undecided)
+    if (m_encoding)
         return true;
     if (!m_partial.isEmpty()) {
         const qsizetype missing = sequenceLength(quint8(m_partial[0])) - m_partial.size();
@@ -55,14 +53,14 @@ bool EncodingDetector::feed(QByteArrayView bytes)
         if (m_partial.size() < sequenceLength(quint8(m_partial[0])))
             return false;
         if (!QByteArrayView(m_partial).isValidUtf8()) {
-            m_encoding = Encoding::Windows1252;
+            m_encoding = TextEncoding::Windows1252;
             return true;
         }
         m_partial.clear();
     }
     const qsizetype complete = completeLength(bytes);
     if (!bytes.first(complete).isValidUtf8()) {
-        m_encoding = Encoding::Windows1252;
+        m_encoding = TextEncoding::Windows1252;
         return true;
     }
     m_partial = bytes.sliced(complete).toByteArray();
@@ -71,25 +69,10 @@ bool EncodingDetector::feed(QByteArrayView bytes)
 
 void EncodingDetector::finish()
 {
-    if (m_encoding == Encoding::Undecided)
-        m_encoding = m_partial.isEmpty() ? Encoding::Utf8 : Encoding::Windows1252;
-}
-
-QStringDecoder decoderFor(EncodingDetector::Encoding encoding)
-{
-    switch (encoding) {
-    case EncodingDetector::Encoding::Utf16LE:
-        return QStringDecoder(QStringConverter::Utf16LE);
-    case EncodingDetector::Encoding::Utf16BE:
-        return QStringDecoder(QStringConverter::Utf16BE);
-    case EncodingDetector::Encoding::Windows1252: {
-        QStringDecoder decoder("windows-1252");
-        // Qt without ICU has no Windows-1252; Latin-1 then still maps every byte to a character.
-        return decoder.isValid() ? std::move(decoder) : QStringDecoder(QStringConverter::Latin1);
-    }
-    case EncodingDetector::Encoding::Undecided:
-    case EncodingDetector::Encoding::Utf8:
-        break;
-    }
-    return QStringDecoder(QStringConverter::Utf8);
+    if (m_encoding)
+        return;
+    if (!m_partial.isEmpty())
+        m_encoding = TextEncoding::Windows1252;
+    else
+        m_encoding = m_utf8Mark ? TextEncoding::Utf8WithMark : TextEncoding::Utf8;
 }

@@ -1,29 +1,33 @@
 #pragma once
 
-#include <QByteArray>
-#include <QStringDecoder>
+#include "textencoding.h"
 
-// Which text encoding a list file uses. A byte-order mark selects UTF-8 or UTF-16; a file
-// without one is UTF-8 when all of it is valid UTF-8, and Windows-1252 otherwise, so that
-// no byte ever turns into a replacement character.
+#include <QByteArray>
+
+#include <optional>
+
+// Which text encoding a list file uses. A byte-order mark selects UTF-16; a file without one
+// is UTF-8 when all of it is valid UTF-8, and Windows-1252 otherwise, so that no byte ever
+// turns into a replacement character. A UTF-8 mark counts only when the rest is valid UTF-8
+// too; otherwise its three bytes are Windows-1252 text like the rest.
 class EncodingDetector
 {
 public:
-    enum class Encoding { Undecided, Utf8, Utf16LE, Utf16BE, Windows1252 };
-
-    // Looks at the first bytes of the file; returns how many bytes of byte-order mark to skip.
+    // Looks at the first bytes of the file; returns how many bytes of byte-order mark to skip
+    // before feeding.
     qsizetype takeStart(QByteArrayView start);
     // Feeds the next bytes after the mark. Returns true once the encoding is decided.
     bool feed(QByteArrayView bytes);
     // Ends the file: decides the encoding if feeding has not.
     void finish();
 
-    [[nodiscard]] Encoding encoding() const { return m_encoding; }
+    // Set once decided.
+    [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_encoding; }
+    // Where the text starts, past the byte-order mark, once decided.
+    [[nodiscard]] qsizetype textStart() const { return byteOrderMark(*m_encoding).size(); }
 
 private:
-    Encoding m_encoding = Encoding::Undecided;
+    std::optional<TextEncoding> m_encoding;
+    bool m_utf8Mark = false;
     QByteArray m_partial; // an unfinished UTF-8 sequence at the end of the last piece
 };
-
-// A decoder for text in encoding.
-[[nodiscard]] QStringDecoder decoderFor(EncodingDetector::Encoding encoding);

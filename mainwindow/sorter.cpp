@@ -77,13 +77,15 @@ void Sorter::Command2_Click()
         return;
     Command2->setEnabled(false);
     Command3->setEnabled(false);
+    m_fileEncoding = TextEncoding::Utf8;
     m_loader->start(cd1->FileName());
 }
 
-void Sorter::loadFinished(const QString &path, const QString &errorString)
+void Sorter::loadFinished(const QString &path, const QString &errorString, TextEncoding encoding)
 {
     Command2->setEnabled(true);
     Command3->setEnabled(true);
+    m_fileEncoding = encoding;
     // Without this a later Save would overwrite a file that never loaded whole.
     if (!errorString.isEmpty())
         m_boxes.showError(this, QStringLiteral("Cannot load the list from \"%1\": %2")
@@ -94,16 +96,21 @@ void Sorter::Command3_Click()
 {
     if (m_loader->isRunning())
         return;
-    if (cd1->FileName().isEmpty() &&
-        !selectFile(*cd1, FileDialogKind::Save, *this, FormTitle, m_boxes))
-        return;
+    if (cd1->FileName().isEmpty()) {
+        if (!selectFile(*cd1, FileDialogKind::Save, *this, FormTitle, m_boxes))
+            return;
+        m_fileEncoding = TextEncoding::Utf8; // a new file
+    }
     Save_ListBox(cd1->FileName(), *List1);
 }
 
 void Sorter::Save_ListBox(const QString &Path, const SortedListBox &Lst)
 {
+    // An item the file's encoding cannot hold turns the whole file into UTF-8, which keeps
+    // every character; later saves stay with what the file now is.
+    m_fileEncoding = encodingForSaving(Lst.items(), m_fileEncoding);
     QString errorString;
-    if (!saveListFile(Path, Lst.items(), errorString))
+    if (!saveListFile(Path, Lst.items(), m_fileEncoding, errorString))
         m_boxes.showError(this, QStringLiteral("Cannot save the list to \"%1\": %2")
                                     .arg(QDir::toNativeSeparators(Path), errorString));
 }

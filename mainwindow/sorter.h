@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textencoding.h"
+
 #include <QWidget>
 
 class CommonDialog;
@@ -37,12 +39,15 @@ public slots:
     void Command2_Click();
     void Command3_Click();
 
-    // Replaces the file at Path with the items of Lst; says so in a box when that fails.
+    // Replaces the file at Path with the items of Lst, in the current file's encoding; says so
+    // in a box when that fails.
     void Save_ListBox(const QString &Path, const SortedListBox &Lst);
 
 private:
-    void loadFinished(const QString &path, const QString &errorString);
+    void loadFinished(const QString &path, const QString &errorString, TextEncoding encoding);
 
     MessageBoxes &m_boxes;
     ListLoader *m_loader;
+    // The encoding the current file was read in; a save writes it back the same way.
+    TextEncoding m_fileEncoding = TextEncoding::Utf8;
 };

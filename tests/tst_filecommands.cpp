@@ -170,6 +170,18 @@ void TestFileCommands::loads_data()
     QTest::newRow("added items are saved sorted in")
         << QStringList{u"fruit.lst"_qs} << QStringList{u"kiwi"_qs, u"banana"_qs}
         << QByteArray("apple\r\nbanana\r\nfig\r\nkiwi\r\npear\r\n");
+    QTest::newRow("saved in the encoding of the file last loaded")
+        << QStringList{u"fruit.lst"_qs, u"utf16be-bom.lst"_qs} << QStringList{u"日"_qs}
+        << QByteArray("\xfe\xff\0a\0p\0p\0l\0e\0\r\0\n\0c\0a\0f\0\xe9\0\r\0\n\0f\0i\0g"
+                      "\0\r\0\n\0p\0e\0a\0r\0\r\0\n\0Z\0o\0\xeb\0\r\0\n\x65\xe5\0\r\0\n",
+                      66);
+    QTest::newRow("Windows-1252 stays Windows-1252")
+        << QStringList{u"windows1252.txt"_qs} << QStringList{}
+        << QByteArray("\x81\x8d\x8f\x90\x9d\r\n\x80uro\r\ncaf\xe9\r\n");
+    QTest::newRow("an item Windows-1252 cannot hold makes the file UTF-8")
+        << QStringList{u"windows1252.txt"_qs} << QStringList{u"日"_qs}
+        << QByteArray("\xc2\x81\xc2\x8d\xc2\x8f\xc2\x90\xc2\x9d\r\n\xe2\x82\xacuro\r\n"
+                      "caf\xc3\xa9\r\n\xe6\x97\xa5\r\n");
 }
 
 void TestFileCommands::loads()

@@ -19,6 +19,7 @@ private slots:
     void hugeLineIsOneItem();
     void unreadableFileFailsWithAReason_data();
     void unreadableFileFailsWithAReason();
+    void utf16CutInsideACharacterFailsAndKeepsTheItems();
 };
 
 namespace
@@ -38,38 +39,47 @@ QString writeFile(const QTemporaryDir &dir, const QByteArray &bytes)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(TextEncoding)
+
 void TestListFileReader::files_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("items");
+    QTest::addColumn<TextEncoding>("encoding");
 
+    const auto utf8 = TextEncoding::Utf8;
     QTest::newRow("CR LF lines") << dataFile("fruit.lst")
-                                 << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs};
-    QTest::newRow("empty file") << dataFile("empty.lst") << QStringList{};
-    QTest::newRow("comma") << dataFile("comma.lst") << QStringList{u"b"_qs, u"a"_qs};
-    QTest::newRow("quoted comma") << dataFile("quoted.lst") << QStringList{u"Smith, John"_qs};
+                                 << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs} << utf8;
+    QTest::newRow("empty file") << dataFile("empty.lst") << QStringList{} << utf8;
+    QTest::newRow("comma") << dataFile("comma.lst") << QStringList{u"b"_qs, u"a"_qs} << utf8;
+    QTest::newRow("quoted comma") << dataFile("quoted.lst") << QStringList{u"Smith, John"_qs}
+                                  << utf8;
     QTest::newRow("UTF-8 without mark")
-        << dataFile("utf8.lst") << QStringList{u"café"_qs, u"naïve"_qs};
+        << dataFile("utf8.lst") << QStringList{u"café"_qs, u"naïve"_qs} << utf8;
     QTest::newRow("UTF-8 mark is not part of the item")
-        << dataFile("utf8-bom.lst") << QStringList{u"café"_qs};
-    QTest::newRow("UTF-16LE mark")
-        << dataFile("utf16le-bom.lst") << QStringList{u"café"_qs, u"Zoë"_qs};
-    QTest::newRow("UTF-16BE mark")
-        << dataFile("utf16be-bom.lst") << QStringList{u"café"_qs, u"Zoë"_qs};
+        << dataFile("utf8-bom.lst") << QStringList{u"café"_qs} << TextEncoding::Utf8WithMark;
+    QTest::newRow("UTF-16LE mark") << dataFile("utf16le-bom.lst")
+                                   << QStringList{u"café"_qs, u"Zoë"_qs} << TextEncoding::Utf16LE;
+    QTest::newRow("UTF-16BE mark") << dataFile("utf16be-bom.lst")
+                                   << QStringList{u"café"_qs, u"Zoë"_qs} << TextEncoding::Utf16BE;
     QTest::newRow("Windows-1252, undefined bytes as C1 controls")
         << dataFile("windows1252.txt")
-        << QStringList{u"café"_qs, u"€uro"_qs, u"\u0081\u008d\u008f\u0090\u009d"_qs};
+        << QStringList{u"café"_qs, u"€uro"_qs, u"\u0081\u008d\u008f\u0090\u009d"_qs}
+        << TextEncoding::Windows1252;
 }
 
 void TestListFileReader::files()
 {
     QFETCH(QString, path);
     QFETCH(QStringList, items);
+    QFETCH(TextEncoding, encoding);
 
+    ListFileReader reader;
     ItemBatch batch;
-    QString error;
-    QVERIFY2(readListFile(path, batch, error), qPrintable(error));
+    QVERIFY(reader.open(path));
+    QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
     QCOMPARE(textsOf(batch), items);
+    QCOMPARE(reader.encoding(), encoding);
 }
 
 void TestListFileReader::readingInSmallPiecesGivesTheSameItems()
@@ -154,6 +164,19 @@ void TestListFileReader::unreadableFileFailsWithAReason()
     QVERIFY(!readListFile(path, batch, error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(batch.size(), 0);
+}
+
+void TestListFileReader::utf16CutInsideACharacterFailsAndKeepsTheItems()
+{
+    QTemporaryDir dir;
+    ItemBatch batch;
+    QString error;
+    QVERIFY(!readListFile(writeFile(dir, QByteArray("\xff\xfe"
+                                                    "a\0\r\0\n\0b\0c",
+                                                    11)),
+                          batch, error));
+    QVERIFY2(error.startsWith(u"the file ends inside a character"_qs), qPrintable(error));
+    QCOMPARE(textsOf(batch), (QStringList{u"a"_qs, u"b"_qs}));
 }
 
 QTEST_APPLESS_MAIN(TestListFileReader)

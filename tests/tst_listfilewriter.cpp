@@ -7,6 +7,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestListFileWriter : public QObject
 {
     Q_OBJECT
@@ -14,12 +19,21 @@ class TestListFileWriter : public QObject
 private slots:
     void bytes_data();
     void bytes();
+    void encodingFallsBackWithoutLosingACharacter_data();
+    void encodingFallsBackWithoutLosingACharacter();
     void writeThenReadGivesTheSameItems();
+    void savingAReadFileGivesBackItsBytes_data();
+    void savingAReadFileGivesBackItsBytes();
     void saveReplacesTheOldContent_data();
     void saveReplacesTheOldContent();
-    void saveKeepsPermissions();
+    void saveKeepsModeAndOwner_data();
+    void saveKeepsModeAndOwner();
+    void saveWritesIntoWhatIsNotARegularFile_data();
+    void saveWritesIntoWhatIsNotARegularFile();
+    void saveWritesInPlaceWhenTheFolderIsClosed();
     void failedSaveLeavesTheOldFileWhole();
-    void saveIntoMissingFolderFailsWithAReason();
+    void failedSaveSaysWhy_data();
+    void failedSaveSaysWhy();
 };
 
 namespace
@@ -44,45 +58,135 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+// While it lives, a process running as root has its file access checked as the user nobody,
+// as an ordinary user's would be; otherwise it changes nothing.
+class UnprivilegedAccess
+{
+public:
+    static constexpr uid_t nobody = 65534;
+
+    UnprivilegedAccess() : m_switched(isRoot())
+    {
+        if (m_switched && (::setegid(nobody) != 0 || ::seteuid(nobody) != 0))
+            qFatal("cannot act as nobody");
+    }
+    ~UnprivilegedAccess()
+    {
+        if (m_switched && (::seteuid(0) != 0 || ::setegid(0) != 0))
+            qFatal("cannot act as root again");
+    }
+    UnprivilegedAccess(const UnprivilegedAccess &) = delete;
+    UnprivilegedAccess &operator=(const UnprivilegedAccess &) = delete;
+
+private:
+    bool m_switched;
+};
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        qFatal("cannot stat %s", qPrintable(path));
+    return status;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(TextEncoding)
 
 void TestListFileWriter::bytes_data()
 {
     QTest::addColumn<QStringList>("items");
+    QTest::addColumn<TextEncoding>("encoding");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("empty list gives an empty file") << QStringList{} << QByteArray();
+    const auto utf8 = TextEncoding::Utf8;
+    QTest::newRow("empty list gives an empty file") << QStringList{} << utf8 << QByteArray();
     QTest::newRow("sorted, each line ended by CR LF")
-        << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs}
+        << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs} << utf8
         << QByteArray("apple\r\nfig\r\npear\r\n");
-    QTest::newRow("empty item is an empty line") << QStringList{u""_qs} << QByteArray("\r\n");
-    QTest::newRow("UTF-8 without mark") << QStringList{u"café"_qs} << QByteArray("caf\xc3\xa9\r\n");
+    QTest::newRow("empty item is an empty line")
+        << QStringList{u""_qs} << utf8 << QByteArray("\r\n");
+    QTest::newRow("UTF-8 without mark")
+        << QStringList{u"café"_qs} << utf8 << QByteArray("caf\xc3\xa9\r\n");
     QTest::newRow("quote inside an item is written as it is")
-        << QStringList{u"5\" disk"_qs} << QByteArray("5\" disk\r\n");
+        << QStringList{u"5\" disk"_qs} << utf8 << QByteArray("5\" disk\r\n");
     QTest::newRow("comma is quoted")
-        << QStringList{u"Smith, John"_qs} << QByteArray("\"Smith, John\"\r\n");
+        << QStringList{u"Smith, John"_qs} << utf8 << QByteArray("\"Smith, John\"\r\n");
     QTest::newRow("leading quote is quoted and doubled")
-        << QStringList{u"\"hi\" there"_qs} << QByteArray("\"\"\"hi\"\" there\"\r\n");
+        << QStringList{u"\"hi\" there"_qs} << utf8 << QByteArray("\"\"\"hi\"\" there\"\r\n");
     QTest::newRow("leading and trailing blanks are quoted")
-        << QStringList{u" a"_qs, u"b\t"_qs} << QByteArray("\" a\"\r\n\"b\t\"\r\n");
+        << QStringList{u" a"_qs, u"b\t"_qs} << utf8 << QByteArray("\" a\"\r\n\"b\t\"\r\n");
+    QTest::newRow("first item starting with U+FEFF is quoted, not taken for a mark")
+        << QStringList{u"\ufeffa"_qs, u"\ufeffb"_qs} << utf8
+        << QByteArray("\"\xef\xbb\xbf"
+                      "a\"\r\n\xef\xbb\xbf"
+                      "b\r\n");
+    QTest::newRow("UTF-8 with mark") << QStringList{u"\ufeffa"_qs} << TextEncoding::Utf8WithMark
+                                     << QByteArray("\xef\xbb\xbf\xef\xbb\xbf"
+                                                   "a\r\n");
+    QTest::newRow("UTF-16LE with mark keeps a lone surrogate")
+        << QStringList{u"a\xd800"_qs} << TextEncoding::Utf16LE
+        << QByteArray("\xff\xfe"
+                      "a\0\0\xd8\r\0\n\0",
+                      10);
+    QTest::newRow("UTF-16BE with mark")
+        << QStringList{u"é"_qs} << TextEncoding::Utf16BE << QByteArray("\xfe\xff\0\xe9\0\r\0\n", 8);
+    QTest::newRow("Windows-1252") << QStringList{u"café"_qs, u"€"_qs, u"\u0081"_qs}
+                                  << TextEncoding::Windows1252
+                                  << QByteArray("\x81\r\n\x80\r\ncaf\xe9\r\n");
 }
 
 void TestListFileWriter::bytes()
 {
     QFETCH(QStringList, items);
+    QFETCH(TextEncoding, encoding);
     QFETCH(QByteArray, bytes);
 
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QString error;
-    QVERIFY(writeListItems(buffer, listOf(items), error));
+    QVERIFY(writeListItems(buffer, listOf(items), encoding, error));
     QCOMPARE(buffer.data(), bytes);
+}
+
+void TestListFileWriter::encodingFallsBackWithoutLosingACharacter_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<TextEncoding>("preferred");
+    QTest::addColumn<TextEncoding>("used");
+
+    QTest::newRow("Windows-1252 keeps what it can write")
+        << u"€uro"_qs << TextEncoding::Windows1252 << TextEncoding::Windows1252;
+    QTest::newRow("Windows-1252 gives way to UTF-8")
+        << u"日本"_qs << TextEncoding::Windows1252 << TextEncoding::Utf8;
+    QTest::newRow("a lone surrogate needs UTF-16")
+        << u"z\xdc00"_qs << TextEncoding::Utf8WithMark << TextEncoding::Utf16LE;
+    QTest::newRow("UTF-16 writes everything")
+        << u"a\xdc00"_qs << TextEncoding::Utf16BE << TextEncoding::Utf16BE;
+}
+
+void TestListFileWriter::encodingFallsBackWithoutLosingACharacter()
+{
+    QFETCH(QString, item);
+    QFETCH(TextEncoding, preferred);
+    QFETCH(TextEncoding, used);
+
+    const SortedItemList list = listOf({u"plain"_qs, item});
+    QCOMPARE(encodingForSaving(list, preferred), used);
+    QCOMPARE(firstUnwritableItem(list, preferred), preferred == used ? -1 : 1);
 }
 
 void TestListFileWriter::writeThenReadGivesTheSameItems()
 {
     // Items made of the characters that the file format treats specially.
-    const QString alphabet = u"ab ,\"\t\u00e9\u20ac\u0000x"_qs;
+    const QString alphabet = u"ab ,\"\t\u00e9\u20ac\u0000x\ufeff\u65e5\xd800"_qs;
     QRandomGenerator random(42);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"round.lst"_qs);
@@ -94,12 +198,54 @@ void TestListFileWriter::writeThenReadGivesTheSameItems()
                 item += alphabet[random.bounded(int(alphabet.size()))];
             list.insert(item);
         }
-        QString error;
-        QVERIFY2(saveListFile(path, list, error), qPrintable(error));
-        ItemBatch batch;
-        QVERIFY2(readListFile(path, batch, error), qPrintable(error));
-        QCOMPARE(textsOf(batch), textsOf(list));
+        for (int encoding = 0; encoding <= int(TextEncoding::Windows1252); ++encoding) {
+            const TextEncoding used = encodingForSaving(list, TextEncoding(encoding));
+            QString error;
+            QVERIFY2(saveListFile(path, list, used, error), qPrintable(error));
+            ItemBatch batch;
+            QVERIFY2(readListFile(path, batch, error), qPrintable(error));
+            QCOMPARE(textsOf(batch), textsOf(list));
+        }
     }
+}
+
+void TestListFileWriter::savingAReadFileGivesBackItsBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QByteArray everyByte;
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte != '\r' && byte != '\n' && byte != ',')
+            everyByte += char(byte);
+    }
+    QTest::newRow("Windows-1252, every byte") << everyByte + "\r\n";
+    QTest::newRow("UTF-8 with mark") << QByteArray("\xef\xbb\xbf"
+                                                   "caf\xc3\xa9\r\n");
+    QTest::newRow("U+FEFF after a UTF-8 mark") << QByteArray("\xef\xbb\xbf\xef\xbb\xbfx\r\n");
+    QTest::newRow("quoted U+FEFF first in UTF-8") << QByteArray("\"\xef\xbb\xbfx\"\r\ny\r\n");
+    QTest::newRow("UTF-8 mark before invalid UTF-8 is Windows-1252 text")
+        << QByteArray("\xef\xbb\xbf\xe9\r\n");
+    QTest::newRow("UTF-16LE with a lone surrogate")
+        << QByteArray("\xff\xfe\xff\xfe\0\xd8\r\0\n\0", 10);
+    QTest::newRow("UTF-16BE") << QByteArray("\xfe\xff\0a\0\r\0\n", 8);
+}
+
+void TestListFileWriter::savingAReadFileGivesBackItsBytes()
+{
+    QFETCH(QByteArray, bytes);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"list.lst"_qs);
+    writeBytes(path, bytes);
+    ListFileReader reader;
+    ItemBatch items;
+    QVERIFY(reader.open(path) && reader.readAll(items));
+    SortedItemList list;
+    list.insert(std::move(items));
+    QString error;
+    QVERIFY2(saveListFile(path, list, encodingForSaving(list, *reader.encoding()), error),
+             qPrintable(error));
+    QCOMPARE(contents(path), bytes);
 }
 
 void TestListFileWriter::saveReplacesTheOldContent_data()
@@ -120,20 +266,107 @@ void TestListFileWriter::saveReplacesTheOldContent()
     const QString path = dir.filePath(u"old.lst"_qs);
     writeBytes(path, "old content that is longer than the new\r\n");
     QString error;
-    QVERIFY2(saveListFile(path, listOf(items), error), qPrintable(error));
+    QVERIFY2(saveListFile(path, listOf(items), TextEncoding::Utf8, error), qPrintable(error));
     QCOMPARE(contents(path), bytes);
 }
 
-void TestListFileWriter::saveKeepsPermissions()
+void TestListFileWriter::saveKeepsModeAndOwner_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherOwner"); // owned by nobody; needs root
+
+    QTest::newRow("group-readable") << 0640 << false;
+    QTest::newRow("set-user-ID, set-group-ID and sticky") << 07755 << false;
+    QTest::newRow("read-only, written by root") << 0444 << true;
+    QTest::newRow("no permissions, written by root") << 0000 << true;
+    QTest::newRow("another user's file") << 04754 << true;
+}
+
+void TestListFileWriter::saveKeepsModeAndOwner()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, otherOwner);
+    if (otherOwner && !isRoot())
+        QSKIP("needs root");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"kept.lst"_qs);
+    writeBytes(path, "x\r\n");
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (otherOwner)
+        QCOMPARE(::chown(nativePath, UnprivilegedAccess::nobody, UnprivilegedAccess::nobody), 0);
+    QCOMPARE(::chmod(nativePath, mode_t(mode)), 0);
+    const struct stat before = statusOf(path);
+    QString error;
+    QVERIFY2(saveListFile(path, listOf({u"y"_qs}), TextEncoding::Utf8, error), qPrintable(error));
+    const struct stat after = statusOf(path);
+    QVERIFY(after.st_ino != before.st_ino); // replaced, not written in place
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(contents(path), QByteArray("y\r\n"));
+}
+
+void TestListFileWriter::saveWritesIntoWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << u"fifo"_qs;
+    QTest::newRow("character device") << u"device"_qs;
+    QTest::newRow("link to a file, which is replaced") << u"link"_qs;
+}
+
+void TestListFileWriter::saveWritesIntoWhatIsNotARegularFile()
+{
+    QFETCH(QString, kind);
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(u"target"_qs);
+    const QByteArray nativePath = QFile::encodeName(path);
+    QByteArray received;
+    std::jthread reader;
+    if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(nativePath, 0600), 0);
+        reader = std::jthread([&] { received = contents(path); });
+    } else if (kind == u"device") {
+        path = u"/dev/null"_qs;
+    } else {
+        writeBytes(dir.filePath(u"file"_qs), "old\r\n");
+        QVERIFY(QFile::link(dir.filePath(u"file"_qs), path));
+    }
+    const mode_t type = statusOf(path).st_mode & S_IFMT;
+
+    QString error;
+    QVERIFY2(saveListFile(path, listOf({u"b"_qs, u"a"_qs}), TextEncoding::Utf8, error),
+             qPrintable(error));
+    if (reader.joinable()) {
+        reader.join();
+        QCOMPARE(received, QByteArray("a\r\nb\r\n"));
+    }
+    QCOMPARE(statusOf(path).st_mode & S_IFMT, type);
+    if (kind == u"link")
+        QCOMPARE(contents(dir.filePath(u"file"_qs)), QByteArray("a\r\nb\r\n"));
+}
+
+void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"shared.lst"_qs);
-    writeBytes(path, "x\r\n");
-    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-    QVERIFY(QFile::setPermissions(path, permissions));
+    const QString folder = dir.filePath(u"closed"_qs);
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + u"/list.lst"_qs;
+    writeBytes(path, "old\r\n");
+    QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x6666)));
+    QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x5555)));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
+
     QString error;
-    QVERIFY2(saveListFile(path, listOf({u"y"_qs}), error), qPrintable(error));
-    QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser), permissions);
+    bool saved;
+    {
+        const UnprivilegedAccess access;
+        saved = saveListFile(path, listOf({u"new"_qs}), TextEncoding::Utf8, error);
+    }
+    QFile::setPermissions(folder, QFile::Permissions(0x7700));
+    QVERIFY2(saved, qPrintable(error));
+    QCOMPARE(contents(path), QByteArray("new\r\n"));
 }
 
 void TestListFileWriter::failedSaveLeavesTheOldFileWhole()
@@ -157,19 +390,51 @@ void TestListFileWriter::failedSaveLeavesTheOldFileWhole()
     QString error;
     {
         const FileSizeLimit limit(64 * 1024);
-        QVERIFY(!saveListFile(path, list, error));
+        QVERIFY(!saveListFile(path, list, TextEncoding::Utf8, error));
     }
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error, u"File too large"_qs);
     QCOMPARE(contents(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"precious.lst"_qs});
 }
 
-void TestListFileWriter::saveIntoMissingFolderFailsWithAReason()
+void TestListFileWriter::failedSaveSaysWhy_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("missing folder") << u"gone/list.lst"_qs << u"No such file or directory"_qs;
+    QTest::newRow("folder") << u"."_qs << u"Is a directory"_qs;
+    QTest::newRow("loop of links") << u"loop"_qs << u"Too many levels of symbolic links"_qs;
+    QTest::newRow("full disk") << u"/dev/full"_qs << u"No space left on device"_qs;
+    QTest::newRow("read-only file") << u"read-only"_qs << u"Permission denied"_qs;
+}
+
+void TestListFileWriter::failedSaveSaysWhy()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
     QTemporaryDir dir;
+    QString path = QDir(dir.path()).filePath(kind);
+    if (kind == u"loop") {
+        QVERIFY(QFile::link(dir.filePath(u"loop2"_qs), path));
+        QVERIFY(QFile::link(path, dir.filePath(u"loop2"_qs)));
+    } else if (kind == u"read-only") {
+        writeBytes(path, "old\r\n");
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadOther));
+    }
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System);
+
     QString error;
-    QVERIFY(!saveListFile(dir.filePath(u"gone/list.lst"_qs), listOf({u"a"_qs}), error));
-    QVERIFY(!error.isEmpty());
+    bool saved;
+    {
+        const UnprivilegedAccess access;
+        saved = saveListFile(path, listOf({u"a"_qs}), TextEncoding::Utf8, error);
+    }
+    QVERIFY(!saved);
+    QCOMPARE(error, reason);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System), before);
 }
 
 QTEST_APPLESS_MAIN(TestListFileWriter)

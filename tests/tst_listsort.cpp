@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 class TestListSort : public QObject
 {
     Q_OBJECT
@@ -13,6 +15,7 @@ private slots:
     void runs();
     void outputMayBeAnInput();
     void failedWriteLeavesTheOldOutputWhole();
+    void runningOutOfMemoryIsAnError();
 };
 
 namespace
@@ -24,10 +27,11 @@ struct Run {
 };
 
 Run listsort(const QStringList &arguments, const QByteArray &input = {},
-             const QString &directory = {})
+             const QString &directory = {}, const std::function<void()> &inChild = {})
 {
     QProcess process;
     process.setWorkingDirectory(directory);
+    process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(LISTSORT), arguments);
     process.write(input);
     process.closeWriteChannel();
@@ -65,6 +69,56 @@ void TestListSort::runs_data()
     QTest::newRow("unknown option")
         << QStringList{u"--sideways"_qs} << QByteArray() << 2 << QByteArray()
         << QByteArray("listsort: Unknown option 'sideways'.\nTry 'listsort --help'.\n");
+    QTest::newRow("written in the first input's encoding")
+        << QStringList{} << QByteArray("caf\xe9\n") << 0 << QByteArray("caf\xe9\r\n")
+        << QByteArray();
+    QTest::newRow("--encoding chooses the encoding")
+        << QStringList{u"--encoding"_qs, u"UTF-16LE"_qs} << QByteArray("b\na\n") << 0
+        << QByteArray("\xff\xfe"
+                      "a\0\r\0\n\0b\0\r\0\n\0",
+                      14)
+        << QByteArray();
+    QTest::newRow("--encoding that cannot write an item")
+        << QStringList{u"--encoding"_qs, u"cp1252"_qs} << QByteArray("a\n\xe6\x97\xa5\n") << 2
+        << QByteArray()
+        << QByteArray("listsort: cannot write '-': the item on line 2 has characters that "
+                      "windows-1252 cannot represent\n");
+    QTest::newRow("unknown encoding")
+        << QStringList{u"--encoding"_qs, u"ebcdic"_qs} << QByteArray() << 2 << QByteArray()
+        << QByteArray("listsort: unknown encoding 'ebcdic'; use utf-8, utf-8-bom, utf-16le, "
+                      "utf-16be or windows-1252\nTry 'listsort --help'.\n");
+    QTest::newRow("UTF-16 cut inside a character")
+        << QStringList{}
+        << QByteArray("\xff\xfe"
+                      "a\0b",
+                      5)
+        << 2 << QByteArray()
+        << QByteArray("listsort: cannot read '-': the file ends inside a character: its last "
+                      "byte is half of a UTF-16 character\n");
+    QTest::newRow("/dev/stdout is written, not replaced")
+        << QStringList{u"-o"_qs, u"/dev/stdout"_qs} << QByteArray("b\na\n") << 0
+        << QByteArray("a\r\nb\r\n") << QByteArray();
+    QTest::newRow("full disk says so")
+        << QStringList{u"-o"_qs, u"/dev/full"_qs} << QByteArray("a\n") << 2 << QByteArray()
+        << QByteArray("listsort: cannot write '/dev/full': No space left on device\n");
+    QTest::newRow("check: as saving writes it")
+        << QStringList{u"-c"_qs} << QByteArray("a\r\nb\r\n") << 0 << QByteArray() << QByteArray();
+    QTest::newRow("check: out of order")
+        << QStringList{u"--check"_qs, u"-"_qs} << QByteArray("a\r\nc\r\nb\r\n") << 1 << QByteArray()
+        << QByteArray("listsort: -:2: saving would change this line: c\n");
+    QTest::newRow("check: other line ends")
+        << QStringList{u"-c"_qs} << QByteArray("a\r\nb\n") << 1 << QByteArray()
+        << QByteArray("listsort: -:2: saving would change this line: b\n");
+    QTest::newRow("check: in the file's own encoding")
+        << QStringList{u"-c"_qs} << QByteArray("\xfe\xff\0a\0\r\0\n\0b\0\r\0\n", 14) << 0
+        << QByteArray() << QByteArray();
+    QTest::newRow("check: a file")
+        << QStringList{u"-c"_qs, data + u"fruit.lst"_qs} << QByteArray() << 1 << QByteArray()
+        << "listsort: " + data.toUtf8() + "fruit.lst:1: saving would change this line: pear\n";
+    QTest::newRow("check: one file only")
+        << QStringList{u"-c"_qs, u"a"_qs, u"b"_qs} << QByteArray() << 2 << QByteArray()
+        << QByteArray("listsort: --check takes one FILE and no --output\n"
+                      "Try 'listsort --help'.\n");
 }
 
 void TestListSort::runs()
@@ -114,6 +168,20 @@ void TestListSort::failedWriteLeavesTheOldOutputWhole()
              run.errors.constData());
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old\r\n"));
+}
+
+void TestListSort::runningOutOfMemoryIsAnError()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer cannot run with a limit on address space");
+#endif
+    // An endless line of NUL characters: one item that grows until memory runs out.
+    const Run run = listsort({u"/dev/zero"_qs}, {}, {}, [] {
+        const rlimit limit{512 << 20, 512 << 20};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    QCOMPARE(run.errors, QByteArray("listsort: cannot read '/dev/zero': not enough memory\n"));
+    QCOMPARE(run.exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestListSort)

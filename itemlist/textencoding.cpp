@@ -1,0 +1,98 @@
+#include "textencoding.h"
+
+#include <array>
+
+namespace
+{
+struct Alias {
+    QStringView name;
+    TextEncoding encoding;
+};
+
+// The first name of each encoding is its own; the rest are aliases.
+constexpr std::array aliases{
+    Alias{u"utf-8", TextEncoding::Utf8},
+    Alias{u"utf8", TextEncoding::Utf8},
+    Alias{u"utf-8-bom", TextEncoding::Utf8WithMark},
+    Alias{u"utf8-bom", TextEncoding::Utf8WithMark},
+    Alias{u"utf-8-sig", TextEncoding::Utf8WithMark},
+    Alias{u"utf-16le", TextEncoding::Utf16LE},
+    Alias{u"utf16le", TextEncoding::Utf16LE},
+    Alias{u"utf-16be", TextEncoding::Utf16BE},
+    Alias{u"utf16be", TextEncoding::Utf16BE},
+    Alias{u"windows-1252", TextEncoding::Windows1252},
+    Alias{u"cp1252", TextEncoding::Windows1252},
+    Alias{u"windows1252", TextEncoding::Windows1252},
+};
+
+// Windows-1252 comes from ICU; it maps all 256 bytes, the five that Windows-1252 leaves
+// unassigned to the C1 controls of the same value, so every byte reads and writes back.
+constexpr char windows1252[] = "windows-1252";
+} // namespace
+
+QString nameOf(TextEncoding encoding)
+{
+    for (const Alias &alias : aliases) {
+        if (alias.encoding == encoding)
+            return alias.name.toString();
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<TextEncoding> textEncodingNamed(QStringView name)
+{
+    for (const Alias &alias : aliases) {
+        if (name.compare(alias.name, Qt::CaseInsensitive) == 0)
+            return alias.encoding;
+    }
+    return std::nullopt;
+}
+
+QByteArrayView byteOrderMark(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8WithMark:
+        return "\xEF\xBB\xBF";
+    case TextEncoding::Utf16LE:
+        return "\xFF\xFE";
+    case TextEncoding::Utf16BE:
+        return "\xFE\xFF";
+    case TextEncoding::Utf8:
+    case TextEncoding::Windows1252:
+        break;
+    }
+    return {};
+}
+
+QStringDecoder decoderFor(TextEncoding encoding)
+{
+    constexpr auto keepFeff = QStringConverter::Flag::ConvertInitialBom;
+    switch (encoding) {
+    case TextEncoding::Utf16LE:
+        return QStringDecoder(QStringConverter::Utf16LE, keepFeff);
+    case TextEncoding::Utf16BE:
+        return QStringDecoder(QStringConverter::Utf16BE, keepFeff);
+    case TextEncoding::Windows1252:
+        return QStringDecoder(windows1252, keepFeff);
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8WithMark:
+        break;
+    }
+    return QStringDecoder(QStringConverter::Utf8, keepFeff);
+}
+
+QStringEncoder encoderFor(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16LE:
+        return QStringEncoder(QStringConverter::Utf16LE);
+    case TextEncoding::Utf16BE:
+        return QStringEncoder(QStringConverter::Utf16BE);
+    case TextEncoding::Windows1252:
+        return QStringEncoder(windows1252);
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8WithMark:
+        break;
+    }
+    return QStringEncoder(QStringConverter::Utf8);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <optional>
+
+// The text encodings of list files. A file is saved in the encoding it was read in, so that
+// other programs that read it keep seeing the same text.
+enum class TextEncoding { Utf8, Utf8WithMark, Utf16LE, Utf16BE, Windows1252 };
+
+// The encoding's usual name: "utf-8", "utf-8-bom", "utf-16le", "utf-16be", "windows-1252".
+[[nodiscard]] QString nameOf(TextEncoding encoding);
+// The encoding a name stands for, ignoring case; common aliases ("utf8", "cp1252") included.
+[[nodiscard]] std::optional<TextEncoding> textEncodingNamed(QStringView name);
+
+// The bytes a file in encoding starts with: its byte-order mark, if it has one.
+[[nodiscard]] QByteArrayView byteOrderMark(TextEncoding encoding);
+
+// Converters for text in encoding, without the byte-order mark: the decoder keeps a U+FEFF
+// at the start of the text, because it is part of an item, not a mark.
+[[nodiscard]] QStringDecoder decoderFor(TextEncoding encoding);
+[[nodiscard]] QStringEncoder encoderFor(TextEncoding encoding);
