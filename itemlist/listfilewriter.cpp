@@ -19,11 +19,21 @@ bool needsQuotes(QStringView item)
                                isBlank(item.front()) || isBlank(item.back()));
 }
 
-// A file without a byte-order mark whose first item starts with U+FEFF would read back as
-// one with a mark; quotes keep the character in the item.
-bool looksLikeAMark(QStringView item, TextEncoding encoding)
+// Whether a file without a byte-order mark whose first item is item would start like one
+// with a mark (U+FEFF in UTF-8, "ÿþ" in Windows-1252) and read back as such. Quotes keep
+// those characters in the item.
+bool startsLikeAMark(QStringView item, TextEncoding encoding)
 {
-    return byteOrderMark(encoding).isEmpty() && item.startsWith(QChar(0xFEFF));
+    if (!byteOrderMark(encoding).isEmpty())
+        return false;
+    const QByteArray start =
+        encoderFor(encoding).encode(item.first(std::min<qsizetype>(3, item.size())));
+    for (const TextEncoding marked :
+         {TextEncoding::Utf8WithMark, TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
+        if (start.startsWith(byteOrderMark(marked)))
+            return true;
+    }
+    return false;
 }
 
 QString quoted(QStringView item)
@@ -61,17 +71,21 @@ qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)
     if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE)
         return -1;
     QStringEncoder encoder = encoderFor(encoding);
+    const auto canWrite = [&](QStringView item) {
+        // A lone surrogate exists only in UTF-16. Windows-1252 has 256 characters, and only
+        // encoding tells whether it has every one; a failure sets the encoder's error.
+        if (!item.isValidUtf16())
+            return false;
+        if (encoding == TextEncoding::Windows1252)
+            (void)QByteArray(encoder.encode(item));
+        return !encoder.hasError();
+    };
     qsizetype position = 0;
     qsizetype found = -1;
     list.forEach([&](QStringView item) {
-        if (found < 0) {
-            const bool ok = encoding == TextEncoding::Windows1252
-                                ? (QByteArray(encoder.encode(item)), !encoder.hasError())
-                                : item.isValidUtf16();
-            if (!ok)
-                found = position;
-            ++position;
-        }
+        if (found < 0 && !canWrite(item))
+            found = position;
+        ++position;
     });
     return found;
 }
@@ -101,7 +115,7 @@ bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding 
     list.forEach([&](QStringView item) {
         if (!ok)
             return;
-        if (needsQuotes(item) || (first && looksLikeAMark(item, encoding)))
+        if (needsQuotes(item) || (first && startsLikeAMark(item, encoding)))
             text.append(quoted(item));
         else
             text.append(item);

@@ -166,6 +166,8 @@ void TestListFileWriter::encodingFallsBackWithoutLosingACharacter_data()
         << u"€uro"_qs << TextEncoding::Windows1252 << TextEncoding::Windows1252;
     QTest::newRow("Windows-1252 gives way to UTF-8")
         << u"日本"_qs << TextEncoding::Windows1252 << TextEncoding::Utf8;
+    QTest::newRow("Windows-1252 cannot write a lone surrogate either")
+        << u"z\xd900"_qs << TextEncoding::Windows1252 << TextEncoding::Utf16LE;
     QTest::newRow("a lone surrogate needs UTF-16")
         << u"z\xdc00"_qs << TextEncoding::Utf8WithMark << TextEncoding::Utf16LE;
     QTest::newRow("UTF-16 writes everything")
@@ -223,8 +225,12 @@ void TestListFileWriter::savingAReadFileGivesBackItsBytes_data()
                                                    "caf\xc3\xa9\r\n");
     QTest::newRow("U+FEFF after a UTF-8 mark") << QByteArray("\xef\xbb\xbf\xef\xbb\xbfx\r\n");
     QTest::newRow("quoted U+FEFF first in UTF-8") << QByteArray("\"\xef\xbb\xbfx\"\r\ny\r\n");
-    QTest::newRow("UTF-8 mark before invalid UTF-8 is Windows-1252 text")
-        << QByteArray("\xef\xbb\xbf\xe9\r\n");
+    QTest::newRow("quoted Windows-1252 that starts like a UTF-16 mark")
+        << QByteArray("\"\xfe\xff"
+                      "a\"\r\n\xfe\xff"
+                      "b\r\n");
+    QTest::newRow("quoted Windows-1252 that starts like a UTF-8 mark")
+        << QByteArray("\"\xef\xbb\xbf\xe9\"\r\n");
     QTest::newRow("UTF-16LE with a lone surrogate")
         << QByteArray("\xff\xfe\xff\xfe\0\xd8\r\0\n\0", 10);
     QTest::newRow("UTF-16BE") << QByteArray("\xfe\xff\0a\0\r\0\n", 8);
