@@ -1,6 +1,7 @@
 #include "comparingdevice.h"
 
-#include <QStringDecoder>
+#include "item.h"
+#include "textcodec.h"
 
 #include <algorithm>
 
@@ -33,7 +34,9 @@ bool ComparingDevice::finish()
 
 ComparingDevice::Line ComparingDevice::differingLine()
 {
-    const QByteArray lineEnd = encoderFor(m_encoding).encode(u"\n");
+    std::string encodedLineEnd;
+    appendEncoded("\n", m_encoding, encodedLineEnd);
+    const QByteArrayView lineEnd(encodedLineEnd.data(), qsizetype(encodedLineEnd.size()));
     // Byte-order marks are whole units, so line ends start at multiples of the unit.
     const auto unit = qint64(lineEnd.size());
     const auto isLineEnd = [&](QByteArrayView bytes, qint64 at) {
@@ -65,7 +68,11 @@ ComparingDevice::Line ComparingDevice::differingLine()
         if (isLineEnd(text, at))
             length = at;
     }
-    line.text = decoderFor(m_encoding).decode(QByteArrayView(text).first(length));
+    TextDecoder decoder(m_encoding);
+    QByteArray utf8;
+    decoder.decode(QByteArrayView(text).first(length), utf8);
+    decoder.finish(utf8);
+    appendUtf16(utf8, line.text);
     if (line.text.endsWith(u'\r'))
         line.text.chop(1);
     return line;

@@ -20,9 +20,20 @@ public:
     void adopt(Arena &&other);
 
 private:
-    static constexpr qsizetype blockSize = 1 << 20;
+    // Blocks grow to the size of a huge page of the processor's memory map, and large ones
+    // are aligned to it, so that items reached in sorted order, all over a large list, do
+    // not also miss the map; small arenas stay small.
+    static constexpr qsizetype firstBlockSize = 64 << 10;
+    static constexpr qsizetype hugePageSize = 2 << 20;
 
-    std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+    struct Free {
+        void operator()(std::byte *block) const;
+    };
+    using Block = std::unique_ptr<std::byte[], Free>;
+    static Block newBlock(qsizetype size);
+
+    std::vector<Block> m_blocks;
     std::byte *m_free = nullptr;
     qsizetype m_left = 0;
+    qsizetype m_blockSize = firstBlockSize;
 };

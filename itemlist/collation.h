@@ -1,29 +1,57 @@
 #pragma once
 
-#include <QStringView>
+#include "item.h"
+
+#include <QString>
+
+#include <vector>
 
 struct UCollator;
+class PrimaryWeights;
 
 // The alphabetical order of items: CLDR root collation with numeric ordering of digit runs
 // ("item2" before "item10"). Letters compare first without case and accents, then by
-// accents, then by case. The order never depends on the user's locale or environment.
+// accents, then by case; texts that still compare equal are ordered by UTF-16 code units.
+// The order never depends on the user's locale or environment.
 //
-// Items are ordered through ICU sort keys: byte strings that compare with strcmp exactly as
-// the collation compares the texts, so a list of millions sorts and merges without
-// collating the same text over and over.
+// Items are compared in stages, each only when the one before ties: the first eight bytes
+// of their primary weights (kept beside each item as its key prefix), all of their primary
+// weights, the full collation, and the code units. Most comparisons settle on the prefix.
+//
+// Not thread-safe: each thread uses its own copy.
 class Collation
 {
 public:
     Collation();
-    // Each copy owns its own ICU collator, so copies can be used on different threads.
     Collation(const Collation &other);
     Collation &operator=(const Collation &) = delete;
     ~Collation();
 
-    // Writes the sort key of text, its terminating zero byte included, into buffer when it
-    // fits in capacity bytes, and returns the key's full length either way.
-    qsizetype sortKey(QStringView text, quint8 *buffer, qsizetype capacity) const;
+    // The first eight bytes of item's primary weights as one big-endian number, zero after
+    // their end, so that numbers order as the weights do.
+    [[nodiscard]] quint64 keyPrefix(const Item &item) const;
+    // Writes up to capacity bytes of item's primary weights to out; returns how many.
+    qsizetype writePrimaryWeights(const Item &item, quint8 *out, qsizetype capacity) const;
+    // All of item's primary weights, appended to out.
+    void appendPrimaryWeights(const Item &item, std::vector<quint8> &out) const;
+    // The order of a and b after their primary weights: the full collation, then code units.
+    // Negative, zero or positive as a sorts before, with or after b; zero for equal texts.
+    [[nodiscard]] int compareFully(const Item &a, const Item &b) const;
+
+    // The complete order of two keyed items.
+    [[nodiscard]] bool less(const ItemEntry &a, const ItemEntry &b) const
+    {
+        if (a.keyPrefix != b.keyPrefix)
+            return a.keyPrefix < b.keyPrefix;
+        return compareTied(*a.item, *b.item) < 0;
+    }
+    [[nodiscard]] ItemEntry entryFor(const Item *item) const { return {keyPrefix(*item), item}; }
 
 private:
+    [[nodiscard]] int compareTied(const Item &a, const Item &b) const;
+
     UCollator *m_collator;
+    const PrimaryWeights &m_weights;
+    mutable std::vector<quint8> m_scratchA;
+    mutable std::vector<quint8> m_scratchB;
 };

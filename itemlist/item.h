@@ -1,64 +1,51 @@
 #pragma once
 
-#include <QStringView>
-
-#include <cstring>
+#include <QByteArrayView>
+#include <QString>
 
 class Arena;
 
-// One item of a list as stored in an Arena: its text, and once the item is ordered, its
-// sort key. The text follows the header in the same allocation.
-struct Item {
-    qsizetype textLength;
-    const char *key; // zero-terminated sort key; null until keyed
-
-    [[nodiscard]] QStringView text() const
+// One item of a list as stored in an Arena: a header holding its length, then its text in
+// UTF-8, which takes half the memory of UTF-16 for most text and is what list files mostly
+// hold. A lone surrogate, which only a UTF-16 file can hold, is stored in its three-byte form
+// (the generalized UTF-8 known as WTF-8), and the item is flagged, so that the few such items
+// take the slower way through UTF-16 wherever text is compared or converted.
+class Item
+{
+public:
+    [[nodiscard]] QByteArrayView utf8() const
     {
-        return {reinterpret_cast<const char16_t *>(this + 1), textLength};
+        const auto *bytes = reinterpret_cast<const quint8 *>(this);
+        quint64 header = 0;
+        int shift = 0;
+        qsizetype index = 0;
+        for (; bytes[index] & 0x80; ++index, shift += 7)
+            header |= quint64(bytes[index] & 0x7F) << shift;
+        header |= quint64(bytes[index]) << shift;
+        return {reinterpret_cast<const char *>(bytes + index + 1), qsizetype(header >> 1)};
     }
-
-    // Copies text into a new item in arena; the item has no key yet.
-    static Item *create(Arena &arena, QStringView text);
-    // The same in memory of at least allocationSize(text.size()) bytes, aligned for Item.
-    static Item *create(void *memory, QStringView text);
-    static qsizetype allocationSize(qsizetype textLength)
+    [[nodiscard]] bool hasLoneSurrogates() const
     {
-        return qsizetype(sizeof(Item)) + textLength * qsizetype(sizeof(char16_t));
+        const auto *bytes = reinterpret_cast<const quint8 *>(this);
+        return bytes[0] & 1;
     }
+    [[nodiscard]] QString toString() const;
+
+    // Copies text (UTF-8, or WTF-8 with loneSurrogates set) into a new item in arena.
+    static const Item *create(Arena &arena, QByteArrayView utf8, bool loneSurrogates);
+    // The same from UTF-16, which may hold lone surrogates.
+    static const Item *create(Arena &arena, QStringView text);
 };
 
-// The list's order: by sort key, and for texts that collate as equal, by UTF-16 code units,
-// so that the order of any set of items is fully determined.
-inline bool operator<(const Item &a, const Item &b)
-{
-    if (const int byKey = std::strcmp(a.key, b.key))
-        return byKey < 0;
-    return a.text() < b.text();
-}
+// UTF-8 for text, with lone surrogates in their three-byte form; returns whether there were
+// any.
+bool appendWtf8(QStringView text, QByteArray &out);
+// The UTF-16 of WTF-8 text: the inverse of appendWtf8().
+void appendUtf16(QByteArrayView wtf8, QString &out);
 
-// Eight bytes of a key from bytes on, as one big-endian number; zero after the key's end,
-// so that numbers order as the bytes do.
-inline quint64 keyWord(const char *bytes)
-{
-    quint64 word = 0;
-    qsizetype index = 0;
-    for (; index < 8 && bytes[index]; ++index)
-        word = (word << 8) | quint8(bytes[index]);
-    return index == 0 ? 0 : word << (8 * (8 - index));
-}
-
-// A keyed item with the first eight bytes of its key beside it, so that most comparisons in
-// a large list settle without reading the item's scattered memory.
+// A keyed item: the first eight bytes of its primary collation weights beside its address,
+// so that most comparisons in a large list settle without reading the item's memory.
 struct ItemEntry {
     quint64 keyPrefix;
-    Item *item;
-
-    static ItemEntry of(Item *keyed) { return {keyWord(keyed->key), keyed}; }
+    const Item *item;
 };
-
-inline bool operator<(const ItemEntry &a, const ItemEntry &b)
-{
-    if (a.keyPrefix != b.keyPrefix)
-        return a.keyPrefix < b.keyPrefix;
-    return *a.item < *b.item;
-}

@@ -5,6 +5,6 @@
 void ItemBatch::sort(const Collation &collation)
 {
     if (!m_sorted)
-        keyAndSort(m_items, collation, m_arena);
+        keyAndSort(m_items, collation);
     m_sorted = true;
 }

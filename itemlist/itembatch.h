@@ -3,6 +3,8 @@
 #include "arena.h"
 #include "item.h"
 
+#include <QString>
+
 #include <vector>
 
 class Collation;
@@ -11,10 +13,11 @@ class Collation;
 class ItemBatch
 {
 public:
-    void append(QStringView text)
+    void append(QStringView text) { add(Item::create(m_arena, text)); }
+    // utf8 is WTF-8 when loneSurrogates is set.
+    void appendUtf8(QByteArrayView utf8, bool loneSurrogates)
     {
-        m_items.push_back({0, Item::create(m_arena, text)}); // keyed when sorted
-        m_sorted = false;
+        add(Item::create(m_arena, utf8, loneSurrogates));
     }
     // Puts the items into list order. A list sorts a batch itself when it is added; sorting
     // first lets that work run on another thread.
@@ -22,12 +25,20 @@ public:
 
     [[nodiscard]] qsizetype size() const { return qsizetype(m_items.size()); }
     [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
-    [[nodiscard]] QStringView at(qsizetype index) const { return m_items[index].item->text(); }
+    [[nodiscard]] QString at(qsizetype index) const { return m_items[index].item->toString(); }
 
 private:
     friend class SortedItemList;
 
+    void add(const Item *item)
+    {
+        m_items.push_back({0, item}); // keyed when sorted
+        m_loneSurrogateCount += item->hasLoneSurrogates();
+        m_sorted = false;
+    }
+
     Arena m_arena;
     std::vector<ItemEntry> m_items;
+    qsizetype m_loneSurrogateCount = 0;
     bool m_sorted = true;
 };

@@ -16,7 +16,7 @@ QVariant ItemListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return {};
-    return m_items.at(index.row()).toString();
+    return m_items.at(index.row());
 }
 
 qsizetype ItemListModel::addItem(QStringView text)

@@ -1,218 +1,242 @@
 #include "itemsorting.h"
 
 #include "collation.h"
+#include "parallel.h"
+
+#include <QHash>
 
 #include <algorithm>
 #include <array>
-#include <cstring>
-#include <exception>
-#include <thread>
+#include <numeric>
 
 namespace
 {
 // Below this many items per thread, starting threads costs more than it saves.
 constexpr qsizetype minimumPerThread = 1 << 15;
 
-int threadCountFor(qsizetype count)
+// A lambda rather than a function, so that std::sort inlines it.
+constexpr auto byPrefix = [](const ItemEntry &a, const ItemEntry &b) {
+    return a.keyPrefix < b.keyPrefix;
+};
+
+// Sorts entries by key prefix: one radix pass on the prefix's first two bytes, which for
+// most text spreads the entries over thousands of buckets, then each bucket on its own.
+void sortByPrefix(std::vector<ItemEntry> &entries, int threads)
 {
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    int threads = 1;
-    while (threads * 2 <= std::min(cores, 8) && count / (threads * 2) >= minimumPerThread)
-        threads *= 2;
-    return threads;
+    const auto count = qsizetype(entries.size());
+    constexpr int bucketCount = 1 << 16;
+    const auto bucketOf = [](const ItemEntry &entry) { return size_t(entry.keyPrefix >> 48); };
+    if (count < bucketCount) {
+        std::sort(entries.begin(), entries.end(), byPrefix);
+        return;
+    }
+    std::vector<std::vector<qsizetype>> offsets(threads, std::vector<qsizetype>(bucketCount));
+    runInParallel(threads, [&](int part) {
+        for (qsizetype index = partBegin(count, threads, part);
+             index < partBegin(count, threads, part + 1); ++index)
+            ++offsets[part][bucketOf(entries[index])];
+    });
+    // Each part scatters into its own share of each bucket, after the shares of the parts
+    // before it; bucketStarts ends with the total.
+    std::vector<qsizetype> bucketStarts(bucketCount + 1);
+    qsizetype next = 0;
+    for (int bucket = 0; bucket < bucketCount; ++bucket) {
+        bucketStarts[bucket] = next;
+        for (int part = 0; part < threads; ++part)
+            next += std::exchange(offsets[part][bucket], next);
+    }
+    bucketStarts[bucketCount] = next;
+    std::vector<ItemEntry> sorted(entries.size());
+    runInParallel(threads, [&](int part) {
+        for (qsizetype index = partBegin(count, threads, part);
+             index < partBegin(count, threads, part + 1); ++index)
+            sorted[offsets[part][bucketOf(entries[index])]++] = entries[index];
+    });
+    std::vector<ItemEntry>().swap(entries);
+    // Parts take whole buckets, about equal shares of the entries each.
+    runInParallel(threads, [&](int part) {
+        const auto first = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
+                                            partBegin(count, threads, part));
+        const auto last = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
+                                           partBegin(count, threads, part + 1));
+        for (auto bucket = first; bucket < last && bucket + 1 < bucketStarts.end(); ++bucket)
+            std::sort(sorted.begin() + *bucket, sorted.begin() + *(bucket + 1), byPrefix);
+    });
+    entries.swap(sorted);
 }
 
-// Runs part(0) … part(parts - 1), each on its own thread but the first. An exception in
-// any part, such as std::bad_alloc, reaches the caller once all parts have ended.
-template <typename Part> void runInParallel(int parts, const Part &part)
+// An item tied with others on its key prefix, with the next 32 bytes of its primary
+// weights, from some depth on, as big-endian numbers: enough to settle most ties at once.
+struct TieRecord {
+    std::array<quint64, 4> window;
+    const Item *item;
+
+    bool operator<(const TieRecord &other) const { return window < other.window; }
+    bool sameWindow(const TieRecord &other) const { return window == other.window; }
+    // Weights end inside a window exactly when its last byte is the zero after them.
+    bool weightsGoOn() const { return (window.back() & 0xFF) != 0; }
+};
+
+constexpr qsizetype windowBytes = sizeof(TieRecord::window);
+// Items are scattered in memory, and ties are found in sorted order: fetch ahead.
+constexpr qsizetype prefetchDistance = 8;
+// Past this depth, runs of records are ordered by whole comparisons rather than window by
+// window, whose cost grows with the depth.
+constexpr qsizetype deepest = 1024;
+
+class TieResolver
 {
-    std::vector<std::exception_ptr> failures(parts);
+public:
+    explicit TieResolver(const Collation &collation) : m_collation(collation) {}
+
+    // Puts [begin, end), whose key prefixes are all equal, into list order.
+    void resolve(ItemEntry *begin, ItemEntry *end)
     {
-        const auto guarded = [&](int index) {
-            try {
-                part(index);
-            } catch (...) {
-                failures[index] = std::current_exception();
-            }
-        };
-        std::vector<std::jthread> threads;
-        for (int index = 1; index < parts; ++index)
-            threads.emplace_back(guarded, index);
-        guarded(0);
+        m_records.clear();
+        for (ItemEntry *entry = begin; entry != end; ++entry) {
+            if (end - entry > prefetchDistance)
+                __builtin_prefetch(entry[prefetchDistance].item);
+            m_records.push_back({window(*entry->item, 8), entry->item});
+        }
+        sortFrom(m_records.data(), m_records.data() + m_records.size(), 8);
+        for (qsizetype index = 0; index < end - begin; ++index)
+            begin[index].item = m_records[size_t(index)].item;
     }
-    for (const std::exception_ptr &failure : failures) {
-        if (failure)
-            std::rethrow_exception(failure);
-    }
-}
 
-qsizetype partBegin(qsizetype count, int parts, int index)
-{
-    return count * index / parts;
-}
-
-// An item with sixteen bytes of its sort key inline, so that sorting compares plain numbers
-// and reads an item's scattered memory only once per sixteen key bytes.
-struct SortRecord {
-    // Key bytes [depth, depth + 16), big-endian, zero after the key's end.
-    quint64 high;
-    quint64 low;
-    Item *item;
-
-    bool operator<(const SortRecord &other) const
+private:
+    std::array<quint64, 4> window(const Item &item, qsizetype depth)
     {
-        return high != other.high ? high < other.high : low < other.low;
+        m_weights.resize(size_t(depth + windowBytes));
+        const qsizetype length =
+            m_collation.writePrimaryWeights(item, m_weights.data(), depth + windowBytes);
+        std::array<quint64, 4> words{};
+        for (qsizetype index = depth; index < depth + windowBytes; ++index) {
+            const quint8 byte = index < length ? m_weights[size_t(index)] : 0;
+            quint64 &word = words[size_t(index - depth) / 8];
+            word = (word << 8) | byte;
+        }
+        return words;
     }
-    bool sameChunk(const SortRecord &other) const { return high == other.high && low == other.low; }
-};
 
-constexpr qsizetype chunkBytes = 16;
-
-void loadChunk(SortRecord &record, qsizetype depth)
-{
-    const char *bytes = record.item->key + depth;
-    record.high = keyWord(bytes);
-    record.low = (record.high & 0xFF) != 0 ? keyWord(bytes + 8) : 0;
-}
-
-// A key ends inside a chunk exactly when the chunk's last byte is the zero after it.
-bool keyGoesOn(const SortRecord &record)
-{
-    return (record.low & 0xFF) != 0;
-}
-
-// Items whose keys are equal are nearly always equal texts; only those that are not
-// need sorting by code unit.
-void sortEqualKeys(SortRecord *begin, SortRecord *end)
-{
-    const auto differs = [](const SortRecord &a, const SortRecord &b) {
-        return a.item->text() != b.item->text();
-    };
-    if (std::adjacent_find(begin, end, differs) != end)
-        std::sort(begin, end, [](const SortRecord &a, const SortRecord &b) {
-            return a.item->text() < b.item->text();
-        });
-}
-
-struct SortTask {
-    SortRecord *begin;
-    SortRecord *end;
-    qsizetype depth;
-};
-
-// A run of records sharing their first sixteen key bytes, sorted further by deeper chunks.
-struct DeeperRun {
-    SortRecord *begin;
-    SortRecord *end;
-    quint64 prefix;
-};
-
-// Sorts records whose chunks hold key bytes [0, 16): by chunk, then each run of equal chunks
-// by the following key bytes, and runs of equal keys by text. Afterwards every record's high
-// holds its first eight key bytes again.
-void sortRecords(SortRecord *begin, SortRecord *end)
-{
-    std::vector<SortTask> tasks{{begin, end, 0}};
-    std::vector<DeeperRun> deeperRuns;
-    while (!tasks.empty()) {
-        const SortTask task = tasks.back();
-        tasks.pop_back();
-        std::sort(task.begin, task.end);
-        for (SortRecord *run = task.begin; run != task.end;) {
-            SortRecord *runEnd = run + 1;
-            while (runEnd != task.end && runEnd->sameChunk(*run))
+    // Sorts records whose primary weights agree before depth.
+    void sortFrom(TieRecord *begin, TieRecord *end, qsizetype depth)
+    {
+        if (depth > deepest) {
+            std::sort(begin, end, [this](const TieRecord &a, const TieRecord &b) {
+                return m_collation.less({0, a.item}, {0, b.item});
+            });
+            return;
+        }
+        // Runs of one text many times over, common in lists, need no sorting here.
+        if (std::adjacent_find(begin, end, [](const TieRecord &a, const TieRecord &b) {
+                return !a.sameWindow(b);
+            }) != end)
+            std::sort(begin, end);
+        for (TieRecord *run = begin; run != end;) {
+            TieRecord *runEnd = run + 1;
+            while (runEnd != end && runEnd->sameWindow(*run))
                 ++runEnd;
             if (runEnd - run > 1) {
-                if (keyGoesOn(*run)) {
-                    if (task.depth == 0)
-                        deeperRuns.push_back({run, runEnd, run->high});
-                    for (SortRecord *record = run; record != runEnd; ++record)
-                        loadChunk(*record, task.depth + chunkBytes);
-                    tasks.push_back({run, runEnd, task.depth + chunkBytes});
+                if (run->weightsGoOn()) {
+                    for (TieRecord *record = run; record != runEnd; ++record)
+                        record->window = window(*record->item, depth + windowBytes);
+                    sortFrom(run, runEnd, depth + windowBytes);
                 } else {
-                    sortEqualKeys(run, runEnd);
+                    sortEqualWeights(run, runEnd);
                 }
             }
             run = runEnd;
         }
     }
-    for (const DeeperRun &run : deeperRuns)
-        for (SortRecord *record = run.begin; record != run.end; ++record)
-            record->high = run.prefix;
-}
 
-// Splits records around a sampled chunk value and sorts the two sides on separate threads,
-// so that no merge is needed afterwards.
-void sortRecordsInParallel(SortRecord *begin, SortRecord *end, int threads)
-{
-    const qsizetype count = end - begin;
-    if (threads > 1 && count >= 2 * minimumPerThread) {
-        std::array<quint64, 63> sample;
-        for (qsizetype index = 0; index < qsizetype(sample.size()); ++index)
-            sample[index] = begin[count * index / qsizetype(sample.size())].high;
-        std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
-        const quint64 pivot = sample[sample.size() / 2];
-        SortRecord *middle =
-            std::partition(begin, end, [pivot](const SortRecord &r) { return r.high < pivot; });
-        if (middle == begin)
-            middle = std::partition(begin, end,
-                                    [pivot](const SortRecord &r) { return r.high <= pivot; });
-        if (middle != end) {
-            runInParallel(2, [&](int part) {
-                if (part == 0)
-                    sortRecordsInParallel(middle, end, threads - threads / 2);
-                else
-                    sortRecordsInParallel(begin, middle, threads / 2);
-            });
-            return;
+    // Records whose primary weights are all equal: equal texts gather, and the distinct
+    // texts, usually few ("apple", "Apple", "APPLE"), are ordered by the full collation.
+    void sortEqualWeights(TieRecord *begin, TieRecord *end)
+    {
+        m_textOf.clear();
+        m_texts.clear();
+        // Each record's window is no longer needed: its first word becomes its text's number.
+        for (TieRecord *record = begin; record != end; ++record) {
+            const QByteArrayView text = record->item->utf8();
+            auto found = m_textOf.constFind(text);
+            if (found == m_textOf.cend()) {
+                found = m_textOf.insert(text, qsizetype(m_texts.size()));
+                m_texts.push_back({record->item, 0});
+            }
+            record->window[0] = quint64(*found);
+            ++m_texts[size_t(*found)].count;
         }
+        if (m_texts.size() < 2)
+            return;
+        m_order.resize(m_texts.size());
+        std::iota(m_order.begin(), m_order.end(), 0);
+        std::sort(m_order.begin(), m_order.end(), [this](qsizetype a, qsizetype b) {
+            return m_collation.compareFully(*m_texts[size_t(a)].item, *m_texts[size_t(b)].item) < 0;
+        });
+        // Where each text's records start once the texts are in order; then the records
+        // go there, each text's in their order of before.
+        qsizetype start = 0;
+        for (const qsizetype text : m_order)
+            start += std::exchange(m_texts[size_t(text)].count, start);
+        m_unordered.assign(begin, end);
+        for (const TieRecord &record : m_unordered)
+            begin[m_texts[size_t(record.window[0])].count++] = record;
     }
-    sortRecords(begin, end);
+
+    // A distinct text among records with equal weights, and how many records hold it.
+    struct Text {
+        const Item *item;
+        qsizetype count; // then where its records start
+    };
+
+    const Collation &m_collation;
+    std::vector<TieRecord> m_records;
+    std::vector<quint8> m_weights;
+    QHash<QByteArrayView, qsizetype> m_textOf;
+    std::vector<Text> m_texts;
+    std::vector<qsizetype> m_order;
+    std::vector<TieRecord> m_unordered;
+};
+
+// Orders every run of entries that share a key prefix.
+void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, int threads)
+{
+    const auto count = qsizetype(entries.size());
+    // Parts start where a run starts, so that no run is split between them.
+    const auto runStart = [&](qsizetype index) {
+        while (index > 0 && index < count &&
+               entries[index].keyPrefix == entries[index - 1].keyPrefix)
+            ++index;
+        return index;
+    };
+    runInParallel(threads, [&](int part) {
+        const Collation own(collation);
+        TieResolver resolver(own);
+        const qsizetype end = runStart(partBegin(count, threads, part + 1));
+        for (qsizetype run = runStart(partBegin(count, threads, part)); run < end;) {
+            qsizetype runEnd = run + 1;
+            while (runEnd < count && entries[runEnd].keyPrefix == entries[run].keyPrefix)
+                ++runEnd;
+            if (runEnd - run > 1)
+                resolver.resolve(entries.data() + run, entries.data() + runEnd);
+            run = runEnd;
+        }
+    });
 }
 } // namespace
 
-void computeKey(QStringView text, const Collation &collation, std::vector<quint8> &scratch)
+void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation)
 {
-    if (scratch.size() < 256)
-        scratch.resize(256);
-    const qsizetype length = collation.sortKey(text, scratch.data(), qsizetype(scratch.size()));
-    if (length > qsizetype(scratch.size())) {
-        scratch.resize(length);
-        collation.sortKey(text, scratch.data(), length);
-    }
-}
-
-void assignKey(Item &item, const Collation &collation, Arena &keyArena,
-               std::vector<quint8> &scratch)
-{
-    computeKey(item.text(), collation, scratch);
-    const auto length = qsizetype(std::strlen(reinterpret_cast<const char *>(scratch.data())) + 1);
-    auto *key = static_cast<char *>(keyArena.allocate(length, 1));
-    std::memcpy(key, scratch.data(), length);
-    item.key = key;
-}
-
-void keyAndSort(std::vector<ItemEntry> &items, const Collation &collation, Arena &keyArena)
-{
-    const auto count = qsizetype(items.size());
-    const int threads = threadCountFor(count);
-    std::vector<Arena> arenas(threads);
-    std::vector<SortRecord> records(count);
+    const auto count = qsizetype(entries.size());
+    const int threads = threadCountFor(count, minimumPerThread);
     runInParallel(threads, [&](int part) {
         const Collation own(collation);
-        std::vector<quint8> scratch;
-        const qsizetype end = partBegin(count, threads, part + 1);
-        for (qsizetype index = partBegin(count, threads, part); index < end; ++index) {
-            assignKey(*items[index].item, own, arenas[part], scratch);
-            records[index].item = items[index].item;
-            loadChunk(records[index], 0);
-        }
+        for (qsizetype index = partBegin(count, threads, part);
+             index < partBegin(count, threads, part + 1); ++index)
+            entries[index].keyPrefix = own.keyPrefix(*entries[index].item);
     });
-    for (Arena &arena : arenas)
-        keyArena.adopt(std::move(arena));
-    sortRecordsInParallel(records.data(), records.data() + count, threads);
-    for (qsizetype index = 0; index < count; ++index)
-        items[index] = {records[index].high, records[index].item};
+    sortByPrefix(entries, threads);
+    resolveTies(entries, collation, threads);
 }
 
 namespace
@@ -220,13 +244,14 @@ namespace
 // The first position in [0, end) whose item sorts after item, searched from the right in
 // growing steps, so that items landing near the end cost few comparisons.
 qsizetype upperBoundFromRight(const std::vector<ItemEntry> &items, qsizetype end,
-                              const ItemEntry &item)
+                              const ItemEntry &item, const Collation &collation)
 {
+    const auto less = [&](const ItemEntry &a, const ItemEntry &b) { return collation.less(a, b); };
     qsizetype high = end;
     for (qsizetype step = 1; high > 0; step *= 2) {
         const qsizetype probe = high > step ? high - step : 0;
-        if (!(item < items[probe]))
-            return std::upper_bound(items.begin() + probe + 1, items.begin() + high, item) -
+        if (!less(item, items[probe]))
+            return std::upper_bound(items.begin() + probe + 1, items.begin() + high, item, less) -
                    items.begin();
         high = probe;
     }
@@ -234,16 +259,16 @@ qsizetype upperBoundFromRight(const std::vector<ItemEntry> &items, qsizetype end
 }
 } // namespace
 
-void mergeSortedRanges(std::vector<ItemEntry> &items, qsizetype middle)
+void mergeSortedRanges(std::vector<ItemEntry> &items, qsizetype middle, const Collation &collation)
 {
     const auto end = qsizetype(items.size());
-    if (middle == 0 || middle == end || !(items[middle] < items[middle - 1]))
+    if (middle == 0 || middle == end || !collation.less(items[middle], items[middle - 1]))
         return;
     const std::vector<ItemEntry> tail(items.begin() + middle, items.end());
     qsizetype headEnd = middle;
     qsizetype out = end;
     for (auto next = tail.rbegin(); next != tail.rend(); ++next) {
-        const qsizetype from = upperBoundFromRight(items, headEnd, *next);
+        const qsizetype from = upperBoundFromRight(items, headEnd, *next, collation);
         out =
             std::move_backward(items.begin() + from, items.begin() + headEnd, items.begin() + out) -
             items.begin();

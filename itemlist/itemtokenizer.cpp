@@ -2,44 +2,76 @@
 
 #include "itembatch.h"
 
+#include <QtEndian>
+
+#include <algorithm>
+#include <bit>
+
 namespace
 {
-bool isLineEnd(char16_t c)
+bool isLineEnd(char c)
 {
-    return c == u'\r' || c == u'\n';
+    return c == '\r' || c == '\n';
 }
 
-bool isBlank(char16_t c)
+bool isBlank(char c)
 {
-    return c == u' ' || c == u'\t';
+    return c == ' ' || c == '\t';
 }
 
-// The first line end or stop character at or after from, or end.
-const char16_t *findStop(const char16_t *from, const char16_t *end, char16_t stop)
+// The first line end or stop character at or after from, or end. Looks at eight bytes at
+// a time: items are mostly long runs of ordinary characters.
+const char *findStop(const char *from, const char *end, char stop)
 {
+    constexpr quint64 ones = 0x0101010101010101;
+    constexpr quint64 highs = 0x8080808080808080;
+    const auto hasByte = [](quint64 word, char byte) {
+        const quint64 v = word ^ (ones * quint8(byte));
+        return (v - ones) & ~v & highs; // the lowest set bit marks the first match
+    };
+    for (; end - from >= 8; from += 8) {
+        const auto word = qFromLittleEndian<quint64>(from);
+        if (const quint64 found = hasByte(word, stop) | hasByte(word, '\r') | hasByte(word, '\n'))
+            return from + std::countr_zero(found) / 8;
+    }
     while (from < end && *from != stop && !isLineEnd(*from))
         ++from;
     return from;
 }
 
-QStringView withoutTrailingBlanks(QStringView text, qsizetype keep)
+QByteArrayView withoutTrailingBlanks(QByteArrayView text, qsizetype keep)
 {
     qsizetype length = text.size();
-    while (length > keep && isBlank(text[length - 1].unicode()))
+    while (length > keep && isBlank(text[length - 1]))
         --length;
     return text.first(length);
 }
+
+// A lone surrogate's three-byte form: ED followed by A0 to BF.
+bool holdsLoneSurrogate(QByteArrayView text)
+{
+    for (qsizetype index = 0; index + 1 < text.size(); ++index) {
+        if (quint8(text[index]) == 0xED && quint8(text[index + 1]) >= 0xA0)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
-void ItemTokenizer::feed(QStringView text, ItemBatch &items)
+void ItemTokenizer::append(QByteArrayView item, ItemBatch &items)
 {
-    const char16_t *next = text.utf16();
-    const char16_t *const end = next + text.size();
+    items.appendUtf8(item, m_mayHoldLoneSurrogates && holdsLoneSurrogate(item));
+}
+
+void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
+{
+    const char *next = text.data();
+    const char *const end = next + text.size();
     while (next < end) {
-        const char16_t c = *next;
+        const char c = *next;
         if (m_afterCarriageReturn) {
             m_afterCarriageReturn = false;
-            if (c == u'\n') {
+            if (c == '\n') {
                 ++next;
                 continue;
             }
@@ -47,7 +79,7 @@ void ItemTokenizer::feed(QStringView text, ItemBatch &items)
         if (isLineEnd(c)) {
             endItem(items);
             m_lineStarted = false;
-            m_afterCarriageReturn = c == u'\r';
+            m_afterCarriageReturn = c == '\r';
             ++next;
             continue;
         }
@@ -56,10 +88,10 @@ void ItemTokenizer::feed(QStringView text, ItemBatch &items)
         case State::BeforeItem:
             if (isBlank(c)) {
                 ++next;
-            } else if (c == u'"') {
+            } else if (c == '"') {
                 m_state = State::Quoted;
                 ++next;
-            } else if (c == u',') {
+            } else if (c == ',') {
                 endItem(items);
                 ++next;
             } else {
@@ -68,19 +100,19 @@ void ItemTokenizer::feed(QStringView text, ItemBatch &items)
             break;
         case State::Unquoted:
         case State::AfterQuote: {
-            const char16_t *stop = findStop(next, end, u',');
+            const char *stop = findStop(next, end, ',');
             if (stop == end) {
-                m_item.append(QStringView(next, stop));
+                m_item.append(QByteArrayView(next, stop));
             } else if (m_item.isEmpty()) {
                 // The whole item lies in this piece: no need to copy it twice.
-                items.append(withoutTrailingBlanks(QStringView(next, stop), 0));
+                append(withoutTrailingBlanks(QByteArrayView(next, stop), 0), items);
                 m_state = State::BeforeItem;
-                m_lineStarted = *stop == u',';
-                m_afterCarriageReturn = *stop == u'\r';
+                m_lineStarted = *stop == ',';
+                m_afterCarriageReturn = *stop == '\r';
                 ++stop;
             } else {
-                m_item.append(QStringView(next, stop));
-                if (*stop == u',') {
+                m_item.append(QByteArrayView(next, stop));
+                if (*stop == ',') {
                     endItem(items);
                     ++stop;
                 }
@@ -89,9 +121,9 @@ void ItemTokenizer::feed(QStringView text, ItemBatch &items)
             break;
         }
         case State::Quoted: {
-            const char16_t *stop = findStop(next, end, u'"');
-            m_item.append(QStringView(next, stop));
-            if (stop < end && *stop == u'"') {
+            const char *stop = findStop(next, end, '"');
+            m_item.append(QByteArrayView(next, stop));
+            if (stop < end && *stop == '"') {
                 m_state = State::QuoteInQuoted;
                 ++stop;
             }
@@ -99,8 +131,8 @@ void ItemTokenizer::feed(QStringView text, ItemBatch &items)
             break;
         }
         case State::QuoteInQuoted:
-            if (c == u'"') {
-                m_item.append(u'"');
+            if (c == '"') {
+                m_item.append('"');
                 m_state = State::Quoted;
                 ++next;
             } else {
@@ -112,10 +144,27 @@ void ItemTokenizer::feed(QStringView text, ItemBatch &items)
     }
 }
 
+void ItemTokenizer::feed(QStringView text, ItemBatch &items)
+{
+    // A surrogate pair cut between pieces is joined again before it is converted.
+    QString joined;
+    if (m_pendingHigh != 0) {
+        joined = QChar(std::exchange(m_pendingHigh, 0)) + text.toString();
+        text = joined;
+    }
+    if (!text.isEmpty() && text.back().isHighSurrogate()) {
+        m_pendingHigh = text.back().unicode();
+        text.chop(1);
+    }
+    m_converted.clear();
+    m_mayHoldLoneSurrogates = appendWtf8(text, m_converted) || m_mayHoldLoneSurrogates;
+    feed(QByteArrayView(m_converted), items);
+}
+
 void ItemTokenizer::endItem(ItemBatch &items)
 {
     const bool quoted = m_state == State::Quoted || m_state == State::QuoteInQuoted;
-    items.append(withoutTrailingBlanks(m_item, quoted ? m_item.size() : m_keep));
+    append(withoutTrailingBlanks(m_item, quoted ? m_item.size() : m_keep), items);
     m_item.clear();
     m_keep = 0;
     m_state = State::BeforeItem;
@@ -123,6 +172,13 @@ void ItemTokenizer::endItem(ItemBatch &items)
 
 void ItemTokenizer::finish(ItemBatch &items)
 {
+    if (m_pendingHigh != 0) {
+        m_converted.clear();
+        m_mayHoldLoneSurrogates = true;
+        appendWtf8(QStringView(&m_pendingHigh, 1), m_converted);
+        m_pendingHigh = 0;
+        feed(QByteArrayView(m_converted), items);
+    }
     if (m_lineStarted)
         endItem(items);
     m_lineStarted = false;

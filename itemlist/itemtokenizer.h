@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QString>
+#include <QByteArray>
+#include <QStringView>
 
 class ItemBatch;
 
@@ -9,10 +10,19 @@ class ItemBatch;
 // a double quote runs to the next lone one, with "" standing for one quote; text after the
 // closing quote, up to the delimiter, is appended. A quote never closed ends at the line end.
 //
-// The text may arrive in pieces of any size; items are the same however it is cut.
+// The text is UTF-8, or WTF-8 when it may hold lone surrogates. It may arrive in pieces of
+// any size; items are the same however it is cut.
 class ItemTokenizer
 {
 public:
+    // mayHoldLoneSurrogates: the text comes from UTF-16, so items are checked for them.
+    explicit ItemTokenizer(bool mayHoldLoneSurrogates = false)
+        : m_mayHoldLoneSurrogates(mayHoldLoneSurrogates)
+    {
+    }
+
+    void feed(QByteArrayView text, ItemBatch &items);
+    // The same for UTF-16 text.
     void feed(QStringView text, ItemBatch &items);
     // Ends the text: a last line without a line end still gives its item.
     void finish(ItemBatch &items);
@@ -20,11 +30,15 @@ public:
 private:
     enum class State { BeforeItem, Unquoted, Quoted, QuoteInQuoted, AfterQuote };
 
+    void append(QByteArrayView item, ItemBatch &items);
     void endItem(ItemBatch &items);
 
     State m_state = State::BeforeItem;
-    QString m_item;       // the item so far, when it spans pieces or holds quotes
+    QByteArray m_item;    // the item so far, when it spans pieces or holds quotes
     qsizetype m_keep = 0; // length of m_item that trimming must not touch
     bool m_lineStarted = false;
     bool m_afterCarriageReturn = false;
+    bool m_mayHoldLoneSurrogates;
+    QByteArray m_converted;     // UTF-16 text fed, as WTF-8
+    char16_t m_pendingHigh = 0; // a high surrogate at the end of the last UTF-16 piece
 };

@@ -4,6 +4,7 @@
 #include "itemtokenizer.h"
 #include "listtextdecoder.h"
 #include "sorteditemlist.h"
+#include "textcodec.h"
 #include "textencoding.h"
 
 #include <QFile>
@@ -46,8 +47,8 @@ private:
     std::unique_ptr<QIODevice> m_device;
     Phase m_phase = Phase::Failed;
     EncodingDetector m_detector;
-    QStringDecoder m_decoder;
-    qint64 m_decodedBytes = 0;
+    TextDecoder m_decoder;
+    QByteArray m_text; // decoded, reused from piece to piece
     ItemTokenizer m_tokenizer;
     QString m_errorString;
 };
@@ -55,10 +56,6 @@ private:
 // Reads a whole list file into items. Returns false on failure, with the reason in
 // errorString; the items read before the failure stay in items.
 [[nodiscard]] bool readListFile(const QString &path, ItemBatch &items, QString &errorString);
-
-// The text of one item as a line of a list file, without the line end: quoted when it
-// would not read back unchanged otherwise.
-[[nodiscard]] QString listFileLine(QStringView item);
 
 // The position of the first item of list that encoding cannot write, or -1 when it can
 // write them all.
@@ -69,7 +66,8 @@ private:
 [[nodiscard]] TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred);
 
 // Writes every item of list, in order, one per line ended by CR LF, in encoding with its
-// byte-order mark. encoding must be able to write every item.
+// byte-order mark. An item is quoted when it would not read back unchanged otherwise.
+// encoding must be able to write every item.
 [[nodiscard]] bool writeListItems(QIODevice &device, const SortedItemList &list,
                                   TextEncoding encoding, QString &errorString);
 

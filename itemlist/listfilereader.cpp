@@ -62,7 +62,9 @@ bool ListFileReader::fail(const QString &reason)
 
 bool ListFileReader::startDecoding()
 {
-    m_decoder = decoderFor(*m_detector.encoding());
+    const TextEncoding encoding = *m_detector.encoding();
+    m_decoder = TextDecoder(encoding);
+    m_tokenizer = ItemTokenizer(isUtf16(encoding));
     m_phase = Phase::Decoding;
     return m_device->seek(m_detector.textStart()) || fail(m_device->errorString());
 }
@@ -116,19 +118,26 @@ bool ListFileReader::decode(ItemBatch &items, qsizetype maxBytes)
         if (chunk.isEmpty())
             return finishDecoding(items);
         done += chunk.size();
-        m_decodedBytes += chunk.size();
-        const QString text = m_decoder.decode(chunk);
-        m_tokenizer.feed(text, items);
+        if (m_decoder.isIdentity()) {
+            m_tokenizer.feed(QByteArrayView(chunk), items);
+            continue;
+        }
+        m_text.clear();
+        m_decoder.decode(chunk, m_text);
+        m_tokenizer.feed(QByteArrayView(m_text), items);
     }
     return true;
 }
 
 bool ListFileReader::finishDecoding(ItemBatch &items)
 {
+    m_text.clear();
+    m_decoder.finish(m_text);
+    m_tokenizer.feed(QByteArrayView(m_text), items);
     m_tokenizer.finish(items);
     m_device.reset();
-    // The decoder would drop half a UTF-16 character without a word.
-    if (isUtf16(*m_detector.encoding()) && m_decodedBytes % 2 != 0)
+    m_text = QByteArray();
+    if (m_decoder.endedInsideACharacter())
         return fail(QStringLiteral("the file ends inside a character: its last byte is half "
                                    "of a UTF-16 character"));
     m_phase = Phase::Done;

@@ -1,46 +1,73 @@
 #include "listfile.h"
+#include "parallel.h"
 #include "savetarget.h"
-
-#include <QStringEncoder>
+#include "textcodec.h"
 
 #include <new>
 
 namespace
 {
-bool isBlank(QChar c)
+bool isBlank(char c)
 {
-    return c == u' ' || c == u'\t';
+    return c == ' ' || c == '\t';
 }
 
 // Whether the reader would split or change item if it were written as it is.
-bool needsQuotes(QStringView item)
+bool needsQuotes(QByteArrayView item)
 {
-    return !item.isEmpty() && (item.contains(u',') || item.front() == u'"' ||
-                               isBlank(item.front()) || isBlank(item.back()));
+    return !item.isEmpty() && (isBlank(item.front()) || isBlank(item.back()) ||
+                               item.front() == '"' || item.contains(','));
 }
 
-// Whether a file without a byte-order mark whose first item is item would start like one
-// with a mark (U+FEFF in UTF-8, "ÿþ" in Windows-1252) and read back as such. Quotes keep
-// those characters in the item.
-bool startsLikeAMark(QStringView item, TextEncoding encoding)
+// Appends item as a line of a list file, quoted or not, in encoding.
+void appendLine(QByteArrayView item, bool quote, TextEncoding encoding, std::string &out)
+{
+    if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark) {
+        if (!quote) { // most lines, most often: copied as they are
+            out.append(item.data(), size_t(item.size())).append("\r\n");
+            return;
+        }
+    }
+    if (quote) {
+        QByteArray quoted = item.toByteArray();
+        quoted.replace('"', "\"\"");
+        appendEncoded("\"", encoding, out);
+        appendEncoded(quoted, encoding, out);
+        appendEncoded("\"\r\n", encoding, out);
+    } else {
+        appendEncoded(item, encoding, out);
+        appendEncoded("\r\n", encoding, out);
+    }
+}
+
+// Whether a file in encoding that starts with line would read back as one with a
+// byte-order mark it does not have (U+FEFF first in UTF-8, "ÿþ" in Windows-1252).
+bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
 {
     if (!byteOrderMark(encoding).isEmpty())
         return false;
-    const QByteArray start =
-        encoderFor(encoding).encode(item.first(std::min<qsizetype>(3, item.size())));
     for (const TextEncoding marked :
          {TextEncoding::Utf8WithMark, TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
-        if (start.startsWith(byteOrderMark(marked)))
+        if (line.startsWith(byteOrderMark(marked)))
             return true;
     }
     return false;
 }
 
-QString quoted(QStringView item)
+// Appends the lines of the items at positions [from, to) to out.
+void appendLines(const SortedItemList &list, qsizetype from, qsizetype to, TextEncoding encoding,
+                 std::string &out)
 {
-    QString line = item.toString();
-    line.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + line + u'"';
+    list.forEachItem(from, to, [&](const Item &item) {
+        const QByteArrayView text = item.utf8();
+        const size_t start = out.size();
+        appendLine(text, needsQuotes(text), encoding, out);
+        // Quotes keep the characters of a first item that looks like a mark in the item.
+        if (from == 0 && start == 0 && startsLikeAMark(QByteArrayView(out), encoding)) {
+            out.clear();
+            appendLine(text, true, encoding, out);
+        }
+    });
 }
 
 // Writes all of bytes; a short write is retried, so that a failure reports the system's
@@ -58,32 +85,22 @@ bool writeAll(QIODevice &device, QByteArrayView bytes, QString &errorString)
     return true;
 }
 
-constexpr qsizetype flushSize = 64 * 1024;
+// Items formatted at a time by each thread: large enough to keep the threads busy, small
+// enough that the formatted text stays a few megabytes.
+constexpr qsizetype itemsPerPiece = 16 * 1024;
 } // namespace
-
-QString listFileLine(QStringView item)
-{
-    return needsQuotes(item) ? quoted(item) : item.toString();
-}
 
 qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)
 {
     if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE)
         return -1;
-    QStringEncoder encoder = encoderFor(encoding);
-    const auto canWrite = [&](QStringView item) {
-        // A lone surrogate exists only in UTF-16. Windows-1252 has 256 characters, and only
-        // encoding tells whether it has every one; a failure sets the encoder's error.
-        if (!item.isValidUtf16())
-            return false;
-        if (encoding == TextEncoding::Windows1252)
-            (void)QByteArray(encoder.encode(item));
-        return !encoder.hasError();
-    };
+    const bool utf8 = encoding != TextEncoding::Windows1252;
+    if (utf8 && list.loneSurrogateCount() == 0)
+        return -1;
     qsizetype position = 0;
     qsizetype found = -1;
-    list.forEach([&](QStringView item) {
-        if (found < 0 && !canWrite(item))
+    list.forEachItem(0, list.count(), [&](const Item &item) {
+        if (found < 0 && (utf8 ? item.hasLoneSurrogates() : !canEncode(item.utf8(), encoding)))
             found = position;
         ++position;
     });
@@ -102,29 +119,25 @@ TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferre
 bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding encoding,
                     QString &errorString)
 {
-    QStringEncoder encoder = encoderFor(encoding);
-    QString text;
-    text.reserve(flushSize + 256);
-    const auto flush = [&] {
-        const QByteArray bytes = encoder.encode(text);
-        text.clear();
-        return writeAll(device, bytes, errorString);
-    };
-    bool ok = writeAll(device, byteOrderMark(encoding), errorString);
-    bool first = true;
-    list.forEach([&](QStringView item) {
-        if (!ok)
-            return;
-        if (needsQuotes(item) || (first && startsLikeAMark(item, encoding)))
-            text.append(quoted(item));
-        else
-            text.append(item);
-        text.append(u"\r\n");
-        first = false;
-        if (text.size() >= flushSize)
-            ok = flush();
-    });
-    return ok && flush();
+    if (!writeAll(device, byteOrderMark(encoding), errorString))
+        return false;
+    const qsizetype count = list.count();
+    const int threads = threadCountFor(count, itemsPerPiece);
+    std::vector<std::string> pieces(static_cast<size_t>(threads));
+    for (qsizetype start = 0; start < count; start += threads * itemsPerPiece) {
+        runInParallel(threads, [&](int part) {
+            const qsizetype from = std::min(count, start + part * itemsPerPiece);
+            pieces[size_t(part)].clear();
+            appendLines(list, from, std::min(count, from + itemsPerPiece), encoding,
+                        pieces[size_t(part)]);
+        });
+        for (const std::string &piece : pieces) {
+            if (!writeAll(device, QByteArrayView(piece.data(), qsizetype(piece.size())),
+                          errorString))
+                return false;
+        }
+    }
+    return true;
 }
 
 bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,

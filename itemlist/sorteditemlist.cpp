@@ -6,24 +6,23 @@
 
 qsizetype SortedItemList::upperBound(const ItemEntry &entry, qsizetype end) const
 {
-    return std::upper_bound(m_items.begin(), m_items.begin() + end, entry) - m_items.begin();
+    return std::upper_bound(
+               m_items.begin(), m_items.begin() + end, entry,
+               [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); }) -
+           m_items.begin();
 }
 
 qsizetype SortedItemList::insertionPoint(QStringView text) const
 {
-    std::vector<Item> memory(1 + (Item::allocationSize(text.size()) - 1) / sizeof(Item));
-    Item *probe = Item::create(memory.data(), text);
-    computeKey(text, m_collation, m_keyScratch);
-    probe->key = reinterpret_cast<const char *>(m_keyScratch.data());
-    return upperBound(ItemEntry::of(probe), count());
+    Arena scratch;
+    return upperBound(m_collation.entryFor(Item::create(scratch, text)), count());
 }
 
 qsizetype SortedItemList::insert(QStringView text)
 {
     Q_ASSERT(!hasUnmergedItems());
-    Item *item = Item::create(m_arena, text);
-    assignKey(*item, m_collation, m_arena, m_keyScratch);
-    const ItemEntry entry = ItemEntry::of(item);
+    const ItemEntry entry = m_collation.entryFor(Item::create(m_arena, text));
+    m_loneSurrogateCount += entry.item->hasLoneSurrogates();
     const qsizetype position = upperBound(entry, count());
     m_items.insert(m_items.begin() + position, entry);
     ++m_mergedCount;
@@ -43,23 +42,27 @@ void SortedItemList::append(ItemBatch &&batch)
         return;
     batch.sort(m_collation);
     m_arena.adopt(std::move(batch.m_arena));
+    m_loneSurrogateCount += std::exchange(batch.m_loneSurrogateCount, 0);
     if (m_items.empty())
         m_items = std::move(batch.m_items);
     else
         m_items.insert(m_items.end(), batch.m_items.begin(), batch.m_items.end());
     batch.m_items.clear();
     // A batch that sorts wholly after the list is in place already.
-    if (m_mergedCount == 0 || !(m_items[m_mergedCount] < m_items[m_mergedCount - 1]))
+    if (m_mergedCount == 0 || !m_collation.less(m_items[m_mergedCount], m_items[m_mergedCount - 1]))
         m_mergedCount = count();
 }
 
 qsizetype SortedItemList::mergedPosition(qsizetype position) const
 {
     const ItemEntry &entry = m_items[position];
+    const auto less = [this](const ItemEntry &a, const ItemEntry &b) {
+        return m_collation.less(a, b);
+    };
     if (position < m_mergedCount) {
         // Appended items equal to this one go after it, so only those before it count.
         const auto appendedBefore =
-            std::lower_bound(m_items.begin() + m_mergedCount, m_items.end(), entry) -
+            std::lower_bound(m_items.begin() + m_mergedCount, m_items.end(), entry, less) -
             (m_items.begin() + m_mergedCount);
         return position + appendedBefore;
     }
@@ -68,6 +71,6 @@ qsizetype SortedItemList::mergedPosition(qsizetype position) const
 
 void SortedItemList::mergeAppended()
 {
-    mergeSortedRanges(m_items, m_mergedCount);
+    mergeSortedRanges(m_items, m_mergedCount, m_collation);
     m_mergedCount = count();
 }

@@ -17,21 +17,34 @@ class SortedItemList
 {
 public:
     [[nodiscard]] qsizetype count() const { return qsizetype(m_items.size()); }
-    [[nodiscard]] QStringView at(qsizetype position) const
+    [[nodiscard]] QString at(qsizetype position) const
     {
-        return m_items[position].item->text();
+        return m_items[position].item->toString();
     }
+    [[nodiscard]] const Item &item(qsizetype position) const { return *m_items[position].item; }
+    // How many items hold a lone surrogate, which only UTF-16 can write.
+    [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
 
-    // Calls visit(text) for every item in order; faster than at() for a whole pass.
-    template <typename Visit> void forEach(Visit visit) const
+    // Calls visit(item) for the items at positions [from, to), in order; faster than item()
+    // for a pass over many.
+    template <typename Visit> void forEachItem(qsizetype from, qsizetype to, Visit visit) const
     {
         constexpr qsizetype ahead = 16; // items are scattered in memory: fetch ahead
-        const qsizetype total = count();
-        for (qsizetype position = 0; position < total; ++position) {
-            if (position + ahead < total)
+        for (qsizetype position = from; position < to; ++position) {
+            if (position + ahead < to)
                 __builtin_prefetch(m_items[position + ahead].item);
-            visit(m_items[position].item->text());
+            visit(*m_items[position].item);
         }
+    }
+    // Calls visit(text) for every item in order.
+    template <typename Visit> void forEach(Visit visit) const
+    {
+        QString text;
+        forEachItem(0, count(), [&](const Item &item) {
+            text.clear();
+            appendUtf16(item.utf8(), text);
+            visit(QStringView(text));
+        });
     }
 
     // The position that insert(text) would give the item: after any items equal to it.
@@ -54,5 +67,5 @@ private:
     Arena m_arena;
     std::vector<ItemEntry> m_items;
     qsizetype m_mergedCount = 0;
-    mutable std::vector<quint8> m_keyScratch;
+    qsizetype m_loneSurrogateCount = 0;
 };

@@ -25,9 +25,6 @@ constexpr std::array aliases{
     Alias{u"windows1252", TextEncoding::Windows1252},
 };
 
-// Windows-1252 comes from ICU; it maps all 256 bytes, the five that Windows-1252 leaves
-// unassigned to the C1 controls of the same value, so every byte reads and writes back.
-constexpr char windows1252[] = "windows-1252";
 } // namespace
 
 QString nameOf(TextEncoding encoding)
@@ -62,37 +59,4 @@ QByteArrayView byteOrderMark(TextEncoding encoding)
         break;
     }
     return {};
-}
-
-QStringDecoder decoderFor(TextEncoding encoding)
-{
-    constexpr auto keepFeff = QStringConverter::Flag::ConvertInitialBom;
-    switch (encoding) {
-    case TextEncoding::Utf16LE:
-        return QStringDecoder(QStringConverter::Utf16LE, keepFeff);
-    case TextEncoding::Utf16BE:
-        return QStringDecoder(QStringConverter::Utf16BE, keepFeff);
-    case TextEncoding::Windows1252:
-        return QStringDecoder(windows1252, keepFeff);
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8WithMark:
-        break;
-    }
-    return QStringDecoder(QStringConverter::Utf8, keepFeff);
-}
-
-QStringEncoder encoderFor(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf16LE:
-        return QStringEncoder(QStringConverter::Utf16LE);
-    case TextEncoding::Utf16BE:
-        return QStringEncoder(QStringConverter::Utf16BE);
-    case TextEncoding::Windows1252:
-        return QStringEncoder(windows1252);
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8WithMark:
-        break;
-    }
-    return QStringEncoder(QStringConverter::Utf8);
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <optional>
 
@@ -17,8 +16,3 @@ enum class TextEncoding { Utf8, Utf8WithMark, Utf16LE, Utf16BE, Windows1252 };
 
 // The bytes a file in encoding starts with: its byte-order mark, if it has one.
 [[nodiscard]] QByteArrayView byteOrderMark(TextEncoding encoding);
-
-// Converters for text in encoding, without the byte-order mark: the decoder keeps a U+FEFF
-// at the start of the text, because it is part of an item, not a mark.
-[[nodiscard]] QStringDecoder decoderFor(TextEncoding encoding);
-[[nodiscard]] QStringEncoder encoderFor(TextEncoding encoding);

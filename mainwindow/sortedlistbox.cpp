@@ -28,7 +28,7 @@ void SortedListBox::AddItem(QStringView item)
 
 QString SortedListBox::List(qsizetype position) const
 {
-    return m_model.items().at(position).toString();
+    return m_model.items().at(position);
 }
 
 QModelIndex SortedListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)

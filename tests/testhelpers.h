@@ -9,7 +9,7 @@ inline QStringList textsOf(const ItemBatch &batch)
 {
     QStringList texts;
     for (qsizetype index = 0; index < batch.size(); ++index)
-        texts.append(batch.at(index).toString());
+        texts.append(batch.at(index));
     return texts;
 }
 

@@ -37,6 +37,15 @@ void TestSortedItemList::order_data()
         << QStringList{u"e\u0301"_qs, u"\u00e9"_qs, u"f"_qs};
     QTest::newRow("punctuation and digits before letters")
         << QStringList{u"-dash"_qs, u"1st"_qs, u"alpha"_qs};
+    // Items agree on the first eight bytes of their weights, the prefix kept inline.
+    QTest::newRow("equal prefix, then case")
+        << QStringList{u"abcdefghijk"_qs, u"Abcdefghijk"_qs, u"ABCDEFGHIJK"_qs};
+    QTest::newRow("equal prefix, then accents")
+        << QStringList{u"abcdefghijke"_qs, u"abcdefghijké"_qs, u"abcdefghijkf"_qs};
+    QTest::newRow("equal prefix, then digit runs by value")
+        << QStringList{u"abcdefghij 9"_qs, u"abcdefghij 10"_qs, u"abcdefghij 100"_qs};
+    QTest::newRow("equal far beyond the prefix") << QStringList{
+        QString(1100, u'x') + u'a', QString(1100, u'x') + u'b', QString(1100, u'x') + u'B'};
 }
 
 void TestSortedItemList::order()
@@ -126,7 +135,7 @@ void TestSortedItemList::mergedPositionsPredictTheMerge()
         list.append(std::move(batch));
         QStringList expected(list.count());
         for (qsizetype position = 0; position < list.count(); ++position)
-            expected[list.mergedPosition(position)] = list.at(position).toString();
+            expected[list.mergedPosition(position)] = list.at(position);
         list.mergeAppended();
         QCOMPARE(textsOf(list), expected);
     }

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         QStringList readBack;
         for (qsizetype index = 0; index < batch.size(); ++index)
-            readBack.append(batch.at(index).toString());
+            readBack.append(batch.at(index));
         if (readBack != items)
             std::abort();
     }
