@@ -1,20 +1,21 @@
-# Shared by the benchmark scripts: their arguments, the test input and the statistics.
+# Shared by the benchmark scripts: their arguments, the test inputs and the statistics.
 # shellcheck shell=bash
 
-# bench_arguments "$@": sets build, lines and rounds from BUILD_DIR [LINES] [ROUNDS], and
-# work to a temporary folder removed on exit.
+# bench_arguments "$@": sets build and rounds from BUILD_DIR [ROUNDS] [large], large to 1
+# when the largest input is asked for, and work to a temporary folder removed on exit.
 bench_arguments() {
-    build=${1:?usage: $(basename "$0") BUILD_DIR [LINES] [ROUNDS]}
-    lines=${2:-1000000}
-    rounds=${3:-5}
+    build=${1:?usage: $(basename "$0") BUILD_DIR [ROUNDS] [large]}
+    rounds=${2:-5}
+    large=0
+    [ "${3:-}" = large ] && large=1
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
 }
 
-# make_list BUILD_DIR LINES OUTPUT: writes the generated list file and says what it is.
+# make_list BUILD_DIR LINES OUTPUT [long]: writes a generated list file and says what it is.
 make_list() {
-    "$1/bench/makelist" "$2" "$3"
-    echo "input: $2 lines, $(stat -c %s "$3") bytes"
+    "$1/bench/makelist" "$2" "$3" ${4:+"$4"}
+    echo "input $(basename "$3"): $2 lines${4:+ of long items}, $(stat -c %s "$3") bytes"
 }
 
 # median COLUMN: the median of one whitespace-separated column of standard input.
@@ -25,4 +26,9 @@ median() {
 # largest COLUMN: the largest value of one column of standard input.
 largest() {
     awk -v c="$1" 'NR == 1 || $c > m { m = $c } END { print m }'
+}
+
+# verdict VALUE LIMIT: "met" when VALUE is at most LIMIT, else "NOT met".
+verdict() {
+    awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l ? "met" : "NOT met") }'
 }

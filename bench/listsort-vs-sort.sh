@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Sorts a generated 1,000,000-line list file with listsort and with GNU sort, side by side,
-# and prints wall time, CPU time and peak memory of each with the ratios.
-# Usage: bench/listsort-vs-sort.sh BUILD_DIR [LINES] [ROUNDS]
+# Sorts generated list files with listsort and with GNU sort under en_US.UTF-8 and C,
+# side by side, and prints wall time, CPU time and peak memory with the ratios and the
+# verdict against each target. Inputs: 1,000,000 short items, 1,000,000 long items (12 to
+# 22 words), and with "large", 10,000,000 short items.
+# Usage: bench/listsort-vs-sort.sh BUILD_DIR [ROUNDS] [large]
 set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
@@ -17,36 +19,47 @@ if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
     locale-gen >/dev/null
 fi
 
-make_list "$build" "$lines" "$work/list.lst"
-echo "$rounds rounds, medians shown"
+inputs=(short-1M long-1M)
+make_list "$build" 1000000 "$work/short-1M" >&2
+make_list "$build" 1000000 "$work/long-1M" long >&2
+if [ "$large" -eq 1 ]; then
+    inputs+=(short-10M)
+    make_list "$build" 10000000 "$work/short-10M" >&2
+fi
+echo "$rounds rounds, medians shown" >&2
 
 measure=$build/bench/measure
+commands=(listsort sort-utf8 sort-C)
 declare -A runs
-run() { # name command...
-    local name=$1
-    shift
-    runs[$name]+="$("$measure" "$@")"$'\n'
-}
-for _ in $(seq "$rounds"); do
-    run listsort "$build/cli/listsort" -o "$work/out.listsort" "$work/list.lst"
-    run sort-utf8 env LC_ALL=en_US.UTF-8 sort -o "$work/out.utf8" "$work/list.lst"
-    run sort-C env LC_ALL=C sort -o "$work/out.c" "$work/list.lst"
+for input in "${inputs[@]}"; do
+    for _ in $(seq "$rounds"); do
+        runs[$input listsort]+="$("$measure" "$build/cli/listsort" -o "$work/out" "$work/$input")"$'\n'
+        runs[$input sort-utf8]+="$(LC_ALL=en_US.UTF-8 "$measure" sort -o "$work/out" "$work/$input")"$'\n'
+        runs[$input sort-C]+="$(LC_ALL=C "$measure" sort -o "$work/out" "$work/$input")"$'\n'
+    done
 done
 
+printf '%-10s %-10s %8s %8s %10s\n' input command wall_s cpu_s peak_MiB
 declare -A wall cpu peak
-for name in listsort sort-utf8 sort-C; do
-    wall[$name]=$(printf '%s' "${runs[$name]}" | median 1)
-    cpu[$name]=$(printf '%s' "${runs[$name]}" | median 2)
-    peak[$name]=$(printf '%s' "${runs[$name]}" | median 3)
+for input in "${inputs[@]}"; do
+    for command in "${commands[@]}"; do
+        key="$input $command"
+        wall[$key]=$(printf '%s' "${runs[$key]}" | median 1)
+        cpu[$key]=$(printf '%s' "${runs[$key]}" | median 2)
+        peak[$key]=$(printf '%s' "${runs[$key]}" | median 3)
+        printf '%-10s %-10s %8.3f %8.3f %10.1f\n' "$input" "$command" "${wall[$key]}" \
+            "${cpu[$key]}" "$(awk -v k="${peak[$key]}" 'BEGIN { print k / 1024 }')"
+    done
 done
 
-printf '%-10s %8s %8s %10s\n' command wall_s cpu_s peak_MiB
-for name in listsort sort-utf8 sort-C; do
-    printf '%-10s %8.3f %8.3f %10.1f\n' "$name" "${wall[$name]}" "${cpu[$name]}" \
-        "$(awk -v k="${peak[$name]}" 'BEGIN { print k / 1024 }')"
-done
-for other in sort-utf8 sort-C; do
-    awk -v n="$other" -v w="${wall[listsort]}" -v W="${wall[$other]}" \
-        -v m="${peak[listsort]}" -v M="${peak[$other]}" \
-        'BEGIN { printf "listsort / %-9s wall %.2fx  peak memory %.2fx\n", n, w / W, m / M }'
+echo
+echo "targets: wall <= 0.5x sort-utf8; on short items wall <= 1.0x sort-C; peak <= 1.0x sort-utf8"
+for input in "${inputs[@]}"; do
+    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+    utf8=$(ratio "${wall[$input listsort]}" "${wall[$input sort-utf8]}")
+    c=$(ratio "${wall[$input listsort]}" "${wall[$input sort-C]}")
+    memory=$(ratio "${peak[$input listsort]}" "${peak[$input sort-utf8]}")
+    line="$input: wall ${utf8}x sort-utf8 ($(verdict "$utf8" 0.5)), ${c}x sort-C"
+    [ "${input#short}" != "$input" ] && line+=" ($(verdict "$c" 1.0))"
+    echo "$line, peak ${memory}x sort-utf8 ($(verdict "$memory" 1.0))"
 done

@@ -1,5 +1,6 @@
-// Writes a reproducible list file of mixed-case words, multi-word items and numbered items.
-// Usage: makelist LINES OUTPUT
+// Writes a reproducible list file of mixed-case words, multi-word items and numbered items,
+// or with "long", of items of 12 to 22 words (about 120 characters).
+// Usage: makelist LINES OUTPUT [long]
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -9,8 +10,9 @@
 
 int main(int argc, char *argv[])
 {
-    if (argc != 3) {
-        std::fputs("usage: makelist LINES OUTPUT\n", stderr);
+    const bool longItems = argc == 4 && QByteArrayView(argv[3]) == "long";
+    if (argc != 3 && !longItems) {
+        std::fputs("usage: makelist LINES OUTPUT [long]\n", stderr);
         return 2;
     }
     const qsizetype lines = QByteArray(argv[1]).toLongLong();
@@ -31,19 +33,24 @@ int main(int argc, char *argv[])
     QByteArray text;
     for (qsizetype line = 0; line < lines; ++line) {
         QString item = word();
-        switch (random.bounded(5)) {
-        case 0:
-            item += u' ' + word();
-            break;
-        case 1:
-            item += QString::number(random.bounded(100000));
-            break;
-        case 2:
-            item = item.toUpper();
-            break;
-        case 3:
-            item += u' ' + word() + u' ' + QString::number(random.bounded(1000));
-            break;
+        if (longItems) {
+            for (int count = 11 + random.bounded(11); count > 0; --count)
+                item += u' ' + word();
+        } else {
+            switch (random.bounded(5)) {
+            case 0:
+                item += u' ' + word();
+                break;
+            case 1:
+                item += QString::number(random.bounded(100000));
+                break;
+            case 2:
+                item = item.toUpper();
+                break;
+            case 3:
+                item += u' ' + word() + u' ' + QString::number(random.bounded(1000));
+                break;
+            }
         }
         text += item.toUtf8() + "\r\n";
         if (text.size() > (1 << 20)) {

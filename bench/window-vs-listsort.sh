@@ -2,11 +2,12 @@
 # Loads a generated 1,000,000-line list file into the real window (offscreen) through the
 # Load command, and sorts the same file with listsort, side by side. Prints the window's
 # load time, its longest event-loop gap and peak memory next to listsort's, with the ratios.
-# Usage: bench/window-vs-listsort.sh BUILD_DIR [LINES] [ROUNDS]
+# Usage: bench/window-vs-listsort.sh BUILD_DIR [ROUNDS]
 set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
 bench_arguments "$@"
+lines=1000000
 
 make_list "$build" "$lines" "$work/list.lst"
 echo "$rounds rounds: medians, and the worst gap of all rounds"

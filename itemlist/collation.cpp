@@ -2,6 +2,8 @@
 
 #include "primaryweights.h"
 
+#include <QtEndian>
+
 #include <unicode/ucol.h>
 #include <unicode/uiter.h>
 
@@ -39,12 +41,11 @@ int32_t icuLength(qsizetype length)
 
 constexpr quint8 levelSeparator = 0x01;
 
-quint64 bigEndian(const quint8 *bytes, qsizetype count)
+// The first count of eight bytes as a big-endian number, zero after them.
+quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
 {
-    quint64 value = 0;
-    for (qsizetype index = 0; index < 8; ++index)
-        value = (value << 8) | (index < count ? bytes[index] : 0);
-    return value;
+    std::fill(bytes + count, bytes + 8, 0);
+    return qFromBigEndian<quint64>(bytes);
 }
 } // namespace
 

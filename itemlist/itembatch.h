@@ -19,6 +19,15 @@ public:
     {
         add(Item::create(m_arena, utf8, loneSurrogates));
     }
+    // Appends the items of other after these, in their order.
+    void append(ItemBatch &&other);
+    // The same, but the items' text stays in other's memory, which other keeps gathering:
+    // other must be appended itself before it goes.
+    void appendItemsOf(ItemBatch &other);
+    // Drops the items after the first count.
+    void truncate(qsizetype count);
+    // Makes room for count items in all.
+    void reserve(qsizetype count) { m_items.reserve(size_t(count)); }
     // Puts the items into list order. A list sorts a batch itself when it is added; sorting
     // first lets that work run on another thread.
     void sort(const Collation &collation);

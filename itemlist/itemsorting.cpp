@@ -4,9 +4,11 @@
 #include "parallel.h"
 
 #include <QHash>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <numeric>
 
 namespace
@@ -109,12 +111,13 @@ private:
         m_weights.resize(size_t(depth + windowBytes));
         const qsizetype length =
             m_collation.writePrimaryWeights(item, m_weights.data(), depth + windowBytes);
-        std::array<quint64, 4> words{};
-        for (qsizetype index = depth; index < depth + windowBytes; ++index) {
-            const quint8 byte = index < length ? m_weights[size_t(index)] : 0;
-            quint64 &word = words[size_t(index - depth) / 8];
-            word = (word << 8) | byte;
-        }
+        quint8 bytes[windowBytes] = {};
+        if (length > depth)
+            std::memcpy(bytes, m_weights.data() + depth,
+                        size_t(std::min(length - depth, windowBytes)));
+        std::array<quint64, 4> words;
+        for (size_t word = 0; word < words.size(); ++word)
+            words[word] = qFromBigEndian<quint64>(bytes + 8 * word);
         return words;
     }
 
@@ -156,15 +159,31 @@ private:
         m_textOf.clear();
         m_texts.clear();
         // Each record's window is no longer needed: its first word becomes its text's number.
+        // The distinct texts are usually few, found fastest by comparing with each; many
+        // are found by hash.
+        constexpr size_t fewTexts = 8;
         for (TieRecord *record = begin; record != end; ++record) {
             const QByteArrayView text = record->item->utf8();
-            auto found = m_textOf.constFind(text);
-            if (found == m_textOf.cend()) {
-                found = m_textOf.insert(text, qsizetype(m_texts.size()));
-                m_texts.push_back({record->item, 0});
+            size_t number = 0;
+            if (m_texts.size() <= fewTexts) {
+                while (number < m_texts.size() && m_texts[number].item->utf8() != text)
+                    ++number;
+                if (number == m_texts.size())
+                    m_texts.push_back({record->item, 0});
+                if (m_texts.size() > fewTexts) {
+                    for (size_t known = 0; known < m_texts.size(); ++known)
+                        m_textOf.insert(m_texts[known].item->utf8(), qsizetype(known));
+                }
+            } else {
+                auto found = m_textOf.constFind(text);
+                if (found == m_textOf.cend()) {
+                    found = m_textOf.insert(text, qsizetype(m_texts.size()));
+                    m_texts.push_back({record->item, 0});
+                }
+                number = size_t(*found);
             }
-            record->window[0] = quint64(*found);
-            ++m_texts[size_t(*found)].count;
+            record->window[0] = quint64(number);
+            ++m_texts[number].count;
         }
         if (m_texts.size() < 2)
             return;

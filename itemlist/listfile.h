@@ -27,7 +27,7 @@ public:
     // once to settle its encoding.
     // Returns false when reading fails; errorString() then says why.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
-    // Reads the rest of the file in one go.
+    // Reads the rest of the file in one go, on all cores.
     [[nodiscard]] bool readAll(ItemBatch &items);
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
@@ -41,6 +41,10 @@ private:
     bool startDecoding();
     bool detect();
     bool decode(ItemBatch &items, qsizetype maxBytes);
+    enum class Outcome { Done, Failed, NotUtf8 };
+    Outcome decodeAll(ItemBatch &items, bool checkingUtf8);
+    bool tokenizeInParallel(QByteArrayView lines, std::vector<ItemBatch> &pieces, bool last,
+                            bool checkingUtf8);
     bool finishDecoding(ItemBatch &items);
     QByteArray readChunk(qsizetype maxBytes);
 

@@ -1,6 +1,10 @@
 #include "listfile.h"
 
+#include "parallel.h"
+
 #include <QBuffer>
+
+#include <atomic>
 
 #include <new>
 
@@ -71,7 +75,7 @@ bool ListFileReader::startDecoding()
 
 QByteArray ListFileReader::readChunk(qsizetype maxBytes)
 {
-    QByteArray chunk(std::min(maxBytes, chunkSize), Qt::Uninitialized);
+    QByteArray chunk(maxBytes, Qt::Uninitialized);
     const qint64 length = m_device->read(chunk.data(), chunk.size());
     if (length < 0) {
         fail(m_device->errorString());
@@ -112,7 +116,7 @@ bool ListFileReader::detect()
 bool ListFileReader::decode(ItemBatch &items, qsizetype maxBytes)
 {
     for (qsizetype done = 0; done < maxBytes;) {
-        const QByteArray chunk = readChunk(maxBytes - done);
+        const QByteArray chunk = readChunk(std::min(maxBytes - done, chunkSize));
         if (m_phase == Phase::Failed)
             return false;
         if (chunk.isEmpty())
@@ -146,10 +150,115 @@ bool ListFileReader::finishDecoding(ItemBatch &items)
 
 bool ListFileReader::readAll(ItemBatch &items)
 {
-    bool ok = true;
-    while (ok && !atEnd())
-        ok = read(items, chunkSize * 4);
-    return ok;
+    try {
+        if (m_phase == Phase::Detecting) {
+            // Reading the text as UTF-8 while checking that it is takes one pass over the
+            // file rather than two; a file that turns out not to be is read again.
+            const qsizetype before = items.size();
+            m_decoder = TextDecoder(TextEncoding::Utf8);
+            const Outcome outcome = decodeAll(items, true);
+            if (outcome != Outcome::NotUtf8)
+                return outcome == Outcome::Done;
+            items.truncate(before);
+            m_detector.decide(false);
+            if (!startDecoding())
+                return false;
+        }
+        if (m_phase == Phase::Decoding)
+            return decodeAll(items, false) == Outcome::Done;
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("not enough memory"));
+    }
+    return m_phase != Phase::Failed;
+}
+
+ListFileReader::Outcome ListFileReader::decodeAll(ItemBatch &items, bool checkingUtf8)
+{
+    // Lines are independent of each other: the whole lines of each round are cut into one
+    // piece for each core and tokenized side by side; a line cut off at the end of a round
+    // waits for the next. Each core keeps its items' text in memory of its own.
+    constexpr qsizetype roundBytes = 4 << 20;
+    const qint64 fileSize = m_device->size();
+    std::vector<ItemBatch> pieces(static_cast<size_t>(threadCountFor(roundBytes, 1 << 20)));
+    qint64 consumed = 0;
+    // Both are reused from round to round: fresh memory costs the system a page fault for
+    // every few kilobytes.
+    QByteArray text;
+    QByteArray chunk;
+    for (bool last = false; !last;) {
+        const qsizetype carried = text.size();
+        QByteArray &bytes = m_decoder.isIdentity() ? text : chunk;
+        const qsizetype start = m_decoder.isIdentity() ? carried : 0;
+        bytes.resize(start + roundBytes);
+        const qint64 length = m_device->read(bytes.data() + start, roundBytes);
+        if (length < 0) {
+            fail(m_device->errorString());
+            return Outcome::Failed;
+        }
+        bytes.resize(start + length);
+        last = length == 0;
+        consumed += length;
+        if (last)
+            m_decoder.finish(text);
+        else if (!m_decoder.isIdentity())
+            m_decoder.decode(chunk, text);
+        const qsizetype cut = last ? text.size() : text.lastIndexOf('\n') + 1;
+        if (!tokenizeInParallel(QByteArrayView(text).first(cut), pieces, last, checkingUtf8))
+            return Outcome::NotUtf8;
+        // The first round shows about how many items the file holds: room for them all
+        // saves copying the list of them as it grows.
+        if (consumed == std::min<qint64>(fileSize, roundBytes) && !last) {
+            qsizetype read = items.size();
+            for (const ItemBatch &piece : pieces)
+                read += piece.size();
+            items.reserve(qsizetype(double(read) * double(fileSize) / double(consumed) * 1.05));
+        }
+        for (ItemBatch &piece : pieces)
+            items.appendItemsOf(piece);
+        text.remove(0, cut);
+    }
+    for (ItemBatch &piece : pieces)
+        items.append(std::move(piece));
+    if (checkingUtf8)
+        m_detector.decide(true);
+    m_device.reset();
+    if (m_decoder.endedInsideACharacter()) {
+        fail(QStringLiteral("the file ends inside a character: its last byte is half of a "
+                            "UTF-16 character"));
+        return Outcome::Failed;
+    }
+    m_phase = Phase::Done;
+    return Outcome::Done;
+}
+
+bool ListFileReader::tokenizeInParallel(QByteArrayView lines, std::vector<ItemBatch> &pieces,
+                                        bool last, bool checkingUtf8)
+{
+    constexpr qsizetype minimumPerThread = 1 << 20;
+    const int threads =
+        std::min(threadCountFor(lines.size(), minimumPerThread), int(pieces.size()));
+    std::vector<qsizetype> starts{0};
+    for (int part = 1; part < threads; ++part) {
+        const qsizetype end = lines.indexOf('\n', partBegin(lines.size(), threads, part));
+        starts.push_back(end < 0 ? lines.size() : std::max(end + 1, starts.back()));
+    }
+    starts.push_back(lines.size());
+    const bool mayHoldLoneSurrogates = isUtf16(m_detector.encoding().value_or(TextEncoding::Utf8));
+    std::atomic<bool> valid = true;
+    runInParallel(threads, [&](int part) {
+        const qsizetype start = starts[size_t(part)];
+        const QByteArrayView piece = lines.sliced(start, starts[size_t(part) + 1] - start);
+        // Pieces end at line ends, which never cut a UTF-8 sequence.
+        if (checkingUtf8 && !piece.isValidUtf8()) {
+            valid = false;
+            return;
+        }
+        ItemTokenizer tokenizer(mayHoldLoneSurrogates);
+        tokenizer.feed(piece, pieces[size_t(part)]);
+        if (last && part == threads - 1)
+            tokenizer.finish(pieces[size_t(part)]);
+    });
+    return valid;
 }
 
 bool readListFile(const QString &path, ItemBatch &items, QString &errorString)

@@ -69,9 +69,13 @@ bool EncodingDetector::feed(QByteArrayView bytes)
 
 void EncodingDetector::finish()
 {
-    if (m_encoding)
-        return;
-    if (!m_partial.isEmpty())
+    if (!m_encoding)
+        decide(m_partial.isEmpty());
+}
+
+void EncodingDetector::decide(bool validUtf8)
+{
+    if (!validUtf8)
         m_encoding = TextEncoding::Windows1252;
     else
         m_encoding = m_utf8Mark ? TextEncoding::Utf8WithMark : TextEncoding::Utf8;

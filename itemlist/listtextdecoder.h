@@ -20,6 +20,8 @@ public:
     bool feed(QByteArrayView bytes);
     // Ends the file: decides the encoding if feeding has not.
     void finish();
+    // Decides the encoding of a file that was checked for UTF-8 by other means.
+    void decide(bool validUtf8);
 
     // Set once decided.
     [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_encoding; }

@@ -1,10 +1,14 @@
 #include "primaryweights.h"
 
+#include <QtEndian>
+
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,16 +102,24 @@ PrimaryWeights::PrimaryWeights(const UCollator *collator)
         quint32 weight = 0;
         for (size_t index = 0; index < 4; ++index)
             weight = (weight << 8) | (index < primary.size() ? quint8(primary[index]) : 0);
-        m_weights[c] = {weight, true};
+        m_weights[c] = {weight, quint8(primary.size()), false, true};
     }
     // A lead byte is compressible when a run of weights that share it writes it only once.
+    std::array<bool, 256> compressibleLead{};
     for (char32_t c = 0; c < tableSize; ++c) {
-        const quint32 weight = m_weights[c].primary;
-        if (!m_weights[c].known || (weight & 0xFFFFFF) == 0)
-            continue;
-        const std::string one = primaryBytes(collator, std::u16string(1, char16_t(c)));
-        const std::string two = primaryBytes(collator, std::u16string(2, char16_t(c)));
-        m_compressibleLead[weight >> 24] = two == one + one.substr(1);
+        const Weight &weight = m_weights[c];
+        if (weight.known && weight.length > 1) {
+            const std::string one = primaryBytes(collator, std::u16string(1, char16_t(c)));
+            const std::string two = primaryBytes(collator, std::u16string(2, char16_t(c)));
+            compressibleLead[weight.primary >> 24] = two == one + one.substr(1);
+        }
+    }
+    for (Weight &weight : m_weights)
+        weight.compressible = weight.length > 1 && compressibleLead[weight.primary >> 24];
+    for (char32_t c = 0; c < m_asciiByte.size(); ++c) {
+        const Weight &weight = m_weights[c];
+        m_asciiByte[c] =
+            !weight.known || weight.length > 1 ? generalCase : quint8(weight.primary >> 24);
     }
     m_numericLead = quint32(quint8(primaryBytes(collator, u"0").front())) << 24;
 }
@@ -118,35 +130,29 @@ qsizetype PrimaryWeights::write(QByteArrayView utf8, quint8 *out, qsizetype capa
     const quint8 *const end = next + utf8.size();
     qsizetype written = 0;
     quint32 previousCompressible = 0;
-    // One weight, as ICU's sort key writer joins them: a lead byte shared with the weight
-    // before is left out when compressible, and leaving such a run writes a byte that says
-    // whether the next lead is lower or higher.
-    const auto append = [&](quint32 weight, bool compressible) {
-        const auto lead = quint8(weight >> 24);
-        if (!compressible || lead != quint8(previousCompressible >> 24)) {
-            if (previousCompressible != 0 && written < capacity)
-                out[written++] = weight < previousCompressible ? compressionLow : compressionHigh;
-            if (written < capacity)
-                out[written++] = lead;
-            previousCompressible = compressible ? weight : 0;
-        }
-        for (int shift = 16; shift >= 0 && written < capacity; shift -= 8) {
-            const auto byte = quint8(weight >> shift);
-            if (byte == 0)
-                break;
-            out[written++] = byte;
-        }
-    };
-
     while (next < end) {
+        // Most text is ASCII letters and spaces, each one byte of weight on its own.
+        if (previousCompressible == 0) {
+            while (next < end && written < capacity && *next < 0x80) {
+                const quint8 byte = m_asciiByte[*next];
+                if (byte == generalCase)
+                    break;
+                if (byte != 0)
+                    out[written++] = byte;
+                ++next;
+            }
+            if (next == end)
+                break;
+        }
         if (written >= capacity) {
             // Only a character outside the table can change the weights before it.
-            if (isAsciiDigit(*next) || *next < 0x80)
+            if (*next < 0x80)
                 return m_weights[*next].known || isAsciiDigit(*next) ? capacity : -1;
             if (*next < 0xE0 && next + 1 < end)
                 return m_weights[((*next & 0x1F) << 6) | (next[1] & 0x3F)].known ? capacity : -1;
             return -1;
         }
+        Weight weight;
         if (isAsciiDigit(*next)) {
             // A run of digits is one number; leading zeros do not count.
             const quint8 *digit = next;
@@ -161,36 +167,68 @@ qsizetype PrimaryWeights::write(QByteArrayView utf8, quint8 *out, qsizetype capa
             for (; digit < runEnd; ++digit)
                 value = value * 10 + (*digit - '0');
             next = runEnd;
-            // ICU's dense numeric weights: two bytes after the lead up to 73, three up to
-            // 10,233 and four up to 1,042,489; larger numbers take ICU's way.
-            quint32 weight;
+            // ICU's dense numeric weights: two bytes up to 73, three up to 10,233 and four
+            // up to 1,042,489; larger numbers take ICU's way.
             if (value < 74) {
-                weight = m_numericLead | ((2 + value) << 16);
+                weight = {m_numericLead | ((2 + value) << 16), 2, false, true};
             } else if ((value -= 74) < 40 * 254) {
-                weight = m_numericLead | ((76 + value / 254) << 16) | ((2 + value % 254) << 8);
+                weight = {m_numericLead | ((76 + value / 254) << 16) | ((2 + value % 254) << 8), 3,
+                          false, true};
             } else if ((value -= 40 * 254) < 16 * 254 * 254) {
-                weight = m_numericLead | ((116 + value / (254 * 254)) << 16) |
-                         ((2 + value / 254 % 254) << 8) | (2 + value % 254);
+                weight = {m_numericLead | ((116 + value / (254 * 254)) << 16) |
+                              ((2 + value / 254 % 254) << 8) | (2 + value % 254),
+                          4, false, true};
             } else {
                 return -1;
             }
-            append(weight, false);
-            continue;
-        }
-        char32_t c = *next;
-        if (c < 0x80) {
-            ++next;
-        } else if (c >= 0xC2 && c < 0xE0 && next + 1 < end) {
-            c = ((c & 0x1F) << 6) | (next[1] & 0x3F);
-            next += 2;
         } else {
-            return -1;
+            char32_t c = *next;
+            if (c < 0x80) {
+                ++next;
+            } else if (c >= 0xC2 && c < 0xE0 && next + 1 < end) {
+                c = ((c & 0x1F) << 6) | (next[1] & 0x3F);
+                next += 2;
+            } else {
+                return -1;
+            }
+            weight = m_weights[c];
+            if (!weight.known)
+                return -1;
+            if (weight.length == 0)
+                continue; // ignorable
         }
-        const Weight &weight = m_weights[c];
-        if (!weight.known)
-            return -1;
-        if (weight.primary != 0)
-            append(weight.primary, m_compressibleLead[weight.primary >> 24]);
+
+        // The weight's bytes as ICU's sort key writer joins them: a lead byte shared with the
+        // weight before is left out when compressible, and leaving such a run writes a byte
+        // that says whether the next lead is lower or higher.
+        const auto lead = quint8(weight.primary >> 24);
+        const bool writeLead = !weight.compressible || lead != quint8(previousCompressible >> 24);
+        if (capacity - written >= 8) {
+            // Room for any weight: its bytes go straight to out, the tail in one store.
+            if (writeLead) {
+                if (previousCompressible != 0)
+                    out[written++] =
+                        weight.primary < previousCompressible ? compressionLow : compressionHigh;
+                out[written++] = lead;
+            }
+            qToBigEndian<quint32>(weight.primary << 8, out + written);
+            written += weight.length - 1;
+        } else {
+            quint8 bytes[8];
+            qsizetype length = 0;
+            if (writeLead) {
+                if (previousCompressible != 0)
+                    bytes[length++] =
+                        weight.primary < previousCompressible ? compressionLow : compressionHigh;
+                bytes[length++] = lead;
+            }
+            for (int index = 1; index < weight.length; ++index)
+                bytes[length++] = quint8(weight.primary >> (24 - 8 * index));
+            for (qsizetype index = 0; index < length && written < capacity; ++index)
+                out[written++] = bytes[index];
+        }
+        if (writeLead)
+            previousCompressible = weight.compressible ? weight.primary : 0;
     }
     return written;
 }

@@ -31,12 +31,17 @@ private:
 
     struct Weight {
         quint32 primary; // big-endian bytes, zero-padded; 0 for an ignorable character
-        bool known;      // false: the character needs ICU
+        quint8 length;   // bytes in primary
+        bool compressible;
+        bool known; // false: the character needs ICU
     };
     // Characters that take one or two bytes in UTF-8.
     static constexpr char32_t tableSize = 0x800;
 
     std::array<Weight, tableSize> m_weights{};
-    std::array<bool, 256> m_compressibleLead{};
+    // For each ASCII character: its weight when that is one byte that never takes part in
+    // compression, 0 when it is ignorable, and generalCase otherwise.
+    static constexpr quint8 generalCase = 0xFF;
+    std::array<quint8, 0x80> m_asciiByte{};
     quint32 m_numericLead = 0;
 };
