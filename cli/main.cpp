@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <new>
+#include <thread>
 
 namespace
 {
@@ -199,6 +200,9 @@ int main(int argc, char *argv[])
         return check(inputs.constFirst(), requested);
     }
 
+    // The collation's tables take a few milliseconds to build: they are built while the
+    // files are read.
+    std::jthread collationTables([] { const Collation collation; });
     ItemBatch items;
     TextEncoding encoding = TextEncoding::Utf8;
     QString reason;

@@ -5,6 +5,7 @@
 #include <QBuffer>
 
 #include <atomic>
+#include <cstring>
 
 #include <new>
 
@@ -215,7 +216,10 @@ ListFileReader::Outcome ListFileReader::decodeAll(ItemBatch &items, bool checkin
         }
         for (ItemBatch &piece : pieces)
             items.appendItemsOf(piece);
-        text.remove(0, cut);
+        // The cut-off line moves to the front, and the buffer keeps its size for the next
+        // round (QByteArray::remove() would leave the room in front unused, and grow).
+        std::memmove(text.data(), text.constData() + cut, size_t(text.size() - cut));
+        text.truncate(text.size() - cut);
     }
     for (ItemBatch &piece : pieces)
         items.append(std::move(piece));
