@@ -24,7 +24,10 @@ Arena::Block Arena::newBlock(qsizetype size)
     if (!memory)
         throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    madvise(memory, bytes, MADV_HUGEPAGE); // only a hint: without it, ordinary pages
+    // Only a hint: without it, ordinary pages. A block of one huge item is read from start
+    // to end, and would only make the system gather huge pages for nothing.
+    if (size == hugePageSize)
+        madvise(memory, bytes, MADV_HUGEPAGE);
 #endif
     return Block(static_cast<std::byte *>(memory));
 }

@@ -188,6 +188,11 @@ ListFileReader::Outcome ListFileReader::decodeAll(ItemBatch &items, bool checkin
     QByteArray chunk;
     for (bool last = false; !last;) {
         const qsizetype carried = text.size();
+        // A line longer than a round would have the buffer grow and copy it over and over:
+        // room for the rest of the file at once, which is all the line may still need.
+        if (carried >= roundBytes && text.capacity() < carried + fileSize - consumed + roundBytes)
+            text.reserve(carried + (fileSize - consumed) * (m_decoder.isIdentity() ? 1 : 3) +
+                         roundBytes);
         QByteArray &bytes = m_decoder.isIdentity() ? text : chunk;
         const qsizetype start = m_decoder.isIdentity() ? carried : 0;
         bytes.resize(start + roundBytes);
@@ -203,7 +208,9 @@ ListFileReader::Outcome ListFileReader::decodeAll(ItemBatch &items, bool checkin
             m_decoder.finish(text);
         else if (!m_decoder.isIdentity())
             m_decoder.decode(chunk, text);
-        const qsizetype cut = last ? text.size() : text.lastIndexOf('\n') + 1;
+        // The carried text holds no line end, so a long line is not searched over again.
+        const qsizetype lastLineEnd = QByteArrayView(text).sliced(carried).lastIndexOf('\n');
+        const qsizetype cut = last ? text.size() : lastLineEnd < 0 ? 0 : carried + lastLineEnd + 1;
         if (!tokenizeInParallel(QByteArrayView(text).first(cut), pieces, last, checkingUtf8))
             return Outcome::NotUtf8;
         // The first round shows about how many items the file holds: room for them all

@@ -24,6 +24,7 @@ void appendLine(QByteArrayView item, bool quote, TextEncoding encoding, std::str
 {
     if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark) {
         if (!quote) { // most lines, most often: copied as they are
+            out.reserve(out.size() + size_t(item.size()) + 2); // one growth, for a huge item
             out.append(item.data(), size_t(item.size())).append("\r\n");
             return;
         }
