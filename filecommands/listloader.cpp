@@ -2,25 +2,26 @@
 
 #include "collation.h"
 #include "itemlistmodel.h"
+#include "itemsorting.h"
 #include "listfile.h"
+
+#include <new>
 
 namespace
 {
-// Batches are small at first, so the first items show at once, and never so large that
-// merging one into the list keeps the window from its events for long.
+// The first batch is small, so that the first items show at once; each after it is as
+// large as all read before, so that merging them costs about two passes over the list in
+// all.
 constexpr qsizetype firstBatchBytes = 64 * 1024;
-constexpr qsizetype largestBatchBytes = 512 * 1024;
-// Sorted batches waiting for the window; bounds the memory a slow window can make pile up.
-constexpr std::size_t readyLimit = 2;
 } // namespace
 
 ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model)
 {
-    // One batch per turn of the event loop. A zero timer rather than a posted call, because a
+    // One step per turn of the event loop. A zero timer rather than a posted call, because a
     // stream of posted calls would keep the window's own timers from running in between.
-    m_nextBatch.setSingleShot(true);
-    m_nextBatch.setInterval(0);
-    connect(&m_nextBatch, &QTimer::timeout, this, &ListLoader::takeNextBatch);
+    m_nextStep.setSingleShot(true);
+    m_nextStep.setInterval(0);
+    connect(&m_nextStep, &QTimer::timeout, this, &ListLoader::takeStep);
 }
 
 ListLoader::~ListLoader()
@@ -37,66 +38,118 @@ void ListLoader::start(const QString &path)
     m_running = true;
     m_workDone = false;
     m_error.clear();
-    m_worker = std::jthread([this, path](std::stop_token stop) { work(stop, path); });
+    m_encoding = TextEncoding::Utf8;
+    m_handed = 0;
+    m_releasedCount = 0;
+    m_worker = std::jthread([this, path, base = m_model.items().base()](std::stop_token stop) {
+        work(stop, path, base);
+    });
 }
 
-void ListLoader::work(std::stop_token stop, QString path)
+void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start)
 {
     const Collation collation;
     ListFileReader reader;
+    std::shared_ptr<const ItemRun> base = start;
+    QString error;
     bool ok = reader.open(path);
-    for (qsizetype bytes = firstBatchBytes; ok && !reader.atEnd() && !stop.stop_requested();
-         bytes = std::min(bytes * 2, largestBatchBytes)) {
-        ItemBatch batch;
-        ok = reader.read(batch, bytes);
-        if (batch.isEmpty()) // the last read may find only the end of the file
-            continue;
-        batch.sort(collation);
-        hand(std::move(batch), stop);
+    try {
+        for (qsizetype bytes = firstBatchBytes, read = 0;
+             ok && !reader.atEnd() && !stop.stop_requested();) {
+            ItemBatch batch;
+            ok = reader.read(batch, bytes);
+            if (!ok && reader.startedOver()) {
+                // Not UTF-8 after all: the items shown so far go, and the file is read again.
+                base = start;
+                ok = hand({start, nullptr}, stop);
+                read = 0;
+                bytes = firstBatchBytes;
+                continue;
+            }
+            read += bytes;
+            bytes = std::max(firstBatchBytes, read);
+            if (!ok || batch.isEmpty()) // the last read may find only the end of the file
+                continue;
+            auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation, stop));
+            auto merged =
+                std::make_shared<const ItemRun>(mergeRuns(*base, *addition, collation, stop));
+            if (stop.stop_requested() || !hand({merged, std::move(addition)}, stop))
+                break;
+            base = std::move(merged);
+            freeReleased();
+        }
+    } catch (const std::bad_alloc &) {
+        ok = false;
+        error = QStringLiteral("not enough memory");
     }
-    std::lock_guard lock(m_mutex);
-    if (!ok)
-        m_error = reader.errorString();
+    base.reset();
+
+    std::unique_lock lock(m_mutex);
+    m_error = ok ? QString() : error.isEmpty() ? reader.errorString() : error;
     m_encoding = reader.encoding().value_or(TextEncoding::Utf8);
     m_workDone = true;
     scheduleTake();
+    // The base the window replaces last is freed here too, not on the window's thread.
+    m_changed.wait(lock, stop, [this] { return m_releasedCount == m_handed; });
+    lock.unlock();
+    freeReleased();
 }
 
-void ListLoader::hand(ItemBatch &&batch, const std::stop_token &stop)
+bool ListLoader::hand(Step step, const std::stop_token &stop)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, stop, [this] { return m_ready.size() < readyLimit; });
-    m_ready.push_back(std::move(batch));
+    if (!m_changed.wait(lock, stop, [this] { return !m_ready; }))
+        return false;
+    m_ready = std::move(step);
+    ++m_handed;
     scheduleTake();
+    return true;
+}
+
+void ListLoader::freeReleased()
+{
+    std::vector<std::shared_ptr<const ItemRun>> released;
+    {
+        std::lock_guard lock(m_mutex);
+        released.swap(m_released);
+    }
+    released.clear(); // outside the lock: freeing a large list takes a while
 }
 
 void ListLoader::scheduleTake()
 {
     if (!m_takePending) {
         m_takePending = true;
-        QMetaObject::invokeMethod(this, &ListLoader::takeNextBatch, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &ListLoader::takeStep, Qt::QueuedConnection);
     }
 }
 
-void ListLoader::takeNextBatch()
+void ListLoader::takeStep()
 {
     std::unique_lock lock(m_mutex);
-    if (m_ready.empty()) {
+    if (!m_ready) {
         m_takePending = false;
         if (!m_workDone)
             return;
         const QString error = m_error;
         const TextEncoding encoding = m_encoding;
         lock.unlock();
-        m_worker.join();
         m_running = false;
         emit finished(m_path, error, encoding);
         return;
     }
-    ItemBatch batch = std::move(m_ready.front());
-    m_ready.pop_front();
+    Step step = std::move(*m_ready);
+    m_ready.reset();
+    lock.unlock();
+    m_changed.notify_all(); // the worker may merge its next batch already
+    auto replaced = step.addition ? m_model.replaceBase(step.base, step.addition)
+                                  : m_model.resetBase(step.base);
+    lock.lock();
+    m_released.push_back(std::move(replaced));
+    if (step.addition)
+        m_released.push_back(std::move(step.addition));
+    ++m_releasedCount;
     lock.unlock();
     m_changed.notify_all();
-    m_model.addItems(std::move(batch));
-    m_nextBatch.start(); // after the merge, so that timers already due run first
+    m_nextStep.start(); // after the merge, so that timers already due run first
 }

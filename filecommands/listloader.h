@@ -1,6 +1,6 @@
 #pragma once
 
-#include "itembatch.h"
+#include "itemrun.h"
 #include "textencoding.h"
 
 #include <QObject>
@@ -8,16 +8,18 @@
 #include <QTimer>
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class ItemListModel;
 
-// Loads a list file into a model without blocking the window: a worker thread reads the
-// file and sorts its items in batches, and the model takes one batch at a time on the
-// window's thread, so the list is sorted whenever the window handles events and items
-// appear while the file is read.
+// Loads a list file into a model without holding up the window. A worker thread reads the
+// file in batches that grow as the list does, sorts each on all cores, and merges it into a
+// copy of the list's base; the window then swaps the merged base in, which takes it time
+// in proportion to the log of the list's size, whatever the size. So the list is sorted
+// whenever the window handles events, items appear while the file is read, and items added
+// meanwhile stay. A replaced base goes back to the worker to be freed.
 class ListLoader : public QObject
 {
     Q_OBJECT
@@ -36,21 +38,33 @@ signals:
     void finished(const QString &path, const QString &errorString, TextEncoding encoding);
 
 private:
-    void work(std::stop_token stop, QString path);
-    void hand(ItemBatch &&batch, const std::stop_token &stop);
-    // Has takeNextBatch() run on the window's thread unless it is pending; m_mutex held.
+    // What the worker hands the window: a merged base with the items new in it, or without
+    // them the base of before the load, when the file has to be read again.
+    struct Step {
+        std::shared_ptr<const ItemRun> base;
+        std::shared_ptr<const ItemRun> addition;
+    };
+
+    void work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start);
+    // Waits until the window has taken the step before; false when stopped.
+    bool hand(Step step, const std::stop_token &stop);
+    void freeReleased();
+    // Has takeStep() run on the window's thread unless it is pending; m_mutex held.
     void scheduleTake();
-    void takeNextBatch();
+    void takeStep();
 
     ItemListModel &m_model;
     QString m_path;
     bool m_running = false;
-    QTimer m_nextBatch;
+    QTimer m_nextStep;
 
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
-    std::deque<ItemBatch> m_ready;
-    bool m_takePending = false; // takeNextBatch() is posted or on its timer
+    std::optional<Step> m_ready;
+    std::vector<std::shared_ptr<const ItemRun>> m_released; // replaced bases, to free
+    qsizetype m_handed = 0;
+    qsizetype m_releasedCount = 0;
+    bool m_takePending = false; // takeStep() is posted or on its timer
     bool m_workDone = false;
     QString m_error;
     TextEncoding m_encoding = TextEncoding::Utf8;

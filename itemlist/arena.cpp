@@ -53,13 +53,3 @@ void *Arena::allocate(qsizetype size, qsizetype alignment)
     m_left -= size;
     return result;
 }
-
-void Arena::adopt(Arena &&other)
-{
-    m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
-    for (auto &block : other.m_blocks)
-        m_blocks.push_back(std::move(block));
-    other.m_blocks.clear();
-    other.m_free = nullptr;
-    other.m_left = 0;
-}

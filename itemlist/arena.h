@@ -7,7 +7,7 @@
 #include <vector>
 
 // Append-only memory for the many small objects of a list. Blocks never move, so pointers
-// into an arena stay valid for its lifetime; one arena can take over another's blocks.
+// into an arena stay valid for its lifetime.
 class Arena
 {
 public:
@@ -17,7 +17,6 @@ public:
 
     // alignment must be a power of two no greater than alignof(std::max_align_t).
     [[nodiscard]] void *allocate(qsizetype size, qsizetype alignment);
-    void adopt(Arena &&other);
 
 private:
     // Blocks grow to the size of a huge page of the processor's memory map, and large ones

@@ -2,17 +2,11 @@
 
 #include "itemsorting.h"
 
-void ItemBatch::sort(const Collation &collation)
+void ItemBatch::sort(const Collation &collation, const std::stop_token &stop)
 {
     if (!m_sorted)
-        keyAndSort(m_items, collation);
-    m_sorted = true;
-}
-
-void ItemBatch::append(ItemBatch &&other)
-{
-    appendItemsOf(other);
-    m_arena.adopt(std::move(other.m_arena));
+        keyAndSort(m_items, collation, stop);
+    m_sorted = !stop.stop_requested();
 }
 
 void ItemBatch::appendItemsOf(ItemBatch &other)
@@ -20,6 +14,7 @@ void ItemBatch::appendItemsOf(ItemBatch &other)
     if (other.isEmpty())
         return;
     m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
+    share(m_arenas, other.m_arenas);
     m_loneSurrogateCount += std::exchange(other.m_loneSurrogateCount, 0);
     m_sorted = m_items.size() == other.m_items.size() && other.m_sorted;
     other.m_items.clear();
@@ -30,4 +25,13 @@ void ItemBatch::truncate(qsizetype count)
     for (auto entry = m_items.begin() + count; entry != m_items.end(); ++entry)
         m_loneSurrogateCount -= entry->item->hasLoneSurrogates();
     m_items.resize(size_t(count));
+}
+
+ItemRun ItemBatch::takeRun(const Collation &collation, const std::stop_token &stop)
+{
+    sort(collation, stop);
+    ItemRun run{std::move(m_items), m_arenas, std::exchange(m_loneSurrogateCount, 0)};
+    m_items.clear();
+    m_sorted = true;
+    return run;
 }

@@ -2,9 +2,12 @@
 
 #include "arena.h"
 #include "item.h"
+#include "itemrun.h"
 
 #include <QString>
 
+#include <memory>
+#include <stop_token>
 #include <vector>
 
 class Collation;
@@ -13,32 +16,34 @@ class Collation;
 class ItemBatch
 {
 public:
-    void append(QStringView text) { add(Item::create(m_arena, text)); }
+    ItemBatch() : m_arena(std::make_shared<Arena>()), m_arenas{m_arena} {}
+
+    void append(QStringView text) { add(Item::create(*m_arena, text)); }
     // utf8 is WTF-8 when loneSurrogates is set.
     void appendUtf8(QByteArrayView utf8, bool loneSurrogates)
     {
-        add(Item::create(m_arena, utf8, loneSurrogates));
+        add(Item::create(*m_arena, utf8, loneSurrogates));
     }
-    // Appends the items of other after these, in their order.
-    void append(ItemBatch &&other);
-    // The same, but the items' text stays in other's memory, which other keeps gathering:
-    // other must be appended itself before it goes.
+    // Moves the items of other after these, in their order; other stays empty, and keeps
+    // gathering items in its own memory, which both then share.
     void appendItemsOf(ItemBatch &other);
     // Drops the items after the first count.
     void truncate(qsizetype count);
     // Makes room for count items in all.
     void reserve(qsizetype count) { m_items.reserve(size_t(count)); }
     // Puts the items into list order. A list sorts a batch itself when it is added; sorting
-    // first lets that work run on another thread.
-    void sort(const Collation &collation);
+    // first lets that work run on another thread. A stop request leaves them in any order.
+    void sort(const Collation &collation, const std::stop_token &stop = {});
 
     [[nodiscard]] qsizetype size() const { return qsizetype(m_items.size()); }
     [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
     [[nodiscard]] QString at(qsizetype index) const { return m_items[index].item->toString(); }
+    [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
+
+    // The sorted items as a run, which takes them; the batch is left empty.
+    [[nodiscard]] ItemRun takeRun(const Collation &collation, const std::stop_token &stop = {});
 
 private:
-    friend class SortedItemList;
-
     void add(const Item *item)
     {
         m_items.push_back({0, item}); // keyed when sorted
@@ -46,7 +51,8 @@ private:
         m_sorted = false;
     }
 
-    Arena m_arena;
+    std::shared_ptr<Arena> m_arena; // where this batch's own items go
+    SharedArenas m_arenas;          // where all of its items live
     std::vector<ItemEntry> m_items;
     qsizetype m_loneSurrogateCount = 0;
     bool m_sorted = true;

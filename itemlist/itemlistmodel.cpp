@@ -1,13 +1,21 @@
 #include "itemlistmodel.h"
 
+#include "itemsorting.h"
+
 #include <limits>
+
+namespace
+{
+// Qt's views count rows in int; items past that stay in the list, only unshown.
+int shownRows(qsizetype count)
+{
+    return int(std::min<qsizetype>(count, std::numeric_limits<int>::max()));
+}
+} // namespace
 
 int ItemListModel::rowCount(const QModelIndex &parent) const
 {
-    if (parent.isValid())
-        return 0;
-    // Qt's views count rows in int; items past that stay in the list, only unshown.
-    return int(std::min<qsizetype>(m_items.count(), std::numeric_limits<int>::max()));
+    return parent.isValid() ? 0 : shownRows(m_items.count());
 }
 
 QVariant ItemListModel::data(const QModelIndex &index, int role) const
@@ -35,27 +43,41 @@ void ItemListModel::addItems(ItemBatch &&batch)
 {
     if (batch.isEmpty())
         return;
+    const Collation &collation = m_items.collation();
+    const auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation));
+    replaceBase(std::make_shared<const ItemRun>(mergeRuns(*m_items.base(), *addition, collation)),
+                addition);
+}
+
+std::shared_ptr<const ItemRun> ItemListModel::replaceBase(std::shared_ptr<const ItemRun> merged,
+                                                          std::shared_ptr<const ItemRun> addition)
+{
     const int first = rowCount();
-    const int last =
-        int(std::min<qsizetype>(qsizetype(first) + batch.size(), std::numeric_limits<int>::max())) -
-        1;
+    const int last = shownRows(m_items.count() + qsizetype(addition->entries.size())) - 1;
     if (last >= first)
         beginInsertRows({}, first, last);
-    m_items.append(std::move(batch));
+    m_items.append(std::move(addition));
     if (last >= first)
         endInsertRows();
-    if (!m_items.hasUnmergedItems())
-        return;
 
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex &index : from) {
-        const qsizetype row = m_items.mergedPosition(index.row());
+        const qsizetype row = m_items.positionAfter(*merged, index.row());
         to.append(row < rowCount() ? createIndex(int(row), 0) : QModelIndex());
     }
-    m_items.mergeAppended();
+    std::shared_ptr<const ItemRun> old = m_items.replaceBase(std::move(merged));
     changePersistentIndexList(from, to);
     emit layoutChanged({}, VerticalSortHint);
+    return old;
+}
+
+std::shared_ptr<const ItemRun> ItemListModel::resetBase(std::shared_ptr<const ItemRun> base)
+{
+    beginResetModel();
+    std::shared_ptr<const ItemRun> old = m_items.replaceBase(std::move(base));
+    endResetModel();
+    return old;
 }

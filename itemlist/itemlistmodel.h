@@ -18,9 +18,17 @@ public:
 
     // Adds one item and returns its row.
     qsizetype addItem(QStringView text);
-    // Adds a batch of items: the rows are appended first and then moved to their places in
-    // one layout change, which keeps selections and the current row on their items.
+    // Adds a batch of items, sorting and merging it here.
     void addItems(ItemBatch &&batch);
+    // Makes merged, the merge of the list's base and addition made elsewhere, the base: the
+    // rows of addition are appended first and then moved to their places in one layout
+    // change, which keeps selections and the current row on their items. Returns the base
+    // that merged replaces.
+    std::shared_ptr<const ItemRun> replaceBase(std::shared_ptr<const ItemRun> merged,
+                                               std::shared_ptr<const ItemRun> addition);
+    // Makes base the base again, dropping items merged since; a reset of the model. Returns
+    // the base it replaces.
+    std::shared_ptr<const ItemRun> resetBase(std::shared_ptr<const ItemRun> base);
 
     [[nodiscard]] const SortedItemList &items() const { return m_items; }
 

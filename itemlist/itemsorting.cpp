@@ -23,7 +23,7 @@ constexpr auto byPrefix = [](const ItemEntry &a, const ItemEntry &b) {
 
 // Sorts entries by key prefix: one radix pass on the prefix's first two bytes, which for
 // most text spreads the entries over thousands of buckets, then each bucket on its own.
-void sortByPrefix(std::vector<ItemEntry> &entries, int threads)
+void sortByPrefix(std::vector<ItemEntry> &entries, int threads, const std::stop_token &stop)
 {
     const auto count = qsizetype(entries.size());
     constexpr int bucketCount = 1 << 16;
@@ -61,7 +61,8 @@ void sortByPrefix(std::vector<ItemEntry> &entries, int threads)
                                             partBegin(count, threads, part));
         const auto last = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
                                            partBegin(count, threads, part + 1));
-        for (auto bucket = first; bucket < last && bucket + 1 < bucketStarts.end(); ++bucket)
+        for (auto bucket = first;
+             bucket < last && bucket + 1 < bucketStarts.end() && !stop.stop_requested(); ++bucket)
             std::sort(sorted.begin() + *bucket, sorted.begin() + *(bucket + 1), byPrefix);
     });
     entries.swap(sorted);
@@ -185,8 +186,13 @@ private:
             record->window[0] = quint64(number);
             ++m_texts[number].count;
         }
-        if (m_texts.size() < 2)
+        // Equal texts share one item from here on, so that later comparisons, as in merges,
+        // find them equal without reading them.
+        if (m_texts.size() < 2) {
+            for (TieRecord *record = begin; record != end; ++record)
+                record->item = m_texts.front().item;
             return;
+        }
         m_order.resize(m_texts.size());
         std::iota(m_order.begin(), m_order.end(), 0);
         std::sort(m_order.begin(), m_order.end(), [this](qsizetype a, qsizetype b) {
@@ -198,8 +204,10 @@ private:
         for (const qsizetype text : m_order)
             start += std::exchange(m_texts[size_t(text)].count, start);
         m_unordered.assign(begin, end);
-        for (const TieRecord &record : m_unordered)
-            begin[m_texts[size_t(record.window[0])].count++] = record;
+        for (const TieRecord &record : m_unordered) {
+            Text &text = m_texts[size_t(record.window[0])];
+            begin[text.count++].item = text.item;
+        }
     }
 
     // A distinct text among records with equal weights, and how many records hold it.
@@ -218,7 +226,8 @@ private:
 };
 
 // Orders every run of entries that share a key prefix.
-void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, int threads)
+void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, int threads,
+                 const std::stop_token &stop)
 {
     const auto count = qsizetype(entries.size());
     // Parts start where a run starts, so that no run is split between them.
@@ -232,7 +241,8 @@ void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, in
         const Collation own(collation);
         TieResolver resolver(own);
         const qsizetype end = runStart(partBegin(count, threads, part + 1));
-        for (qsizetype run = runStart(partBegin(count, threads, part)); run < end;) {
+        for (qsizetype run = runStart(partBegin(count, threads, part));
+             run < end && !stop.stop_requested();) {
             qsizetype runEnd = run + 1;
             while (runEnd < count && entries[runEnd].keyPrefix == entries[run].keyPrefix)
                 ++runEnd;
@@ -244,58 +254,121 @@ void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, in
 }
 } // namespace
 
-void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation)
+void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
+                const std::stop_token &stop)
 {
     const auto count = qsizetype(entries.size());
     const int threads = threadCountFor(count, minimumPerThread);
     runInParallel(threads, [&](int part) {
         const Collation own(collation);
+        const qsizetype end = partBegin(count, threads, part + 1);
         for (qsizetype index = partBegin(count, threads, part);
-             index < partBegin(count, threads, part + 1); ++index)
+             index < end && (index % 4096 != 0 || !stop.stop_requested()); ++index)
             entries[index].keyPrefix = own.keyPrefix(*entries[index].item);
     });
-    sortByPrefix(entries, threads);
-    resolveTies(entries, collation, threads);
+    if (stop.stop_requested())
+        return;
+    sortByPrefix(entries, threads, stop);
+    if (!stop.stop_requested())
+        resolveTies(entries, collation, threads, stop);
 }
 
 namespace
 {
-// The first position in [0, end) whose item sorts after item, searched from the right in
-// growing steps, so that items landing near the end cost few comparisons.
-qsizetype upperBoundFromRight(const std::vector<ItemEntry> &items, qsizetype end,
-                              const ItemEntry &item, const Collation &collation)
+// The order of merge steps, which mostly compare the same item on one side with item after
+// item on the other, and for ties with many equal items: the weights and the last full
+// comparison are kept.
+class MergeOrder
 {
-    const auto less = [&](const ItemEntry &a, const ItemEntry &b) { return collation.less(a, b); };
-    qsizetype high = end;
-    for (qsizetype step = 1; high > 0; step *= 2) {
-        const qsizetype probe = high > step ? high - step : 0;
-        if (!less(item, items[probe]))
-            return std::upper_bound(items.begin() + probe + 1, items.begin() + high, item, less) -
-                   items.begin();
-        high = probe;
+public:
+    explicit MergeOrder(const Collation &collation) : m_collation(collation) {}
+
+    // Whether b goes before a; a, from the base, goes first when they are equal.
+    bool before(const ItemEntry &b, const ItemEntry &a)
+    {
+        if (a.keyPrefix != b.keyPrefix)
+            return b.keyPrefix < a.keyPrefix;
+        if (a.item == b.item)
+            return false;
+        if (a.item == m_lastA && b.item == m_lastB)
+            return m_lastBefore;
+        weightsOf(a.item, m_weightsA, m_itemA);
+        weightsOf(b.item, m_weightsB, m_itemB);
+        const auto byWeights = std::lexicographical_compare_three_way(
+            m_weightsB.begin(), m_weightsB.end(), m_weightsA.begin(), m_weightsA.end());
+        m_lastA = a.item;
+        m_lastB = b.item;
+        m_lastBefore =
+            byWeights != 0 ? byWeights < 0 : m_collation.compareFully(*b.item, *a.item) < 0;
+        return m_lastBefore;
     }
-    return 0;
+
+private:
+    void weightsOf(const Item *item, std::vector<quint8> &weights, const Item *&of)
+    {
+        if (item == of)
+            return;
+        weights.clear();
+        m_collation.appendPrimaryWeights(*item, weights);
+        of = item;
+    }
+
+    const Collation &m_collation;
+    std::vector<quint8> m_weightsA;
+    std::vector<quint8> m_weightsB;
+    const Item *m_itemA = nullptr;
+    const Item *m_itemB = nullptr;
+    const Item *m_lastA = nullptr;
+    const Item *m_lastB = nullptr;
+    bool m_lastBefore = false;
+};
+
+// How many items of a the first count items of the merge of a and b take.
+qsizetype mergeSplit(const std::vector<ItemEntry> &a, const std::vector<ItemEntry> &b,
+                     qsizetype count, MergeOrder &order)
+{
+    const auto sizeA = qsizetype(a.size());
+    const auto sizeB = qsizetype(b.size());
+    qsizetype low = std::max<qsizetype>(0, count - sizeB);
+    qsizetype high = std::min(count, sizeA);
+    while (low < high) {
+        const qsizetype fromA = low + (high - low) / 2;
+        const qsizetype fromB = count - fromA;
+        // Too few from a while b's last taken item does not go before a's next.
+        if (fromB > 0 && fromA < sizeA && !order.before(b[fromB - 1], a[fromA]))
+            low = fromA + 1;
+        else
+            high = fromA;
+    }
+    return low;
 }
 } // namespace
 
-void mergeSortedRanges(std::vector<ItemEntry> &items, qsizetype middle, const Collation &collation)
+ItemRun mergeRuns(const ItemRun &base, const ItemRun &addition, const Collation &collation,
+                  const std::stop_token &stop)
 {
-    const auto end = qsizetype(items.size());
-    if (middle == 0 || middle == end || !collation.less(items[middle], items[middle - 1]))
-        return;
-    const std::vector<ItemEntry> tail(items.begin() + middle, items.end());
-    qsizetype headEnd = middle;
-    qsizetype out = end;
-    for (auto next = tail.rbegin(); next != tail.rend(); ++next) {
-        const qsizetype from = upperBoundFromRight(items, headEnd, *next, collation);
-        out =
-            std::move_backward(items.begin() + from, items.begin() + headEnd, items.begin() + out) -
-            items.begin();
-        headEnd = from;
-        items[--out] = *next;
-        if (headEnd == 0) {
-            std::copy(tail.begin(), tail.begin() + (tail.rend() - next - 1), items.begin());
-            break;
+    const std::vector<ItemEntry> &a = base.entries;
+    const std::vector<ItemEntry> &b = addition.entries;
+    ItemRun merged{std::vector<ItemEntry>(a.size() + b.size()), base.arenas,
+                   base.loneSurrogateCount + addition.loneSurrogateCount};
+    share(merged.arenas, addition.arenas);
+    const auto count = qsizetype(merged.entries.size());
+    const int threads = threadCountFor(count, minimumPerThread);
+    runInParallel(threads, [&](int part) {
+        const Collation own(collation);
+        MergeOrder order(own);
+        const qsizetype begin = partBegin(count, threads, part);
+        const qsizetype end = partBegin(count, threads, part + 1);
+        qsizetype fromA = mergeSplit(a, b, begin, order);
+        qsizetype fromB = begin - fromA;
+        const qsizetype endA = mergeSplit(a, b, end, order);
+        const qsizetype endB = end - endA;
+        for (qsizetype out = begin; out < end; ++out) {
+            if (out % 65536 == 0 && stop.stop_requested())
+                return;
+            const bool takeB = fromB < endB && (fromA == endA || order.before(b[fromB], a[fromA]));
+            merged.entries[out] = takeB ? b[fromB++] : a[fromA++];
         }
-    }
+    });
+    return merged;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "itembatch.h"
-#include "itemtokenizer.h"
 #include "listtextdecoder.h"
 #include "sorteditemlist.h"
 #include "textcodec.h"
@@ -11,9 +10,15 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // Reads the items of a list file a bounded piece at a time, so that a caller can keep a
-// window live while a large file loads. Items read before a failure stay in the batch.
+// window live while a large file loads. The whole lines of each piece are tokenized on all
+// cores. Items read before a failure stay in the batch.
+//
+// A file without a UTF-16 byte-order mark is read as UTF-8 while it is checked to be so. One
+// that turns out not to be is read again from the start, as Windows-1252: the read that finds
+// out returns false with startedOver() set, and every item read so far must be dropped.
 class ListFileReader
 {
 public:
@@ -22,38 +27,36 @@ public:
     // Reads from device, which is open for reading.
     [[nodiscard]] bool open(std::unique_ptr<QIODevice> device);
 
-    // Reads about maxBytes more bytes of the file and appends their items to items. Unless
-    // the file starts with a UTF-16 byte-order mark, the first call also scans the whole file
-    // once to settle its encoding.
-    // Returns false when reading fails; errorString() then says why.
+    // Reads about maxBytes more bytes of the file and appends their items to items.
+    // Returns false when reading fails, with errorString() saying why, or when the reader
+    // started over.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
-    // Reads the rest of the file in one go, on all cores.
+    // Reads the rest of the file in one go.
     [[nodiscard]] bool readAll(ItemBatch &items);
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
+    [[nodiscard]] bool startedOver() const { return m_startedOver; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
-    // The file's encoding, known after the first read.
+    // The file's encoding, known at the end, or from the start for UTF-16.
     [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_detector.encoding(); }
 
 private:
-    enum class Phase { Detecting, Decoding, Done, Failed };
+    enum class Phase { Reading, Done, Failed };
 
     bool fail(const QString &reason);
-    bool startDecoding();
-    bool detect();
-    bool decode(ItemBatch &items, qsizetype maxBytes);
-    enum class Outcome { Done, Failed, NotUtf8 };
-    Outcome decodeAll(ItemBatch &items, bool checkingUtf8);
-    bool tokenizeInParallel(QByteArrayView lines, std::vector<ItemBatch> &pieces, bool last,
-                            bool checkingUtf8);
-    bool finishDecoding(ItemBatch &items);
-    QByteArray readChunk(qsizetype maxBytes);
+    bool startText();
+    bool readRound(ItemBatch &items, qsizetype maxBytes);
+    bool tokenizeInParallel(QByteArrayView lines, bool last);
+    bool startOver();
 
     std::unique_ptr<QIODevice> m_device;
     Phase m_phase = Phase::Failed;
     EncodingDetector m_detector;
     TextDecoder m_decoder;
-    QByteArray m_text; // decoded, reused from piece to piece
-    ItemTokenizer m_tokenizer;
+    bool m_checkingUtf8 = false;
+    bool m_startedOver = false;
+    QByteArray m_text;               // decoded text not tokenized yet: the start of a line cut off
+    QByteArray m_chunk;              // bytes read, for decoders that convert
+    std::vector<ItemBatch> m_pieces; // one for each core, whose memory the items share
     QString m_errorString;
 };
 

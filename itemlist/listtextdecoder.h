@@ -2,7 +2,7 @@
 
 #include "textencoding.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 
 #include <optional>
 
@@ -14,13 +14,9 @@ class EncodingDetector
 {
 public:
     // Looks at the first bytes of the file; returns how many bytes of byte-order mark to skip
-    // before feeding.
+    // before checking the rest for UTF-8. A UTF-16 mark decides at once.
     qsizetype takeStart(QByteArrayView start);
-    // Feeds the next bytes after the mark. Returns true once the encoding is decided.
-    bool feed(QByteArrayView bytes);
-    // Ends the file: decides the encoding if feeding has not.
-    void finish();
-    // Decides the encoding of a file that was checked for UTF-8 by other means.
+    // Decides, once the rest has been checked.
     void decide(bool validUtf8);
 
     // Set once decided.
@@ -31,5 +27,4 @@ public:
 private:
     std::optional<TextEncoding> m_encoding;
     bool m_utf8Mark = false;
-    QByteArray m_partial; // an unfinished UTF-8 sequence at the end of the last piece
 };

@@ -4,73 +4,137 @@
 
 #include <algorithm>
 
-qsizetype SortedItemList::upperBound(const ItemEntry &entry, qsizetype end) const
+namespace
+{
+// Added items beyond this many fold into the base, which costs a pass over the list; an
+// added item costs a move of those before, and they are few and small.
+constexpr size_t foldLimit = 1 << 16;
+} // namespace
+
+SortedItemList::SortedItemList()
+    : m_base(std::make_shared<const ItemRun>()), m_addedArena(std::make_shared<Arena>())
+{
+}
+
+qsizetype SortedItemList::upperBound(const std::vector<ItemEntry> &entries,
+                                     const ItemEntry &entry) const
 {
     return std::upper_bound(
-               m_items.begin(), m_items.begin() + end, entry,
+               entries.begin(), entries.end(), entry,
                [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); }) -
-           m_items.begin();
+           entries.begin();
+}
+
+qsizetype SortedItemList::lowerBound(const std::vector<ItemEntry> &entries,
+                                     const ItemEntry &entry) const
+{
+    return std::lower_bound(
+               entries.begin(), entries.end(), entry,
+               [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); }) -
+           entries.begin();
+}
+
+qsizetype SortedItemList::addedBefore(qsizetype position) const
+{
+    // Added item k is at position k + (base items before it), which grows with k.
+    qsizetype low = 0;
+    qsizetype high = qsizetype(m_added.size());
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (middle + m_baseBeforeAdded[size_t(middle)] < position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+const ItemEntry &SortedItemList::entry(qsizetype position) const
+{
+    if (position >= sortedCount())
+        return m_appended->entries[size_t(position - sortedCount())];
+    const qsizetype added = addedBefore(position);
+    if (added < qsizetype(m_added.size()) && added + m_baseBeforeAdded[size_t(added)] == position)
+        return m_added[size_t(added)];
+    return m_base->entries[size_t(position - added)];
+}
+
+qsizetype SortedItemList::loneSurrogateCount() const
+{
+    return m_base->loneSurrogateCount + m_addedLoneSurrogates +
+           (m_appended ? m_appended->loneSurrogateCount : 0);
 }
 
 qsizetype SortedItemList::insertionPoint(QStringView text) const
 {
     Arena scratch;
-    return upperBound(m_collation.entryFor(Item::create(scratch, text)), count());
+    const ItemEntry probe = m_collation.entryFor(Item::create(scratch, text));
+    return upperBound(m_added, probe) + upperBound(m_base->entries, probe);
 }
 
 qsizetype SortedItemList::insert(QStringView text)
 {
-    Q_ASSERT(!hasUnmergedItems());
-    const ItemEntry entry = m_collation.entryFor(Item::create(m_arena, text));
-    m_loneSurrogateCount += entry.item->hasLoneSurrogates();
-    const qsizetype position = upperBound(entry, count());
-    m_items.insert(m_items.begin() + position, entry);
-    ++m_mergedCount;
+    Q_ASSERT(!m_appended);
+    const ItemEntry entry = m_collation.entryFor(Item::create(*m_addedArena, text));
+    m_addedLoneSurrogates += entry.item->hasLoneSurrogates();
+    const qsizetype baseBefore = upperBound(m_base->entries, entry);
+    const qsizetype added = upperBound(m_added, entry);
+    m_added.insert(m_added.begin() + added, entry);
+    m_baseBeforeAdded.insert(m_baseBeforeAdded.begin() + added, baseBefore);
+    const qsizetype position = added + baseBefore;
+    // Nobody else building on the base: folding changes no position.
+    if (m_added.size() > foldLimit && m_base.use_count() == 1)
+        foldAddedIntoBase();
     return position;
 }
 
 void SortedItemList::insert(ItemBatch &&batch)
 {
-    append(std::move(batch));
-    mergeAppended();
-}
-
-void SortedItemList::append(ItemBatch &&batch)
-{
-    Q_ASSERT(!hasUnmergedItems());
     if (batch.isEmpty())
         return;
-    batch.sort(m_collation);
-    m_arena.adopt(std::move(batch.m_arena));
-    m_loneSurrogateCount += std::exchange(batch.m_loneSurrogateCount, 0);
-    if (m_items.empty())
-        m_items = std::move(batch.m_items);
-    else
-        m_items.insert(m_items.end(), batch.m_items.begin(), batch.m_items.end());
-    batch.m_items.clear();
-    // A batch that sorts wholly after the list is in place already.
-    if (m_mergedCount == 0 || !m_collation.less(m_items[m_mergedCount], m_items[m_mergedCount - 1]))
-        m_mergedCount = count();
+    const ItemRun addition = batch.takeRun(m_collation);
+    replaceBase(std::make_shared<const ItemRun>(mergeRuns(*m_base, addition, m_collation)));
 }
 
-qsizetype SortedItemList::mergedPosition(qsizetype position) const
+void SortedItemList::append(std::shared_ptr<const ItemRun> addition)
 {
-    const ItemEntry &entry = m_items[position];
-    const auto less = [this](const ItemEntry &a, const ItemEntry &b) {
-        return m_collation.less(a, b);
-    };
-    if (position < m_mergedCount) {
-        // Appended items equal to this one go after it, so only those before it count.
-        const auto appendedBefore =
-            std::lower_bound(m_items.begin() + m_mergedCount, m_items.end(), entry, less) -
-            (m_items.begin() + m_mergedCount);
-        return position + appendedBefore;
+    Q_ASSERT(!m_appended);
+    m_appended = std::move(addition);
+}
+
+qsizetype SortedItemList::positionAfter(const ItemRun &merged, qsizetype position) const
+{
+    if (position >= sortedCount()) {
+        // Appended items go after the equal base items and keep their order.
+        const qsizetype index = position - sortedCount();
+        const ItemEntry &entry = m_appended->entries[size_t(index)];
+        return index + upperBound(m_base->entries, entry) + lowerBound(m_added, entry);
     }
-    return position - m_mergedCount + upperBound(entry, m_mergedCount);
+    const qsizetype added = addedBefore(position);
+    if (added < qsizetype(m_added.size()) && added + m_baseBeforeAdded[size_t(added)] == position)
+        return added + upperBound(merged.entries, m_added[size_t(added)]);
+    // Merging keeps the order among equal base items, and puts new ones after them.
+    const std::vector<ItemEntry> &base = m_base->entries;
+    const qsizetype inBase = position - added;
+    const ItemEntry &entry = base[size_t(inBase)];
+    const qsizetype rankAmongEqual = inBase - lowerBound(base, entry);
+    return lowerBound(merged.entries, entry) + rankAmongEqual + lowerBound(m_added, entry);
 }
 
-void SortedItemList::mergeAppended()
+std::shared_ptr<const ItemRun> SortedItemList::replaceBase(std::shared_ptr<const ItemRun> merged)
 {
-    mergeSortedRanges(m_items, m_mergedCount, m_collation);
-    m_mergedCount = count();
+    m_appended.reset();
+    std::swap(m_base, merged);
+    for (size_t added = 0; added < m_added.size(); ++added)
+        m_baseBeforeAdded[added] = upperBound(m_base->entries, m_added[added]);
+    return merged;
+}
+
+void SortedItemList::foldAddedIntoBase()
+{
+    const ItemRun added{std::move(m_added), {m_addedArena}, m_addedLoneSurrogates};
+    m_base = std::make_shared<const ItemRun>(mergeRuns(*m_base, added, m_collation));
+    m_added.clear();
+    m_baseBeforeAdded.clear();
+    m_addedLoneSurrogates = 0;
 }

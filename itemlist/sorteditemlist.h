@@ -4,38 +4,35 @@
 #include "collation.h"
 #include "item.h"
 #include "itembatch.h"
+#include "itemrun.h"
 
+#include <memory>
 #include <vector>
 
 // The items of a list, always in ascending alphabetical order (see Collation). Items are
 // only ever added and read back by position; equal items are all kept.
 //
-// A batch is added in two steps, append() and mergeAppended(), so that a model can announce
-// the new rows first and their move to the sorted places second. Between the two steps the
-// appended items sit, sorted among themselves, after the others.
+// The list is a base, a sorted run that is never changed but replaced, and the items added
+// one at a time since, sorted among themselves, which take their places in between. A
+// loader can so merge a batch into a copy of the base on a thread of its own, and swap it
+// in; an item added meanwhile stays. Every operation of the window's thread takes time in
+// proportion to the log of the list's size, or to the count of added items, which folds
+// into the base now and then.
 class SortedItemList
 {
 public:
-    [[nodiscard]] qsizetype count() const { return qsizetype(m_items.size()); }
-    [[nodiscard]] QString at(qsizetype position) const
+    SortedItemList();
+
+    [[nodiscard]] qsizetype count() const
     {
-        return m_items[position].item->toString();
+        return sortedCount() + (m_appended ? qsizetype(m_appended->entries.size()) : 0);
     }
-    [[nodiscard]] const Item &item(qsizetype position) const { return *m_items[position].item; }
-    // How many items hold a lone surrogate, which only UTF-16 can write.
-    [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
+    [[nodiscard]] QString at(qsizetype position) const { return item(position).toString(); }
+    [[nodiscard]] const Item &item(qsizetype position) const { return *entry(position).item; }
 
     // Calls visit(item) for the items at positions [from, to), in order; faster than item()
     // for a pass over many.
-    template <typename Visit> void forEachItem(qsizetype from, qsizetype to, Visit visit) const
-    {
-        constexpr qsizetype ahead = 16; // items are scattered in memory: fetch ahead
-        for (qsizetype position = from; position < to; ++position) {
-            if (position + ahead < to)
-                __builtin_prefetch(m_items[position + ahead].item);
-            visit(*m_items[position].item);
-        }
-    }
+    template <typename Visit> void forEachItem(qsizetype from, qsizetype to, Visit visit) const;
     // Calls visit(text) for every item in order.
     template <typename Visit> void forEach(Visit visit) const
     {
@@ -46,26 +43,75 @@ public:
             visit(QStringView(text));
         });
     }
+    // How many items hold a lone surrogate, which only UTF-16 can write.
+    [[nodiscard]] qsizetype loneSurrogateCount() const;
 
     // The position that insert(text) would give the item: after any items equal to it.
     [[nodiscard]] qsizetype insertionPoint(QStringView text) const;
     // Adds one item at its sorted place and returns that place.
     qsizetype insert(QStringView text);
-
-    // Adds every item of batch: insert(batch) does both steps.
+    // Adds every item of batch.
     void insert(ItemBatch &&batch);
-    void append(ItemBatch &&batch);
-    [[nodiscard]] bool hasUnmergedItems() const { return m_mergedCount < count(); }
-    // Where the item now at position will be once mergeAppended() has run.
-    [[nodiscard]] qsizetype mergedPosition(qsizetype position) const;
-    void mergeAppended();
+
+    // The base, for a loader that merges into a copy of it.
+    [[nodiscard]] std::shared_ptr<const ItemRun> base() const { return m_base; }
+    [[nodiscard]] const Collation &collation() const { return m_collation; }
+
+    // A merge in two steps, so that a model can announce the new rows first and their move
+    // to their sorted places second. append() puts the items of addition, sorted among
+    // themselves, after all the others; replaceBase() then makes merged, the merge of the
+    // base and addition, the base.
+    void append(std::shared_ptr<const ItemRun> addition);
+    // Where the item now at position will be once merged has replaced the base.
+    [[nodiscard]] qsizetype positionAfter(const ItemRun &merged, qsizetype position) const;
+    // Returns the base that merged replaces.
+    std::shared_ptr<const ItemRun> replaceBase(std::shared_ptr<const ItemRun> merged);
 
 private:
-    [[nodiscard]] qsizetype upperBound(const ItemEntry &entry, qsizetype end) const;
+    [[nodiscard]] qsizetype baseCount() const { return qsizetype(m_base->entries.size()); }
+    // The base and the added items.
+    [[nodiscard]] qsizetype sortedCount() const { return baseCount() + qsizetype(m_added.size()); }
+    [[nodiscard]] const ItemEntry &entry(qsizetype position) const;
+    // How many added items come before position.
+    [[nodiscard]] qsizetype addedBefore(qsizetype position) const;
+    [[nodiscard]] qsizetype upperBound(const std::vector<ItemEntry> &entries,
+                                       const ItemEntry &entry) const;
+    [[nodiscard]] qsizetype lowerBound(const std::vector<ItemEntry> &entries,
+                                       const ItemEntry &entry) const;
+    void foldAddedIntoBase();
 
     Collation m_collation;
-    Arena m_arena;
-    std::vector<ItemEntry> m_items;
-    qsizetype m_mergedCount = 0;
-    qsizetype m_loneSurrogateCount = 0;
+    std::shared_ptr<const ItemRun> m_base;
+    // Added items, and for each, how many base items go before it.
+    std::vector<ItemEntry> m_added;
+    std::vector<qsizetype> m_baseBeforeAdded;
+    std::shared_ptr<Arena> m_addedArena;
+    qsizetype m_addedLoneSurrogates = 0;
+    std::shared_ptr<const ItemRun> m_appended; // between the two steps of a merge
 };
+
+template <typename Visit>
+void SortedItemList::forEachItem(qsizetype from, qsizetype to, Visit visit) const
+{
+    constexpr qsizetype ahead = 16; // items are scattered in memory: fetch ahead
+    const std::vector<ItemEntry> &base = m_base->entries;
+    qsizetype added = addedBefore(from);
+    qsizetype inBase = from - added;
+    const auto addedNext = [&] {
+        return added < qsizetype(m_added.size()) &&
+               added + m_baseBeforeAdded[size_t(added)] == inBase + added;
+    };
+    for (qsizetype position = from; position < to; ++position) {
+        if (position >= sortedCount()) {
+            visit(*m_appended->entries[size_t(position - sortedCount())].item);
+            continue;
+        }
+        if (addedNext()) {
+            visit(*m_added[size_t(added++)].item);
+            continue;
+        }
+        if (inBase + ahead < baseCount())
+            __builtin_prefetch(base[size_t(inBase + ahead)].item);
+        visit(*base[size_t(inBase++)].item);
+    }
+}

@@ -92,7 +92,10 @@ void TestListFileReader::readingInSmallPiecesGivesTheSameItems()
     ItemBatch batch;
     int calls = 0;
     while (!reader.atEnd()) {
-        QVERIFY(reader.read(batch, 1));
+        if (!reader.read(batch, 1)) {
+            QVERIFY2(reader.startedOver(), qPrintable(reader.errorString()));
+            batch = ItemBatch(); // not UTF-8 after all: read again from the start
+        }
         QVERIFY(++calls < 1000);
     }
     QCOMPARE(textsOf(batch), items);

@@ -1,3 +1,4 @@
+#include "itemsorting.h"
 #include "sorteditemlist.h"
 #include "testhelpers.h"
 
@@ -129,14 +130,18 @@ void TestSortedItemList::mergedPositionsPredictTheMerge()
     QRandomGenerator random(11);
     SortedItemList list;
     for (int round = 0; round < 20; ++round) {
+        list.insert(randomItem(random)); // added items sit between the base items
         ItemBatch batch;
         for (int index = random.bounded(30); index >= 0; --index)
             batch.append(randomItem(random));
-        list.append(std::move(batch));
+        const auto addition = std::make_shared<const ItemRun>(batch.takeRun(list.collation()));
+        const auto merged =
+            std::make_shared<const ItemRun>(mergeRuns(*list.base(), *addition, list.collation()));
+        list.append(addition);
         QStringList expected(list.count());
         for (qsizetype position = 0; position < list.count(); ++position)
-            expected[list.mergedPosition(position)] = list.at(position);
-        list.mergeAppended();
+            expected[list.positionAfter(*merged, position)] = list.at(position);
+        list.replaceBase(merged);
         QCOMPARE(textsOf(list), expected);
     }
 }
