@@ -7,6 +7,13 @@
 
 #include <new>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 namespace
 {
 // The first batch is small, so that the first items show at once; each after it is as
@@ -48,6 +55,11 @@ void ListLoader::start(const QString &path)
 
 void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start)
 {
+#ifdef Q_OS_LINUX
+    // This thread and the sorting threads it starts yield to the window's thread, so that
+    // the window answers at once even while they keep every core busy.
+    setpriority(PRIO_PROCESS, id_t(gettid()), 10);
+#endif
     const Collation collation;
     ListFileReader reader;
     std::shared_ptr<const ItemRun> base = start;
@@ -71,12 +83,12 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
             if (!ok || batch.isEmpty()) // the last read may find only the end of the file
                 continue;
             auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation, stop));
+            freeReleased(); // what the window has replaced meanwhile, before merging takes more
             auto merged =
                 std::make_shared<const ItemRun>(mergeRuns(*base, *addition, collation, stop));
             if (stop.stop_requested() || !hand({merged, std::move(addition)}, stop))
                 break;
             base = std::move(merged);
-            freeReleased();
         }
     } catch (const std::bad_alloc &) {
         ok = false;
@@ -113,7 +125,28 @@ void ListLoader::freeReleased()
         std::lock_guard lock(m_mutex);
         released.swap(m_released);
     }
-    released.clear(); // outside the lock: freeing a large list takes a while
+    // Outside the lock: freeing a large list takes a while.
+    for (std::shared_ptr<const ItemRun> &run : released)
+        freeGradually(std::move(run));
+}
+
+void ListLoader::freeGradually(std::shared_ptr<const ItemRun> run)
+{
+#ifdef MADV_DONTNEED
+    // Freeing a large block in one go keeps the process's memory map locked for
+    // milliseconds, and the window's thread waits for it as soon as it needs a fresh page:
+    // the entries' pages go back a few megabytes at a time first.
+    if (run.use_count() == 1) {
+        const auto page = uintptr_t(sysconf(_SC_PAGESIZE));
+        const auto begin = reinterpret_cast<uintptr_t>(run->entries.data());
+        const uintptr_t first = (begin + page - 1) / page * page;
+        const uintptr_t end = (begin + run->entries.size() * sizeof(ItemEntry)) / page * page;
+        constexpr uintptr_t step = 4 << 20;
+        for (uintptr_t from = first; from < end; from += step)
+            madvise(reinterpret_cast<void *>(from), std::min(step, end - from), MADV_DONTNEED);
+    }
+#endif
+    run.reset();
 }
 
 void ListLoader::scheduleTake()

@@ -49,6 +49,7 @@ private:
     // Waits until the window has taken the step before; false when stopped.
     bool hand(Step step, const std::stop_token &stop);
     void freeReleased();
+    static void freeGradually(std::shared_ptr<const ItemRun> run);
     // Has takeStep() run on the window's thread unless it is pending; m_mutex held.
     void scheduleTake();
     void takeStep();

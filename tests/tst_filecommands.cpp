@@ -32,6 +32,7 @@ private slots:
     void cancelWithAnEarlierNameChangesNothing();
     void loadAndSaveAreRefusedWhileALoadRuns();
     void theListGrowsSortedWhileALoadRuns();
+    void selectionStaysOnItsItemWhileALoadRuns();
     void closingDuringALoadEndsTheProgram();
     void unreadableFileShowsWhyAndKeepsTheList_data();
     void unreadableFileShowsWhyAndKeepsTheList();
@@ -285,6 +286,34 @@ void TestFileCommands::theListGrowsSortedWhileALoadRuns()
     QCOMPARE(sorter.List1->List(3), u"item2"_qs); // item1, item1, item2, item2, item2.5
     QCOMPARE(sorter.List1->List(4), u"item2.5"_qs);
     QCOMPARE(sorter.List1->List(5), u"item3"_qs);
+}
+
+void TestFileCommands::selectionStaysOnItsItemWhileALoadRuns()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    load(sorter, bigFile(*m_dir, 100)); // item1 to item100
+    sorter.List1->setCurrentIndex(sorter.List1->model().index(49));
+    const auto onItem50 = [&] {
+        const QModelIndexList selected = sorter.List1->selectionModel()->selectedRows();
+        return sorter.List1->currentIndex().data() == u"item50"_qs && selected.size() == 1 &&
+               selected.front() == sorter.List1->currentIndex();
+    };
+    QVERIFY(onItem50());
+    int turns = 0;
+    bool moved = false;
+    QTimer watcher; // runs between the loader's merges, as any event does
+    connect(&watcher, &QTimer::timeout, [&] {
+        ++turns;
+        moved |= !onItem50();
+    });
+    watcher.start(1);
+    m_prompts->answers.append(bigFile(*m_dir, 300'000));
+    sorter.Command2->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 60'000);
+    watcher.stop();
+    QVERIFY(turns > 1);
+    QVERIFY(!moved);
+    QVERIFY(onItem50());
 }
 
 void TestFileCommands::closingDuringALoadEndsTheProgram()

@@ -3,6 +3,7 @@
 #include "sorter.h"
 #include "testhelpers.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QItemSelectionModel>
@@ -27,6 +28,7 @@ private slots:
     void listKeys_data();
     void listKeys();
     void tabLeavesTheList();
+    void listReadsAsAListOfItems();
     void closingEndsTheProgramWithoutAQuestion();
 
 private:
@@ -170,6 +172,36 @@ void TestSorter::tabLeavesTheList()
     sorter.List1->setFocus();
     QTest::keyClick(sorter.List1, Qt::Key_Tab);
     QTRY_VERIFY(sorter.Text1->hasFocus());
+}
+
+void TestSorter::listReadsAsAListOfItems()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    for (const char16_t *item : {u"pear", u"apple", u"fig"})
+        sorter.List1->AddItem(item);
+    sorter.show();
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(sorter.List1);
+    QVERIFY(list);
+    QCOMPARE(list->role(), QAccessible::List);
+    QVERIFY(!list->tableInterface()); // no cells, no header cells
+    QCOMPARE(list->childCount(), 3);
+    QStringList names;
+    for (int row = 0; row < list->childCount(); ++row) {
+        QAccessibleInterface *item = list->child(row);
+        QCOMPARE(item->role(), QAccessible::ListItem);
+        QCOMPARE(list->indexOfChild(item), row);
+        names.append(item->text(QAccessible::Name));
+    }
+    QCOMPARE(names, (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
+
+    // A merge moves the current item down; it is still the one assistive technology reads.
+    sorter.List1->setCurrentIndex(sorter.List1->model().index(1));
+    ItemBatch batch;
+    batch.append(u"banana");
+    batch.append(u"cherry");
+    sorter.List1->addItems(std::move(batch));
+    QCOMPARE(list->focusChild()->text(QAccessible::Name), u"fig"_qs);
+    QCOMPARE(list->indexOfChild(list->focusChild()), 3);
 }
 
 void TestSorter::closingEndsTheProgramWithoutAQuestion()
