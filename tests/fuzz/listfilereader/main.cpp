@@ -26,8 +26,13 @@ Reading read(const QByteArray &bytes, qsizetype piece)
     ListFileReader reader;
     ItemBatch batch;
     bool ok = reader.open(std::move(buffer));
-    while (ok && !reader.atEnd())
+    while (ok && !reader.atEnd()) {
         ok = reader.read(batch, piece);
+        if (!ok && reader.startedOver()) { // not UTF-8 after all: read again from the start
+            batch = ItemBatch();
+            ok = true;
+        }
+    }
     QStringList items;
     for (qsizetype index = 0; index < batch.size(); ++index)
         items.append(batch.at(index));
