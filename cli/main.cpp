@@ -131,7 +131,7 @@ int check(const QString &path, std::optional<TextEncoding> requested)
             return complain("write", path, *reason);
     }
     const TextEncoding encoding = requested.value_or(encodingForSaving(list, *reader.encoding()));
-    ComparingDevice comparison(*original, encoding);
+    ComparingDevice comparison(*original, *reader.encoding());
     QString reason;
     if (!writeListItems(comparison, list, encoding, reason))
         return complain("read", path, reason);
@@ -141,6 +141,39 @@ int check(const QString &path, std::optional<TextEncoding> requested)
     std::fprintf(stderr, "listsort: %s:%lld: saving would change this line: %s\n", qPrintable(path),
                  static_cast<long long>(line.number), qPrintable(line.text));
     return unsorted;
+}
+// Sorts the list files at inputs into one list and writes it to output, or to standard
+// output; see main().
+int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
+              std::optional<TextEncoding> requested)
+{
+    // The collation's tables take a few milliseconds to build: they are built while the
+    // files are read.
+    std::jthread collationTables([] { const Collation collation; });
+    ItemBatch items;
+    TextEncoding encoding = TextEncoding::Utf8;
+    QString reason;
+    if (const auto failed = readInputs(inputs, items, encoding, reason))
+        return complain("read", *failed, reason);
+    SortedItemList list;
+    try {
+        list.insert(std::move(items));
+    } catch (const std::bad_alloc &) {
+        return complain("read", inputs.constLast(), notEnoughMemory());
+    }
+
+    const QString target = output.value_or(standardStream);
+    if (requested) {
+        // Nothing is written or replaced when the file would not hold every item.
+        if (const auto why = unwritable(list, *requested))
+            return complain("write", target, *why);
+        encoding = *requested;
+    } else {
+        encoding = encodingForSaving(list, encoding);
+    }
+    if (!output)
+        return writeStandardOutput(list, encoding, reason) ? 0 : complain("write", target, reason);
+    return saveListFile(*output, list, encoding, reason) ? 0 : complain("write", *output, reason);
 }
 } // namespace
 
@@ -194,38 +227,20 @@ int main(int argc, char *argv[])
     QStringList inputs = parser.positionalArguments();
     if (inputs.isEmpty())
         inputs.append(standardStream);
-    if (parser.isSet(checkOption)) {
-        if (inputs.size() > 1 || parser.isSet(outputOption))
-            return usageError(QStringLiteral("--check takes one FILE and no --output"));
-        return check(inputs.constFirst(), requested);
-    }
-
-    // The collation's tables take a few milliseconds to build: they are built while the
-    // files are read.
-    std::jthread collationTables([] { const Collation collation; });
-    ItemBatch items;
-    TextEncoding encoding = TextEncoding::Utf8;
-    QString reason;
-    if (const auto failed = readInputs(inputs, items, encoding, reason))
-        return complain("read", *failed, reason);
-    SortedItemList list;
+    if (parser.isSet(checkOption) && (inputs.size() > 1 || parser.isSet(outputOption)))
+        return usageError(QStringLiteral("--check takes one FILE and no --output"));
+    // Each step names its file when memory runs out; this is for anything else that fails.
     try {
-        list.insert(std::move(items));
+        if (parser.isSet(checkOption))
+            return check(inputs.constFirst(), requested);
+        return sortFiles(inputs,
+                         parser.isSet(outputOption) ? std::optional(parser.value(outputOption))
+                                                    : std::nullopt,
+                         requested);
     } catch (const std::bad_alloc &) {
-        return complain("read", inputs.constLast(), notEnoughMemory());
+        std::fputs("listsort: not enough memory\n", stderr);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "listsort: %s\n", error.what());
     }
-
-    const QString output = parser.value(outputOption);
-    const QString target = parser.isSet(outputOption) ? output : standardStream;
-    if (requested) {
-        // Nothing is written or replaced when the file would not hold every item.
-        if (const auto why = unwritable(list, *requested))
-            return complain("write", target, *why);
-        encoding = *requested;
-    } else {
-        encoding = encodingForSaving(list, encoding);
-    }
-    if (!parser.isSet(outputOption))
-        return writeStandardOutput(list, encoding, reason) ? 0 : complain("write", target, reason);
-    return saveListFile(output, list, encoding, reason) ? 0 : complain("write", output, reason);
+    return failure;
 }

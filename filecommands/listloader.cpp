@@ -20,6 +20,7 @@ namespace
 // large as all read before, so that merging them costs about two passes over the list in
 // all.
 constexpr qsizetype firstBatchBytes = 64 * 1024;
+constexpr qsizetype readRound = 4 << 20;
 } // namespace
 
 ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model)
@@ -48,6 +49,7 @@ void ListLoader::start(const QString &path)
     m_encoding = TextEncoding::Utf8;
     m_handed = 0;
     m_releasedCount = 0;
+    m_model.holdBase(true);
     m_worker = std::jthread([this, path, base = m_model.items().base()](std::stop_token stop) {
         work(stop, path, base);
     });
@@ -69,18 +71,25 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
         for (qsizetype bytes = firstBatchBytes, read = 0;
              ok && !reader.atEnd() && !stop.stop_requested();) {
             ItemBatch batch;
-            ok = reader.read(batch, bytes);
+            // In rounds, so that a stop request is seen soon even in a large batch.
+            for (qsizetype done = 0;
+                 ok && done < bytes && !reader.atEnd() && !stop.stop_requested(); done += readRound)
+                ok = reader.read(batch, std::min(bytes - done, readRound));
             if (!ok && reader.startedOver()) {
                 // Not UTF-8 after all: the items shown so far go, and the file is read again.
-                base = start;
-                ok = hand({start, nullptr}, stop);
+                ok = true;
                 read = 0;
                 bytes = firstBatchBytes;
+                if (base != start) {
+                    base = start;
+                    ok = hand({start, nullptr}, stop);
+                }
                 continue;
             }
             read += bytes;
             bytes = std::max(firstBatchBytes, read);
-            if (!ok || batch.isEmpty()) // the last read may find only the end of the file
+            // Items read before a failure stay; the last read may find only the file's end.
+            if (batch.isEmpty() || stop.stop_requested())
                 continue;
             auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation, stop));
             freeReleased(); // what the window has replaced meanwhile, before merging takes more
@@ -93,6 +102,9 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
     } catch (const std::bad_alloc &) {
         ok = false;
         error = QStringLiteral("not enough memory");
+    } catch (const std::exception &failure) {
+        ok = false;
+        error = QString::fromLocal8Bit(failure.what());
     }
     base.reset();
 
@@ -168,6 +180,7 @@ void ListLoader::takeStep()
         const TextEncoding encoding = m_encoding;
         lock.unlock();
         m_running = false;
+        m_model.holdBase(false);
         emit finished(m_path, error, encoding);
         return;
     }

@@ -16,10 +16,11 @@ class ItemListModel;
 
 // Loads a list file into a model without holding up the window. A worker thread reads the
 // file in batches that grow as the list does, sorts each on all cores, and merges it into a
-// copy of the list's base; the window then swaps the merged base in, which takes it time
-// in proportion to the log of the list's size, whatever the size. So the list is sorted
-// whenever the window handles events, items appear while the file is read, and items added
-// meanwhile stay. A replaced base goes back to the worker to be freed.
+// copy of the list's base; the window then swaps the merged base in, which takes it a few
+// binary searches for each item added meanwhile and each row it keeps track of (the
+// current and the selected), whatever the list's size. So the list is sorted whenever the
+// window handles events, items appear while the file is read, and items added meanwhile
+// stay. A replaced base goes back to the worker to be freed.
 class ListLoader : public QObject
 {
     Q_OBJECT

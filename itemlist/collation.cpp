@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +18,8 @@ namespace
 {
 void check(UErrorCode status, const char *what)
 {
+    if (status == U_MEMORY_ALLOCATION_ERROR)
+        throw std::bad_alloc();
     if (U_FAILURE(status))
         throw std::runtime_error(std::string(what) + ": " + u_errorName(status));
 }
@@ -33,7 +36,8 @@ UCollator *openRootCollation()
     return collator;
 }
 
-// ICU takes 32-bit lengths; a longer text is ordered by its first 2^31-1 units.
+// ICU takes 32-bit lengths: where ICU orders a longer text, it sees only its first 2^31-1
+// bytes or code units.
 int32_t icuLength(qsizetype length)
 {
     return int32_t(std::min<qsizetype>(length, std::numeric_limits<int32_t>::max()));
@@ -97,30 +101,6 @@ qsizetype Collation::writePrimaryWeights(const Item &item, quint8 *out, qsizetyp
     return std::find(out, out + written, levelSeparator) - out;
 }
 
-void Collation::appendPrimaryWeights(const Item &item, std::vector<quint8> &out) const
-{
-    const QByteArrayView text = item.utf8();
-    const size_t start = out.size();
-    // At most a compression byte and four weight bytes for each character.
-    out.resize(start + size_t(text.size()) * 5 + 8);
-    const qsizetype length = m_weights.write(text, out.data() + start, text.size() * 5 + 8);
-    if (length >= 0) {
-        out.resize(start + size_t(length));
-        return;
-    }
-    const QString utf16 = item.toString();
-    const auto *units = reinterpret_cast<const UChar *>(utf16.utf16());
-    const int32_t unitCount = icuLength(utf16.size());
-    out.resize(start + 64);
-    int32_t keyLength = ucol_getSortKey(m_collator, units, unitCount, out.data() + start, 64);
-    if (keyLength > 64) {
-        out.resize(start + size_t(keyLength));
-        ucol_getSortKey(m_collator, units, unitCount, out.data() + start, keyLength);
-    }
-    const auto keyStart = out.begin() + qsizetype(start);
-    out.erase(std::find(keyStart, keyStart + keyLength, levelSeparator), out.end());
-}
-
 int Collation::compareFully(const Item &a, const Item &b) const
 {
     const QByteArrayView textA = a.utf8();
@@ -149,20 +129,28 @@ int Collation::compareFully(const Item &a, const Item &b) const
         utf16A = a.toString();
         utf16B = b.toString();
     }
-    return QStringView(utf16A).compare(utf16B) < 0 ? -1 : 1;
+    const int byUnits = QStringView(utf16A).compare(utf16B);
+    return byUnits < 0 ? -1 : byUnits > 0 ? 1 : 0;
 }
 
 int Collation::compareTied(const Item &a, const Item &b) const
 {
     if (&a == &b || a.utf8() == b.utf8())
         return 0;
-    m_scratchA.clear();
-    m_scratchB.clear();
-    appendPrimaryWeights(a, m_scratchA);
-    appendPrimaryWeights(b, m_scratchB);
-    const auto byWeights = std::lexicographical_compare_three_way(
-        m_scratchA.begin(), m_scratchA.end(), m_scratchB.begin(), m_scratchB.end());
-    if (byWeights != 0)
-        return byWeights < 0 ? -1 : 1;
+    // The weights of long texts that agree for a while are compared a window at a time;
+    // past the deepest, ICU compares the texts itself, needing no memory for them.
+    for (qsizetype capacity = 64; capacity <= deepestWeights; capacity *= 4) {
+        m_scratchA.resize(size_t(capacity));
+        m_scratchB.resize(size_t(capacity));
+        const qsizetype lengthA = writePrimaryWeights(a, m_scratchA.data(), capacity);
+        const qsizetype lengthB = writePrimaryWeights(b, m_scratchB.data(), capacity);
+        const auto byWeights = std::lexicographical_compare_three_way(
+            m_scratchA.begin(), m_scratchA.begin() + lengthA, m_scratchB.begin(),
+            m_scratchB.begin() + lengthB);
+        if (byWeights != 0 && (lengthA < capacity || lengthB < capacity || lengthA == lengthB))
+            return byWeights < 0 ? -1 : 1;
+        if (byWeights == 0 && (lengthA < capacity || lengthB < capacity))
+            break; // all of the weights, and equal
+    }
     return compareFully(a, b);
 }

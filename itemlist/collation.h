@@ -30,10 +30,9 @@ public:
     // The first eight bytes of item's primary weights as one big-endian number, zero after
     // their end, so that numbers order as the weights do.
     [[nodiscard]] quint64 keyPrefix(const Item &item) const;
-    // Writes up to capacity bytes of item's primary weights to out; returns how many.
+    // Writes up to capacity bytes of item's primary weights to out; returns how many,
+    // capacity when there are more.
     qsizetype writePrimaryWeights(const Item &item, quint8 *out, qsizetype capacity) const;
-    // All of item's primary weights, appended to out.
-    void appendPrimaryWeights(const Item &item, std::vector<quint8> &out) const;
     // The order of a and b after their primary weights: the full collation, then code units.
     // Negative, zero or positive as a sorts before, with or after b; zero for equal texts.
     [[nodiscard]] int compareFully(const Item &a, const Item &b) const;
@@ -46,6 +45,9 @@ public:
         return compareTied(*a.item, *b.item) < 0;
     }
     [[nodiscard]] ItemEntry entryFor(const Item *item) const { return {keyPrefix(*item), item}; }
+
+    // How deep comparisons go in primary weights before they leave the rest to ICU.
+    static constexpr qsizetype deepestWeights = 64 * 1024;
 
 private:
     [[nodiscard]] int compareTied(const Item &a, const Item &b) const;

@@ -1,16 +1,9 @@
 #include "item.h"
 
 #include "arena.h"
+#include "utf8.h"
 
 #include <cstring>
-
-namespace
-{
-bool isSurrogate(char32_t c)
-{
-    return c >= 0xD800 && c <= 0xDFFF;
-}
-} // namespace
 
 const Item *Item::create(Arena &arena, QByteArrayView utf8, bool loneSurrogates)
 {
@@ -45,6 +38,19 @@ QString Item::toString() const
     return text;
 }
 
+QString Item::shown(qsizetype maxBytes) const
+{
+    const QByteArrayView text = utf8();
+    if (text.size() <= maxBytes)
+        return toString();
+    qsizetype cut = maxBytes;
+    while (cut > 0 && (quint8(text[cut]) & 0xC0) == 0x80) // not inside a character
+        --cut;
+    QString beginning;
+    appendUtf16(text.first(cut), beginning);
+    return beginning + QChar(0x2026);
+}
+
 bool appendWtf8(QStringView text, QByteArray &out)
 {
     bool loneSurrogates = false;
@@ -52,59 +58,27 @@ bool appendWtf8(QStringView text, QByteArray &out)
     out.reserve(out.size() + size * 3);
     for (qsizetype index = 0; index < size; ++index) {
         char32_t c = text[index].unicode();
-        if (c < 0x80) {
-            out.append(char(c));
-            continue;
-        }
         if (QChar::isHighSurrogate(c) && index + 1 < size && text[index + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(char16_t(c), text[index + 1].unicode());
             ++index;
-        } else if (isSurrogate(c)) {
+        } else if (QChar::isSurrogate(c)) {
             loneSurrogates = true;
         }
-        if (c < 0x800) {
-            out.append(char(0xC0 | (c >> 6)));
-        } else if (c < 0x10000) {
-            out.append(char(0xE0 | (c >> 12)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
-        } else {
-            out.append(char(0xF0 | (c >> 18)));
-            out.append(char(0x80 | ((c >> 12) & 0x3F)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
-        }
-        out.append(char(0x80 | (c & 0x3F)));
+        appendUtf8(c, out);
     }
     return loneSurrogates;
 }
 
 void appendUtf16(QByteArrayView wtf8, QString &out)
 {
-    const auto *bytes = reinterpret_cast<const quint8 *>(wtf8.data());
-    const qsizetype size = wtf8.size();
-    out.reserve(out.size() + size);
-    for (qsizetype index = 0; index < size;) {
-        const quint8 lead = bytes[index];
-        char32_t c;
-        if (lead < 0x80) {
-            c = lead;
-            index += 1;
-        } else if (lead < 0xE0) {
-            c = (char32_t(lead & 0x1F) << 6) | (bytes[index + 1] & 0x3F);
-            index += 2;
-        } else if (lead < 0xF0) {
-            c = (char32_t(lead & 0x0F) << 12) | (char32_t(bytes[index + 1] & 0x3F) << 6) |
-                (bytes[index + 2] & 0x3F);
-            index += 3;
-        } else {
-            c = (char32_t(lead & 0x07) << 18) | (char32_t(bytes[index + 1] & 0x3F) << 12) |
-                (char32_t(bytes[index + 2] & 0x3F) << 6) | (bytes[index + 3] & 0x3F);
-            index += 4;
-        }
+    out.reserve(out.size() + wtf8.size());
+    forEachCharacter(wtf8, [&](char32_t c) {
         if (c >= 0x10000) {
             out.append(QChar(QChar::highSurrogate(c)));
             out.append(QChar(QChar::lowSurrogate(c)));
         } else {
             out.append(QChar(char16_t(c)));
         }
-    }
+        return true;
+    });
 }

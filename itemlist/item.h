@@ -30,6 +30,9 @@ public:
         return bytes[0] & 1;
     }
     [[nodiscard]] QString toString() const;
+    // The text to show: the whole of it, or when its UTF-8 is longer than maxBytes, the
+    // beginning and an ellipsis, without converting a huge item whole.
+    [[nodiscard]] QString shown(qsizetype maxBytes) const;
 
     // Copies text (UTF-8, or WTF-8 with loneSurrogates set) into a new item in arena.
     static const Item *create(Arena &arena, QByteArrayView utf8, bool loneSurrogates);

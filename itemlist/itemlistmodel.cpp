@@ -3,6 +3,7 @@
 #include "itemsorting.h"
 
 #include <limits>
+#include <new>
 
 namespace
 {
@@ -22,20 +23,28 @@ QVariant ItemListModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
-    return m_items.at(index.row());
+    // A row is one line a few hundred pixels wide: a huge item shows its beginning.
+    constexpr qsizetype shownBytes = 4096;
+    return m_items.item(index.row()).shown(shownBytes);
 }
 
 qsizetype ItemListModel::addItem(QStringView text)
 {
-    const qsizetype row = m_items.insertionPoint(text);
-    const bool shown = row < std::numeric_limits<int>::max();
+    const qsizetype row = m_items.prepareInsert(text);
+    // Rows past what an int counts stay unshown: rowCount() stops growing there.
+    const bool shown = m_items.count() < std::numeric_limits<int>::max();
     if (shown)
         beginInsertRows({}, int(row), int(row));
-    m_items.insert(text);
+    m_items.commitInsert();
     if (shown)
         endInsertRows();
+    try {
+        m_items.foldAddedWhenMany();
+    } catch (const std::bad_alloc &) {
+        // Folding saves time later; it can wait for memory.
+    }
     return row;
 }
 

@@ -18,8 +18,10 @@ public:
 
     // Adds one item and returns its row.
     qsizetype addItem(QStringView text);
-    // Adds a batch of items, sorting and merging it here.
+    // Adds a batch of items, sorting and merging it here; not while the base is held.
     void addItems(ItemBatch &&batch);
+    // See SortedItemList::holdBase().
+    void holdBase(bool held) { m_items.holdBase(held); }
     // Makes merged, the merge of the list's base and addition made elsewhere, the base: the
     // rows of addition are appended first and then moved to their places in one layout
     // change, which keeps selections and the current row on their items. Returns the base

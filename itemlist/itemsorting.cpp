@@ -292,32 +292,40 @@ public:
             return false;
         if (a.item == m_lastA && b.item == m_lastB)
             return m_lastBefore;
-        weightsOf(a.item, m_weightsA, m_itemA);
-        weightsOf(b.item, m_weightsB, m_itemB);
+        m_a.load(a.item, m_collation);
+        m_b.load(b.item, m_collation);
         const auto byWeights = std::lexicographical_compare_three_way(
-            m_weightsB.begin(), m_weightsB.end(), m_weightsA.begin(), m_weightsA.end());
+            m_b.weights.begin(), m_b.weights.end(), m_a.weights.begin(), m_a.weights.end());
+        // Weights that agree as far as they were made leave the rest to the full order.
+        const bool settled = byWeights != 0 && !(m_a.cutShort() && m_b.cutShort() &&
+                                                 m_a.weights.size() == m_b.weights.size());
         m_lastA = a.item;
         m_lastB = b.item;
-        m_lastBefore =
-            byWeights != 0 ? byWeights < 0 : m_collation.compareFully(*b.item, *a.item) < 0;
+        m_lastBefore = settled ? byWeights < 0 : m_collation.compareFully(*b.item, *a.item) < 0;
         return m_lastBefore;
     }
 
 private:
-    void weightsOf(const Item *item, std::vector<quint8> &weights, const Item *&of)
-    {
-        if (item == of)
-            return;
-        weights.clear();
-        m_collation.appendPrimaryWeights(*item, weights);
-        of = item;
-    }
+    // The first weights of one side's item.
+    struct Weights {
+        static constexpr qsizetype capacity = 4096;
+        const Item *item = nullptr;
+        std::vector<quint8> weights;
+
+        void load(const Item *of, const Collation &collation)
+        {
+            if (of == item)
+                return;
+            weights.resize(size_t(capacity));
+            weights.resize(size_t(collation.writePrimaryWeights(*of, weights.data(), capacity)));
+            item = of;
+        }
+        [[nodiscard]] bool cutShort() const { return qsizetype(weights.size()) == capacity; }
+    };
 
     const Collation &m_collation;
-    std::vector<quint8> m_weightsA;
-    std::vector<quint8> m_weightsB;
-    const Item *m_itemA = nullptr;
-    const Item *m_itemB = nullptr;
+    Weights m_a;
+    Weights m_b;
     const Item *m_lastA = nullptr;
     const Item *m_lastB = nullptr;
     bool m_lastBefore = false;

@@ -1,6 +1,7 @@
 #include "itemtokenizer.h"
 
 #include "itembatch.h"
+#include "utf8.h"
 
 #include <QtEndian>
 
@@ -47,20 +48,21 @@ QByteArrayView withoutTrailingBlanks(QByteArrayView text, qsizetype keep)
     return text.first(length);
 }
 
-// A lone surrogate's three-byte form: ED followed by A0 to BF.
-bool holdsLoneSurrogate(QByteArrayView text)
-{
-    for (qsizetype index = 0; index + 1 < text.size(); ++index) {
-        if (quint8(text[index]) == 0xED && quint8(text[index + 1]) >= 0xA0)
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 void ItemTokenizer::append(QByteArrayView item, ItemBatch &items)
 {
-    items.appendUtf8(item, m_mayHoldLoneSurrogates && holdsLoneSurrogate(item));
+    if (!m_mayHoldLoneSurrogates || !holdsLoneSurrogate(item)) {
+        items.appendUtf8(item, false);
+        return;
+    }
+    // Text after a closing quote can complete a surrogate pair cut by the quote: the item's
+    // text is made again from its UTF-16, so that such a pair is one character as elsewhere.
+    QString utf16;
+    appendUtf16(item, utf16);
+    QByteArray wtf8;
+    const bool loneSurrogates = appendWtf8(utf16, wtf8);
+    items.appendUtf8(wtf8, loneSurrogates);
 }
 
 void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
@@ -144,23 +146,6 @@ void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
     }
 }
 
-void ItemTokenizer::feed(QStringView text, ItemBatch &items)
-{
-    // A surrogate pair cut between pieces is joined again before it is converted.
-    QString joined;
-    if (m_pendingHigh != 0) {
-        joined = QChar(std::exchange(m_pendingHigh, 0)) + text.toString();
-        text = joined;
-    }
-    if (!text.isEmpty() && text.back().isHighSurrogate()) {
-        m_pendingHigh = text.back().unicode();
-        text.chop(1);
-    }
-    m_converted.clear();
-    m_mayHoldLoneSurrogates = appendWtf8(text, m_converted) || m_mayHoldLoneSurrogates;
-    feed(QByteArrayView(m_converted), items);
-}
-
 void ItemTokenizer::endItem(ItemBatch &items)
 {
     const bool quoted = m_state == State::Quoted || m_state == State::QuoteInQuoted;
@@ -172,13 +157,6 @@ void ItemTokenizer::endItem(ItemBatch &items)
 
 void ItemTokenizer::finish(ItemBatch &items)
 {
-    if (m_pendingHigh != 0) {
-        m_converted.clear();
-        m_mayHoldLoneSurrogates = true;
-        appendWtf8(QStringView(&m_pendingHigh, 1), m_converted);
-        m_pendingHigh = 0;
-        feed(QByteArrayView(m_converted), items);
-    }
     if (m_lineStarted)
         endItem(items);
     m_lineStarted = false;

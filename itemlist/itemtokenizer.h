@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QStringView>
 
 class ItemBatch;
 
@@ -22,8 +21,6 @@ public:
     }
 
     void feed(QByteArrayView text, ItemBatch &items);
-    // The same for UTF-16 text.
-    void feed(QStringView text, ItemBatch &items);
     // Ends the text: a last line without a line end still gives its item.
     void finish(ItemBatch &items);
 

@@ -21,6 +21,17 @@ bool isUtf16(TextEncoding encoding)
     return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
 }
 
+// The length of the whole lines at the start of text: up to its last line end, but not a CR
+// at its very end, which may be the first half of a CR LF.
+qsizetype wholeLines(QByteArrayView text)
+{
+    for (qsizetype index = text.size() - 1; index >= 0; --index) {
+        if (text[index] == '\n' || (text[index] == '\r' && index + 1 < text.size()))
+            return index + 1;
+    }
+    return 0;
+}
+
 QString notEnoughMemory()
 {
     return QStringLiteral("not enough memory");
@@ -120,14 +131,23 @@ bool ListFileReader::readAll(ItemBatch &items)
         if (!read(items, roundBytes)) {
             if (!startedOver())
                 return false;
-            items.truncate(before);
+            // The text of a batch of this file's items alone goes too.
+            if (before == 0)
+                items = ItemBatch();
+            else
+                items.truncate(before);
             continue;
         }
         // The first piece shows about how many items the file holds: room for them all
-        // saves copying the list of them as it grows.
+        // saves copying the list of them as it grows. A file holds one item a byte at most.
         if (!reserved && m_device && fileSize > 0) {
             const double share = double(m_device->pos()) / double(fileSize);
-            items.reserve(qsizetype(double(items.size() - before) / share * 1.05) + before);
+            const auto estimate = qsizetype(double(items.size() - before) / share * 1.05);
+            try {
+                items.reserve(before + std::min<qsizetype>(estimate, fileSize + 1));
+            } catch (const std::bad_alloc &) {
+                // Then the list grows as it goes.
+            }
             reserved = true;
         }
     }
@@ -160,10 +180,10 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     else if (!inPlace)
         m_decoder.decode(m_chunk, m_text);
 
-    // Whole lines are tokenized now; the carried text holds no line end, so a long line is
-    // not searched over again.
-    const qsizetype lastLineEnd = QByteArrayView(m_text).sliced(carried).lastIndexOf('\n');
-    const qsizetype cut = last ? m_text.size() : lastLineEnd < 0 ? 0 : carried + lastLineEnd + 1;
+    // Whole lines are tokenized now, the rest carried over; the carried text holds no line
+    // end, so a long line is not searched over again.
+    const qsizetype newLines = wholeLines(QByteArrayView(m_text).sliced(carried));
+    const qsizetype cut = last ? m_text.size() : newLines == 0 ? 0 : carried + newLines;
     if (!tokenizeInParallel(QByteArrayView(m_text).first(cut), last))
         return startOver();
     for (ItemBatch &piece : m_pieces)

@@ -74,18 +74,42 @@ qsizetype SortedItemList::insertionPoint(QStringView text) const
 
 qsizetype SortedItemList::insert(QStringView text)
 {
+    const qsizetype position = prepareInsert(text);
+    commitInsert();
+    foldAddedWhenMany();
+    return position;
+}
+
+qsizetype SortedItemList::prepareInsert(QStringView text)
+{
     Q_ASSERT(!m_appended);
     const ItemEntry entry = m_collation.entryFor(Item::create(*m_addedArena, text));
-    m_addedLoneSurrogates += entry.item->hasLoneSurrogates();
-    const qsizetype baseBefore = upperBound(m_base->entries, entry);
-    const qsizetype added = upperBound(m_added, entry);
-    m_added.insert(m_added.begin() + added, entry);
-    m_baseBeforeAdded.insert(m_baseBeforeAdded.begin() + added, baseBefore);
-    const qsizetype position = added + baseBefore;
-    // Nobody else building on the base: folding changes no position.
-    if (m_added.size() > foldLimit && m_base.use_count() == 1)
-        foldAddedIntoBase();
-    return position;
+    m_prepared = {entry, upperBound(m_added, entry), upperBound(m_base->entries, entry)};
+    // Room for one more, grown as a vector grows (reserve() alone would grow by one).
+    if (m_added.size() == m_added.capacity())
+        m_added.reserve(std::max<size_t>(16, m_added.size() * 2));
+    m_baseBeforeAdded.reserve(m_added.capacity());
+    return m_prepared.added + m_prepared.baseBefore;
+}
+
+void SortedItemList::commitInsert() noexcept
+{
+    // Both have room reserved, so neither insert allocates.
+    m_added.insert(m_added.begin() + m_prepared.added, m_prepared.entry);
+    m_baseBeforeAdded.insert(m_baseBeforeAdded.begin() + m_prepared.added, m_prepared.baseBefore);
+    m_addedLoneSurrogates += m_prepared.entry.item->hasLoneSurrogates();
+}
+
+void SortedItemList::foldAddedWhenMany()
+{
+    if (m_added.size() <= foldLimit || m_baseHeld)
+        return;
+    // The merge comes first, so that a failure leaves the list as it was.
+    const ItemRun added{m_added, {m_addedArena}, m_addedLoneSurrogates};
+    m_base = std::make_shared<const ItemRun>(mergeRuns(*m_base, added, m_collation));
+    m_added.clear();
+    m_baseBeforeAdded.clear();
+    m_addedLoneSurrogates = 0;
 }
 
 void SortedItemList::insert(ItemBatch &&batch)
@@ -128,13 +152,4 @@ std::shared_ptr<const ItemRun> SortedItemList::replaceBase(std::shared_ptr<const
     for (size_t added = 0; added < m_added.size(); ++added)
         m_baseBeforeAdded[added] = upperBound(m_base->entries, m_added[added]);
     return merged;
-}
-
-void SortedItemList::foldAddedIntoBase()
-{
-    const ItemRun added{std::move(m_added), {m_addedArena}, m_addedLoneSurrogates};
-    m_base = std::make_shared<const ItemRun>(mergeRuns(*m_base, added, m_collation));
-    m_added.clear();
-    m_baseBeforeAdded.clear();
-    m_addedLoneSurrogates = 0;
 }

@@ -50,8 +50,18 @@ public:
     [[nodiscard]] qsizetype insertionPoint(QStringView text) const;
     // Adds one item at its sorted place and returns that place.
     qsizetype insert(QStringView text);
+    // The same in two steps, for a model that announces the row in between: prepareInsert()
+    // does all that can fail and returns the place, commitInsert() cannot fail.
+    qsizetype prepareInsert(QStringView text);
+    void commitInsert() noexcept;
     // Adds every item of batch.
     void insert(ItemBatch &&batch);
+    // Folds the added items into the base when they are many, which changes no position;
+    // not while the base is held.
+    void foldAddedWhenMany();
+    // While held, the base changes only by replaceBase(), since a merge made elsewhere
+    // builds on it: added items stay apart, however many.
+    void holdBase(bool held) { m_baseHeld = held; }
 
     // The base, for a loader that merges into a copy of it.
     [[nodiscard]] std::shared_ptr<const ItemRun> base() const { return m_base; }
@@ -78,7 +88,6 @@ private:
                                        const ItemEntry &entry) const;
     [[nodiscard]] qsizetype lowerBound(const std::vector<ItemEntry> &entries,
                                        const ItemEntry &entry) const;
-    void foldAddedIntoBase();
 
     Collation m_collation;
     std::shared_ptr<const ItemRun> m_base;
@@ -88,6 +97,14 @@ private:
     std::shared_ptr<Arena> m_addedArena;
     qsizetype m_addedLoneSurrogates = 0;
     std::shared_ptr<const ItemRun> m_appended; // between the two steps of a merge
+    bool m_baseHeld = false;
+    // An item between prepareInsert() and commitInsert(): its entry and places.
+    struct Prepared {
+        ItemEntry entry;
+        qsizetype added;
+        qsizetype baseBefore;
+    };
+    Prepared m_prepared{};
 };
 
 template <typename Visit>

@@ -1,5 +1,7 @@
 #include "textcodec.h"
 
+#include "utf8.h"
+
 #include <QStringDecoder>
 
 #include <array>
@@ -25,6 +27,9 @@ private:
     {
         m_bytes.fill(-1);
         QStringDecoder decoder("windows-1252");
+        // Qt without ICU has no Windows-1252; Latin-1 then still maps every byte.
+        if (!decoder.isValid())
+            decoder = QStringDecoder(QStringConverter::Latin1);
         for (int byte = 0; byte < 256; ++byte) {
             const char raw = char(byte);
             const QString c = decoder.decode(QByteArrayView(&raw, 1));
@@ -38,59 +43,12 @@ private:
     std::array<qint16, 0x2200> m_bytes; // U+2122 TRADE MARK SIGN is its highest character
 };
 
-void appendUtf8(char32_t c, QByteArray &out)
-{
-    if (c < 0x80) {
-        out.append(char(c));
-        return;
-    }
-    if (c < 0x800) {
-        out.append(char(0xC0 | (c >> 6)));
-    } else if (c < 0x10000) {
-        out.append(char(0xE0 | (c >> 12)));
-        out.append(char(0x80 | ((c >> 6) & 0x3F)));
-    } else {
-        out.append(char(0xF0 | (c >> 18)));
-        out.append(char(0x80 | ((c >> 12) & 0x3F)));
-        out.append(char(0x80 | ((c >> 6) & 0x3F)));
-    }
-    out.append(char(0x80 | (c & 0x3F)));
-}
-
 void appendUnit(char16_t unit, bool bigEndian, std::string &out)
 {
     const char high = char(unit >> 8);
     const char low = char(unit & 0xFF);
     out.push_back(bigEndian ? high : low);
     out.push_back(bigEndian ? low : high);
-}
-
-// Calls visit(c) for each character of UTF-8 or WTF-8 text.
-template <typename Visit> void forEachCharacter(QByteArrayView text, Visit visit)
-{
-    const auto *bytes = reinterpret_cast<const quint8 *>(text.data());
-    const qsizetype size = text.size();
-    for (qsizetype index = 0; index < size;) {
-        const quint8 lead = bytes[index];
-        char32_t c;
-        if (lead < 0x80) {
-            c = lead;
-            index += 1;
-        } else if (lead < 0xE0) {
-            c = (char32_t(lead & 0x1F) << 6) | (bytes[index + 1] & 0x3F);
-            index += 2;
-        } else if (lead < 0xF0) {
-            c = (char32_t(lead & 0x0F) << 12) | (char32_t(bytes[index + 1] & 0x3F) << 6) |
-                (bytes[index + 2] & 0x3F);
-            index += 3;
-        } else {
-            c = (char32_t(lead & 0x07) << 18) | (char32_t(bytes[index + 1] & 0x3F) << 12) |
-                (char32_t(bytes[index + 2] & 0x3F) << 6) | (bytes[index + 3] & 0x3F);
-            index += 4;
-        }
-        if (!visit(c))
-            return;
-    }
 }
 
 bool isAscii(QByteArrayView text)
@@ -216,14 +174,8 @@ bool canEncode(QByteArrayView text, TextEncoding encoding)
     case TextEncoding::Utf16BE:
         return true;
     case TextEncoding::Utf8:
-    case TextEncoding::Utf8WithMark: {
-        // Only a lone surrogate's three-byte form is not UTF-8.
-        for (qsizetype index = 0; index + 1 < text.size(); ++index) {
-            if (quint8(text[index]) == 0xED && quint8(text[index + 1]) >= 0xA0)
-                return false;
-        }
-        return true;
-    }
+    case TextEncoding::Utf8WithMark:
+        return !holdsLoneSurrogate(text); // the only WTF-8 that UTF-8 is not
     case TextEncoding::Windows1252: {
         std::string scratch;
         return appendEncoded(text, encoding, scratch);

@@ -203,3 +203,10 @@ void SortedListBox::currentChanged(const QModelIndex &current, const QModelIndex
         QAccessible::updateAccessibility(&event);
     }
 }
+
+void SortedListBox::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+    updateGeometries();
+    viewport()->update();
+}

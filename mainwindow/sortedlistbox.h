@@ -44,6 +44,8 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void paintEvent(QPaintEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    // QAbstractItemView leaves updating the scroll range and the rows shown to its views.
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
 
 private:
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }

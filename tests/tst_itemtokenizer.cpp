@@ -61,7 +61,7 @@ void TestItemTokenizer::items()
 
     ItemTokenizer tokenizer;
     ItemBatch batch;
-    tokenizer.feed(text, batch);
+    tokenizer.feed(text.toUtf8(), batch);
     tokenizer.finish(batch);
     QCOMPARE(textsOf(batch), items);
 }
@@ -71,18 +71,19 @@ void TestItemTokenizer::itemsDoNotDependOnHowTheTextIsCut()
     QFETCH(QString, text);
     QFETCH(QStringList, items);
 
-    for (qsizetype cut = 0; cut <= text.size(); ++cut) {
+    const QByteArray utf8 = text.toUtf8();
+    for (qsizetype cut = 0; cut <= utf8.size(); ++cut) {
         ItemTokenizer tokenizer;
         ItemBatch batch;
-        tokenizer.feed(QStringView(text).first(cut), batch);
-        tokenizer.feed(QStringView(text).sliced(cut), batch);
+        tokenizer.feed(QByteArrayView(utf8).first(cut), batch);
+        tokenizer.feed(QByteArrayView(utf8).sliced(cut), batch);
         tokenizer.finish(batch);
         QVERIFY2(textsOf(batch) == items, qPrintable(u"cut at %1"_qs.arg(cut)));
     }
     ItemTokenizer tokenizer;
     ItemBatch batch;
-    for (QChar c : text)
-        tokenizer.feed(QStringView(&c, 1), batch);
+    for (const char byte : utf8)
+        tokenizer.feed(QByteArrayView(&byte, 1), batch);
     tokenizer.finish(batch);
     QCOMPARE(textsOf(batch), items);
 }

@@ -20,6 +20,7 @@ private slots:
     void unreadableFileFailsWithAReason_data();
     void unreadableFileFailsWithAReason();
     void utf16CutInsideACharacterFailsAndKeepsTheItems();
+    void quotesDoNotSplitASurrogatePair();
 };
 
 namespace
@@ -50,6 +51,8 @@ void TestListFileReader::files_data()
     const auto utf8 = TextEncoding::Utf8;
     QTest::newRow("CR LF lines") << dataFile("fruit.lst")
                                  << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs} << utf8;
+    QTest::newRow("CR lines") << dataFile("cr.lst")
+                              << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs} << utf8;
     QTest::newRow("empty file") << dataFile("empty.lst") << QStringList{} << utf8;
     QTest::newRow("comma") << dataFile("comma.lst") << QStringList{u"b"_qs, u"a"_qs} << utf8;
     QTest::newRow("quoted comma") << dataFile("quoted.lst") << QStringList{u"Smith, John"_qs}
@@ -180,6 +183,19 @@ void TestListFileReader::utf16CutInsideACharacterFailsAndKeepsTheItems()
                           batch, error));
     QVERIFY2(error.startsWith(u"the file ends inside a character"_qs), qPrintable(error));
     QCOMPARE(textsOf(batch), (QStringList{u"a"_qs, u"b"_qs}));
+}
+
+void TestListFileReader::quotesDoNotSplitASurrogatePair()
+{
+    // A closing quote between the halves of a pair leaves one character, as without it.
+    QTemporaryDir dir;
+    ItemBatch batch;
+    QString error;
+    QVERIFY(readListFile(
+        writeFile(dir, QByteArray("\xff\xfe\"\0\0\xd8\"\0\0\xdc\r\0\n\0\0\xd8\0\xdc", 18)), batch,
+        error));
+    QCOMPARE(textsOf(batch), (QStringList{u"\U00010000"_qs, u"\U00010000"_qs}));
+    QCOMPARE(batch.loneSurrogateCount(), 0);
 }
 
 QTEST_APPLESS_MAIN(TestListFileReader)

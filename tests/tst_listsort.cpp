@@ -112,6 +112,9 @@ void TestListSort::runs_data()
     QTest::newRow("check: in the file's own encoding")
         << QStringList{u"-c"_qs} << QByteArray("\xfe\xff\0a\0\r\0\n\0b\0\r\0\n", 14) << 0
         << QByteArray() << QByteArray();
+    QTest::newRow("check: in another encoding")
+        << QStringList{u"-c"_qs, u"--encoding"_qs, u"utf-16le"_qs} << QByteArray("b\r\na\r\n") << 1
+        << QByteArray() << QByteArray("listsort: -:1: saving would change this line: b\n");
     QTest::newRow("check: a file")
         << QStringList{u"-c"_qs, data + u"fruit.lst"_qs} << QByteArray() << 1 << QByteArray()
         << "listsort: " + data.toUtf8() + "fruit.lst:1: saving would change this line: pear\n";

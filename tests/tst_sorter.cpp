@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -28,6 +29,7 @@ private slots:
     void listKeys_data();
     void listKeys();
     void tabLeavesTheList();
+    void addedItemsCanBeScrolledTo();
     void listReadsAsAListOfItems();
     void closingEndsTheProgramWithoutAQuestion();
 
@@ -172,6 +174,21 @@ void TestSorter::tabLeavesTheList()
     sorter.List1->setFocus();
     QTest::keyClick(sorter.List1, Qt::Key_Tab);
     QTRY_VERIFY(sorter.Text1->hasFocus());
+}
+
+void TestSorter::addedItemsCanBeScrolledTo()
+{
+    Sorter sorter(m_prompts, m_prompts);
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    for (int item = 0; item < 50; ++item) {
+        sorter.Text1->setText(QString::number(item));
+        QTest::mouseClick(sorter.Command1, Qt::LeftButton);
+    }
+    QScrollBar *bar = sorter.List1->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    const QRect last = sorter.List1->visualRect(sorter.List1->model().index(49));
+    QVERIFY(sorter.List1->viewport()->rect().contains(last));
 }
 
 void TestSorter::listReadsAsAListOfItems()

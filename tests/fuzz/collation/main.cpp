@@ -47,9 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int index = 0; index < 2; ++index) {
         items[index] = Item::create(arena, texts[index]);
         keys[index] = icuKey(icu, texts[index]);
-        std::vector<quint8> weights;
-        collation.appendPrimaryWeights(*items[index], weights);
         const QByteArray expected = keys[index].first(keys[index].indexOf('\x01'));
+        std::vector<quint8> weights(size_t(expected.size()) + 8); // room to spare
+        weights.resize(size_t(collation.writePrimaryWeights(*items[index], weights.data(),
+                                                            qsizetype(weights.size()))));
         if (QByteArrayView(reinterpret_cast<const char *>(weights.data()),
                            qsizetype(weights.size())) != expected)
             std::abort();

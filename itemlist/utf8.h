@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// Small steps of UTF-8, and of WTF-8, which writes a lone surrogate as UTF-8 would its code
+// point: list items are kept in it.
+
+// Appends c in UTF-8 to out (a surrogate in its three-byte form).
+template <typename Bytes> void appendUtf8(char32_t c, Bytes &out)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+        return;
+    }
+    if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+    }
+    out.push_back(char(0x80 | (c & 0x3F)));
+}
+
+// Calls visit(c) for each character of valid UTF-8 or WTF-8 text, while it returns true.
+template <typename Visit> void forEachCharacter(QByteArrayView text, Visit visit)
+{
+    const auto *bytes = reinterpret_cast<const quint8 *>(text.data());
+    const qsizetype size = text.size();
+    for (qsizetype index = 0; index < size;) {
+        const quint8 lead = bytes[index];
+        char32_t c;
+        if (lead < 0x80) {
+            c = lead;
+            index += 1;
+        } else if (lead < 0xE0) {
+            c = (char32_t(lead & 0x1F) << 6) | (bytes[index + 1] & 0x3F);
+            index += 2;
+        } else if (lead < 0xF0) {
+            c = (char32_t(lead & 0x0F) << 12) | (char32_t(bytes[index + 1] & 0x3F) << 6) |
+                (bytes[index + 2] & 0x3F);
+            index += 3;
+        } else {
+            c = (char32_t(lead & 0x07) << 18) | (char32_t(bytes[index + 1] & 0x3F) << 12) |
+                (char32_t(bytes[index + 2] & 0x3F) << 6) | (bytes[index + 3] & 0x3F);
+            index += 4;
+        }
+        if (!visit(c))
+            return;
+    }
+}
+
+// Whether WTF-8 text holds a lone surrogate: ED followed by A0 to BF.
+inline bool holdsLoneSurrogate(QByteArrayView text)
+{
+    for (qsizetype index = 0; index + 1 < text.size(); ++index) {
+        if (quint8(text[index]) == 0xED && quint8(text[index + 1]) >= 0xA0)
+            return true;
+    }
+    return false;
+}
