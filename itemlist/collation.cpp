@@ -140,8 +140,10 @@ int Collation::compareTied(const Item &a, const Item &b) const
     // The weights of long texts that agree for a while are compared a window at a time;
     // past the deepest, ICU compares the texts itself, needing no memory for them.
     for (qsizetype capacity = 64; capacity <= deepestWeights; capacity *= 4) {
-        m_scratchA.resize(size_t(capacity));
-        m_scratchB.resize(size_t(capacity));
+        if (m_scratchA.size() < size_t(capacity)) {
+            m_scratchA.resize(size_t(capacity));
+            m_scratchB.resize(size_t(capacity));
+        }
         const qsizetype lengthA = writePrimaryWeights(a, m_scratchA.data(), capacity);
         const qsizetype lengthB = writePrimaryWeights(b, m_scratchB.data(), capacity);
         const auto byWeights = std::lexicographical_compare_three_way(

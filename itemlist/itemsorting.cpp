@@ -294,11 +294,11 @@ public:
             return m_lastBefore;
         m_a.load(a.item, m_collation);
         m_b.load(b.item, m_collation);
-        const auto byWeights = std::lexicographical_compare_three_way(
-            m_b.weights.begin(), m_b.weights.end(), m_a.weights.begin(), m_a.weights.end());
+        const auto byWeights =
+            std::lexicographical_compare_three_way(m_b.begin(), m_b.end(), m_a.begin(), m_a.end());
         // Weights that agree as far as they were made leave the rest to the full order.
-        const bool settled = byWeights != 0 && !(m_a.cutShort() && m_b.cutShort() &&
-                                                 m_a.weights.size() == m_b.weights.size());
+        const bool settled =
+            byWeights != 0 && !(m_a.cutShort() && m_b.cutShort() && m_a.length == m_b.length);
         m_lastA = a.item;
         m_lastB = b.item;
         m_lastBefore = settled ? byWeights < 0 : m_collation.compareFully(*b.item, *a.item) < 0;
@@ -310,17 +310,19 @@ private:
     struct Weights {
         static constexpr qsizetype capacity = 4096;
         const Item *item = nullptr;
-        std::vector<quint8> weights;
+        std::array<quint8, capacity> bytes;
+        qsizetype length = 0;
 
         void load(const Item *of, const Collation &collation)
         {
             if (of == item)
                 return;
-            weights.resize(size_t(capacity));
-            weights.resize(size_t(collation.writePrimaryWeights(*of, weights.data(), capacity)));
+            length = collation.writePrimaryWeights(*of, bytes.data(), capacity);
             item = of;
         }
-        [[nodiscard]] bool cutShort() const { return qsizetype(weights.size()) == capacity; }
+        [[nodiscard]] const quint8 *begin() const { return bytes.data(); }
+        [[nodiscard]] const quint8 *end() const { return bytes.data() + length; }
+        [[nodiscard]] bool cutShort() const { return length == capacity; }
     };
 
     const Collation &m_collation;
@@ -371,12 +373,43 @@ ItemRun mergeRuns(const ItemRun &base, const ItemRun &addition, const Collation 
         qsizetype fromB = begin - fromA;
         const qsizetype endA = mergeSplit(a, b, end, order);
         const qsizetype endB = end - endA;
-        for (qsizetype out = begin; out < end; ++out) {
-            if (out % 65536 == 0 && stop.stop_requested())
-                return;
-            const bool takeB = fromB < endB && (fromA == endA || order.before(b[fromB], a[fromA]));
-            merged.entries[out] = takeB ? b[fromB++] : a[fromA++];
+        ItemEntry *out = merged.entries.data() + begin;
+        if ((endB - fromB) * 4 > endA - fromA) { // about as many of each: step by step
+            for (; out != merged.entries.data() + end; ++out) {
+                if ((out - merged.entries.data()) % 65536 == 0 && stop.stop_requested())
+                    return;
+                const bool takeB =
+                    fromB < endB && (fromA == endA || order.before(b[fromB], a[fromA]));
+                *out = takeB ? b[fromB++] : a[fromA++];
+            }
+            return;
         }
+        // Few of b: each finds its place among the items of a by galloping, and the items of
+        // a before it are copied in one go, with far fewer comparisons, each of which may
+        // read both items' texts.
+        for (; fromB < endB; ++fromB) {
+            if (fromB % 4096 == 0 && stop.stop_requested())
+                return;
+            qsizetype step = 1;
+            qsizetype low = fromA;
+            qsizetype high = fromA;
+            while (high < endA && !order.before(b[fromB], a[high])) {
+                low = high + 1;
+                high = std::min(endA, high + step);
+                step *= 2;
+            }
+            while (low < high) {
+                const qsizetype middle = low + (high - low) / 2;
+                if (order.before(b[fromB], a[middle]))
+                    high = middle;
+                else
+                    low = middle + 1;
+            }
+            out = std::copy(a.begin() + fromA, a.begin() + low, out);
+            *out++ = b[fromB];
+            fromA = low;
+        }
+        std::copy(a.begin() + fromA, a.begin() + endA, out);
     });
     return merged;
 }
