@@ -116,8 +116,10 @@ void SortedItemList::insert(ItemBatch &&batch)
 {
     if (batch.isEmpty())
         return;
-    const ItemRun addition = batch.takeRun(m_collation);
-    replaceBase(std::make_shared<const ItemRun>(mergeRuns(*m_base, addition, m_collation)));
+    ItemRun addition = batch.takeRun(m_collation);
+    // Into an empty list, the sorted batch is the base itself, not a copy of it.
+    replaceBase(std::make_shared<const ItemRun>(
+        m_base->entries.empty() ? std::move(addition) : mergeRuns(*m_base, addition, m_collation)));
 }
 
 void SortedItemList::append(std::shared_ptr<const ItemRun> addition)
