@@ -77,15 +77,22 @@ bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, QStr
     return true;
 }
 
-// Why encoding cannot write every item of list, if it cannot.
-std::optional<QString> unwritable(const SortedItemList &list, TextEncoding encoding)
+// The encoding to write list in: requested, when it can write every item, or without a
+// request, the encoding the list was read in as far as it can. Empty, with reason saying
+// why, when requested cannot.
+std::optional<TextEncoding> encodingToWrite(const SortedItemList &list,
+                                            std::optional<TextEncoding> requested,
+                                            TextEncoding read, QString &reason)
 {
-    const qsizetype position = firstUnwritableItem(list, encoding);
+    if (!requested)
+        return encodingForSaving(list, read);
+    const qsizetype position = firstUnwritableItem(list, *requested);
     if (position < 0)
-        return std::nullopt;
-    return QStringLiteral("the item on line %1 has characters that %2 cannot represent")
-        .arg(position + 1)
-        .arg(nameOf(encoding));
+        return requested;
+    reason = QStringLiteral("the item on line %1 has characters that %2 cannot represent")
+                 .arg(position + 1)
+                 .arg(nameOf(*requested));
+    return std::nullopt;
 }
 
 // Whether saving the list file at path would give back its bytes: exit status 0 when it
@@ -126,14 +133,12 @@ int check(const QString &path, std::optional<TextEncoding> requested)
     } catch (const std::bad_alloc &) {
         return complain("read", path, notEnoughMemory());
     }
-    if (requested) {
-        if (const auto reason = unwritable(list, *requested))
-            return complain("write", path, *reason);
-    }
-    const TextEncoding encoding = requested.value_or(encodingForSaving(list, *reader.encoding()));
-    ComparingDevice comparison(*original, *reader.encoding());
     QString reason;
-    if (!writeListItems(comparison, list, encoding, reason))
+    const auto encoding = encodingToWrite(list, requested, *reader.encoding(), reason);
+    if (!encoding)
+        return complain("write", path, reason);
+    ComparingDevice comparison(*original, *reader.encoding());
+    if (!writeListItems(comparison, list, *encoding, reason))
         return complain("read", path, reason);
     if (comparison.finish())
         return 0;
@@ -142,6 +147,7 @@ int check(const QString &path, std::optional<TextEncoding> requested)
                  static_cast<long long>(line.number), qPrintable(line.text));
     return unsorted;
 }
+
 // Sorts the list files at inputs into one list and writes it to output, or to standard
 // output; see main().
 int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
@@ -151,9 +157,9 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
     // files are read.
     std::jthread collationTables([] { const Collation collation; });
     ItemBatch items;
-    TextEncoding encoding = TextEncoding::Utf8;
+    TextEncoding firstFileEncoding = TextEncoding::Utf8;
     QString reason;
-    if (const auto failed = readInputs(inputs, items, encoding, reason))
+    if (const auto failed = readInputs(inputs, items, firstFileEncoding, reason))
         return complain("read", *failed, reason);
     SortedItemList list;
     try {
@@ -163,17 +169,13 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
     }
 
     const QString target = output.value_or(standardStream);
-    if (requested) {
-        // Nothing is written or replaced when the file would not hold every item.
-        if (const auto why = unwritable(list, *requested))
-            return complain("write", target, *why);
-        encoding = *requested;
-    } else {
-        encoding = encodingForSaving(list, encoding);
-    }
-    if (!output)
-        return writeStandardOutput(list, encoding, reason) ? 0 : complain("write", target, reason);
-    return saveListFile(*output, list, encoding, reason) ? 0 : complain("write", *output, reason);
+    // Nothing is written or replaced when the file would not hold every item.
+    const auto encoding = encodingToWrite(list, requested, firstFileEncoding, reason);
+    if (!encoding)
+        return complain("write", target, reason);
+    const bool written = output ? saveListFile(*output, list, *encoding, reason)
+                                : writeStandardOutput(list, *encoding, reason);
+    return written ? 0 : complain("write", target, reason);
 }
 } // namespace
 

@@ -36,6 +36,4 @@ private:
     bool m_lineStarted = false;
     bool m_afterCarriageReturn = false;
     bool m_mayHoldLoneSurrogates;
-    QByteArray m_converted;     // UTF-16 text fed, as WTF-8
-    char16_t m_pendingHigh = 0; // a high surrogate at the end of the last UTF-16 piece
 };

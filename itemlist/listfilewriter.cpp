@@ -22,12 +22,11 @@ bool needsQuotes(QByteArrayView item)
 // Appends item as a line of a list file, quoted or not, in encoding.
 void appendLine(QByteArrayView item, bool quote, TextEncoding encoding, std::string &out)
 {
-    if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark) {
-        if (!quote) { // most lines, most often: copied as they are
-            out.reserve(out.size() + size_t(item.size()) + 2); // one growth, for a huge item
-            out.append(item.data(), size_t(item.size())).append("\r\n");
-            return;
-        }
+    const bool utf8 = encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark;
+    if (utf8 && !quote) { // most lines, most often: copied as they are
+        out.reserve(out.size() + size_t(item.size()) + 2); // one growth, for a huge item
+        out.append(item.data(), size_t(item.size())).append("\r\n");
+        return;
     }
     if (quote) {
         QByteArray quoted = item.toByteArray();

@@ -19,19 +19,13 @@ SortedItemList::SortedItemList()
 qsizetype SortedItemList::upperBound(const std::vector<ItemEntry> &entries,
                                      const ItemEntry &entry) const
 {
-    return std::upper_bound(
-               entries.begin(), entries.end(), entry,
-               [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); }) -
-           entries.begin();
+    return std::upper_bound(entries.begin(), entries.end(), entry, inListOrder()) - entries.begin();
 }
 
 qsizetype SortedItemList::lowerBound(const std::vector<ItemEntry> &entries,
                                      const ItemEntry &entry) const
 {
-    return std::lower_bound(
-               entries.begin(), entries.end(), entry,
-               [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); }) -
-           entries.begin();
+    return std::lower_bound(entries.begin(), entries.end(), entry, inListOrder()) - entries.begin();
 }
 
 qsizetype SortedItemList::addedBefore(qsizetype position) const

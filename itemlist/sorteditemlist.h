@@ -84,6 +84,10 @@ private:
     [[nodiscard]] const ItemEntry &entry(qsizetype position) const;
     // How many added items come before position.
     [[nodiscard]] qsizetype addedBefore(qsizetype position) const;
+    [[nodiscard]] auto inListOrder() const
+    {
+        return [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); };
+    }
     [[nodiscard]] qsizetype upperBound(const std::vector<ItemEntry> &entries,
                                        const ItemEntry &entry) const;
     [[nodiscard]] qsizetype lowerBound(const std::vector<ItemEntry> &entries,
