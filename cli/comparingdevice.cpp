@@ -1,7 +1,7 @@
 #include "comparingdevice.h"
 
-#include "item.h"
-#include "textcodec.h"
+#include "listfile/textcodec.h"
+#include "storage/item.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "textencoding.h"
+#include "listfile/textencoding.h"
 
 #include <QIODevice>
 

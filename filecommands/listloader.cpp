@@ -1,9 +1,9 @@
 #include "listloader.h"
 
-#include "collation.h"
 #include "itemlistmodel.h"
-#include "itemsorting.h"
 #include "listfile.h"
+#include "order/collation.h"
+#include "order/itemsorting.h"
 
 #include <QFileInfo>
 

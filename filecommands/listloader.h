@@ -1,7 +1,7 @@
 #pragma once
 
-#include "itemrun.h"
-#include "textencoding.h"
+#include "listfile/textencoding.h"
+#include "storage/itemrun.h"
 
 #include <QObject>
 #include <QString>

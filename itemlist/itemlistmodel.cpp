@@ -1,6 +1,6 @@
 #include "itemlistmodel.h"
 
-#include "itemsorting.h"
+#include "order/itemsorting.h"
 
 #include <limits>
 #include <new>

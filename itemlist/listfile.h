@@ -1,10 +1,10 @@
 #pragma once
 
-#include "itembatch.h"
-#include "listtextdecoder.h"
+#include "listfile/encodingdetector.h"
+#include "listfile/textcodec.h"
+#include "listfile/textencoding.h"
 #include "sorteditemlist.h"
-#include "textcodec.h"
-#include "textencoding.h"
+#include "storage/itembatch.h"
 
 #include <QFile>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "sorteditemlist.h"
 
-#include "itemsorting.h"
+#include "order/itemsorting.h"
 
 #include <algorithm>
 

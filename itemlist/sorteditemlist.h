@@ -1,10 +1,10 @@
 #pragma once
 
-#include "arena.h"
-#include "collation.h"
-#include "item.h"
-#include "itembatch.h"
-#include "itemrun.h"
+#include "order/collation.h"
+#include "storage/arena.h"
+#include "storage/item.h"
+#include "storage/itembatch.h"
+#include "storage/itemrun.h"
 
 #include <memory>
 #include <vector>

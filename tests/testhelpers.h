@@ -1,7 +1,7 @@
 #pragma once
 
-#include "itembatch.h"
 #include "sorteditemlist.h"
+#include "storage/itembatch.h"
 
 #include <QStringList>
 

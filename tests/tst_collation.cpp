@@ -1,5 +1,5 @@
-#include "arena.h"
-#include "collation.h"
+#include "order/collation.h"
+#include "storage/arena.h"
 
 #include <QRandomGenerator>
 #include <QTest>

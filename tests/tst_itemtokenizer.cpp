@@ -1,4 +1,4 @@
-#include "itemtokenizer.h"
+#include "listfile/itemtokenizer.h"
 #include "testhelpers.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "itemsorting.h"
+#include "order/itemsorting.h"
 #include "sorteditemlist.h"
 #include "testhelpers.h"
 

@@ -2,8 +2,8 @@
 // primary weights Collation works out for each are ICU's, and that Collation orders the two
 // as ICU's collation does, then by UTF-16 code units.
 
-#include "arena.h"
-#include "collation.h"
+#include "order/collation.h"
+#include "storage/arena.h"
 
 #include <unicode/ucol.h>
 

@@ -1,7 +1,7 @@
-#include "item.h"
+#include "storage/item.h"
 
-#include "arena.h"
-#include "utf8.h"
+#include "storage/arena.h"
+#include "storage/utf8.h"
 
 #include <cstring>
 

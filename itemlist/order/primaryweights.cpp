@@ -1,4 +1,4 @@
-#include "primaryweights.h"
+#include "order/primaryweights.h"
 
 #include <QtEndian>
 

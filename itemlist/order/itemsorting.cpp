@@ -1,7 +1,7 @@
-#include "itemsorting.h"
+#include "order/itemsorting.h"
 
-#include "collation.h"
-#include "parallel.h"
+#include "order/collation.h"
+#include "order/parallel.h"
 
 #include <QHash>
 #include <QtEndian>

@@ -1,4 +1,4 @@
-#include "textencoding.h"
+#include "listfile/textencoding.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "listtextdecoder.h"
+#include "listfile/encodingdetector.h"
 
 qsizetype EncodingDetector::takeStart(QByteArrayView start)
 {

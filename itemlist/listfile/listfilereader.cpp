@@ -1,7 +1,7 @@
 #include "listfile.h"
 
-#include "itemtokenizer.h"
-#include "parallel.h"
+#include "listfile/itemtokenizer.h"
+#include "order/parallel.h"
 
 #include <QBuffer>
 

@@ -1,6 +1,6 @@
-#include "collation.h"
+#include "order/collation.h"
 
-#include "primaryweights.h"
+#include "order/primaryweights.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
-#include "itembatch.h"
+#include "storage/itembatch.h"
 
-#include "itemsorting.h"
+#include "order/itemsorting.h"
 
 void ItemBatch::sort(const Collation &collation, const std::stop_token &stop)
 {

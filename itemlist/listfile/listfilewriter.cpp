@@ -1,7 +1,7 @@
 #include "listfile.h"
-#include "parallel.h"
-#include "savetarget.h"
-#include "textcodec.h"
+#include "listfile/savetarget.h"
+#include "listfile/textcodec.h"
+#include "order/parallel.h"
 
 #include <new>
 

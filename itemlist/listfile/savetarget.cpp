@@ -1,4 +1,4 @@
-#include "savetarget.h"
+#include "listfile/savetarget.h"
 
 #include <QFile>
 #include <QSaveFile>

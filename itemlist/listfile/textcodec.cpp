@@ -1,6 +1,6 @@
-#include "textcodec.h"
+#include "listfile/textcodec.h"
 
-#include "utf8.h"
+#include "storage/utf8.h"
 
 #include <QStringDecoder>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "item.h"
-#include "itemrun.h"
+#include "storage/item.h"
+#include "storage/itemrun.h"
 
 #include <stop_token>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "itemtokenizer.h"
+#include "listfile/itemtokenizer.h"
 
-#include "itembatch.h"
-#include "utf8.h"
+#include "storage/itembatch.h"
+#include "storage/utf8.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "arena.h"
-#include "item.h"
+#include "storage/arena.h"
+#include "storage/item.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "arena.h"
-#include "item.h"
-#include "itemrun.h"
+#include "storage/arena.h"
+#include "storage/item.h"
+#include "storage/itemrun.h"
 
 #include <QString>
 

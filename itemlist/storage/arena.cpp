@@ -1,4 +1,4 @@
-#include "arena.h"
+#include "storage/arena.h"
 
 #include <algorithm>
 #include <cstdint>
