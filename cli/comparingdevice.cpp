@@ -1,6 +1,7 @@
 #include "comparingdevice.h"
 
-#include "listfile/textcodec.h"
+#include "listfile/textdecoder.h"
+#include "listfile/textencoder.h"
 #include "storage/item.h"
 
 #include <algorithm>

@@ -2,11 +2,13 @@
 
 #include "comparingdevice.h"
 #include "listfile.h"
+#include "memory.h"
 #include "version.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <new>
@@ -29,11 +31,6 @@ int usageError(const QString &message)
 {
     std::fprintf(stderr, "listsort: %s\nTry 'listsort --help'.\n", qPrintable(message));
     return failure;
-}
-
-QString notEnoughMemory()
-{
-    return QStringLiteral("not enough memory");
 }
 
 // Reads the list files at paths ("-" for standard input) into one batch. encoding becomes the
@@ -195,8 +192,7 @@ int main(int argc, char *argv[])
         QStringLiteral("OUTPUT"));
     const QCommandLineOption encodingOption(
         QStringLiteral("encoding"),
-        QStringLiteral("Write in ENCODING: utf-8, utf-8-bom, utf-16le, utf-16be or "
-                       "windows-1252."),
+        QStringLiteral("Write in ENCODING: %1.").arg(namesOfEncodings()),
         QStringLiteral("ENCODING"));
     const QCommandLineOption checkOption(
         {QStringLiteral("c"), QStringLiteral("check")},
@@ -221,9 +217,8 @@ int main(int argc, char *argv[])
     if (parser.isSet(encodingOption)) {
         requested = textEncodingNamed(parser.value(encodingOption));
         if (!requested)
-            return usageError(QStringLiteral("unknown encoding '%1'; use utf-8, utf-8-bom, "
-                                             "utf-16le, utf-16be or windows-1252")
-                                  .arg(parser.value(encodingOption)));
+            return usageError(QStringLiteral("unknown encoding '%1'; use %2")
+                                  .arg(parser.value(encodingOption), namesOfEncodings()));
     }
 
     QStringList inputs = parser.positionalArguments();
@@ -240,7 +235,7 @@ int main(int argc, char *argv[])
                                                     : std::nullopt,
                          requested);
     } catch (const std::bad_alloc &) {
-        std::fputs("listsort: not enough memory\n", stderr);
+        std::fprintf(stderr, "listsort: %s\n", qPrintable(notEnoughMemory()));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "listsort: %s\n", error.what());
     }

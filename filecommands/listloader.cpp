@@ -2,27 +2,62 @@
 
 #include "itemlistmodel.h"
 #include "listfile.h"
+#include "memory.h"
 #include "order/collation.h"
 #include "order/itemsorting.h"
+#include "platform.h"
 
 #include <QFileInfo>
 
 #include <new>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#endif
-
 namespace
 {
-// The first batch is small, so that the first items show at once; each after it is as
-// large as all read before, so that merging them costs about two passes over the list in
-// all.
-constexpr qsizetype firstBatchBytes = 64 * 1024;
-constexpr qsizetype readRound = 4 << 20;
+// How many bytes each batch of a load reads. The first is small, so that the first items
+// show at once; each after it is as large as all read before, so that merging them costs
+// about two passes over the list in all. A small rest would cost a merge through the whole
+// list: it joins the last batch.
+class BatchPlan
+{
+public:
+    explicit BatchPlan(qint64 fileSize) : m_fileSize(fileSize) {}
+
+    [[nodiscard]] qsizetype bytes() const { return m_bytes; }
+    // About how many items the next batch holds, going by the itemsRead so far.
+    [[nodiscard]] qsizetype expectedItems(qsizetype itemsRead) const
+    {
+        return estimatedItemCount(itemsRead, m_read, m_bytes);
+    }
+    void batchRead()
+    {
+        m_read += m_bytes;
+        m_bytes = std::max(firstBatchBytes, m_read);
+        if (m_fileSize - m_read - m_bytes < m_bytes)
+            m_bytes = std::max<qsizetype>(m_bytes, m_fileSize - m_read);
+    }
+    // The file is read again from its start.
+    void restart() { *this = BatchPlan(m_fileSize); }
+
+private:
+    static constexpr qsizetype firstBatchBytes = 64 * 1024;
+    qint64 m_fileSize;
+    qsizetype m_read = 0;
+    qsizetype m_bytes = firstBatchBytes;
+};
+
+// Reads about bytes more of the file into batch, in rounds, so that a stop request is seen
+// soon even in a large batch.
+bool readBatch(ListFileReader &reader, ItemBatch &batch, qsizetype bytes,
+               const std::stop_token &stop)
+{
+    constexpr qsizetype round = ListFileReader::roundBytes;
+    for (qsizetype done = 0; done < bytes && !reader.atEnd() && !stop.stop_requested();
+         done += round) {
+        if (!reader.read(batch, std::min(bytes - done, round)))
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model)
@@ -59,61 +94,42 @@ void ListLoader::start(const QString &path)
 
 void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start)
 {
-#ifdef Q_OS_LINUX
     // This thread and the sorting threads it starts yield to the window's thread, so that
     // the window answers at once even while they keep every core busy.
-    setpriority(PRIO_PROCESS, id_t(gettid()), 19);
-#endif
+    platform::lowerThreadPriority();
     const Collation collation;
     ListFileReader reader;
     std::shared_ptr<const ItemRun> base = start;
     QString error;
     bool ok = reader.open(path);
-    const qint64 fileSize = QFileInfo(path).size();
+    BatchPlan plan(QFileInfo(path).size());
     try {
-        for (qsizetype bytes = firstBatchBytes, read = 0;
-             ok && !reader.atEnd() && !stop.stop_requested();) {
+        while (ok && !reader.atEnd() && !stop.stop_requested()) {
             freeReleased(); // what the window replaced last, before this batch takes memory
             ItemBatch batch;
-            // Room for about as many items as the batch's bytes hold, going by the file so
-            // far, saves copying the batch's list of them as it grows.
-            if (read > 0 && base->entries.size() > start->entries.size())
-                batch.reserve(qsizetype(double(base->entries.size() - start->entries.size()) *
-                                        double(bytes) / double(read) * 1.05));
-            // In rounds, so that a stop request is seen soon even in a large batch.
-            for (qsizetype done = 0;
-                 ok && done < bytes && !reader.atEnd() && !stop.stop_requested(); done += readRound)
-                ok = reader.read(batch, std::min(bytes - done, readRound));
+            batch.reserve(
+                plan.expectedItems(qsizetype(base->entries.size() - start->entries.size())));
+            ok = readBatch(reader, batch, plan.bytes(), stop);
             if (!ok && reader.startedOver()) {
                 // Not UTF-8 after all: the items shown so far go, and the file is read again.
-                ok = true;
-                read = 0;
-                bytes = firstBatchBytes;
-                if (base != start) {
-                    base = start;
-                    ok = hand({start, nullptr}, stop);
-                }
+                plan.restart();
+                ok = base == start || hand({start, nullptr}, stop);
+                base = start;
                 continue;
             }
-            read += bytes;
-            bytes = std::max(firstBatchBytes, read);
-            // A small rest would cost a merge through the whole list: it joins this batch.
-            if (fileSize - read - bytes < bytes)
-                bytes = std::max(bytes, fileSize - read);
+            plan.batchRead();
             // Items read before a failure stay; the last read may find only the file's end.
             if (batch.isEmpty() || stop.stop_requested())
                 continue;
-            auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation, stop));
             freeReleased(); // what the window has replaced meanwhile, before merging takes more
-            auto merged =
-                std::make_shared<const ItemRun>(mergeRuns(*base, *addition, collation, stop));
-            if (stop.stop_requested() || !hand({merged, std::move(addition)}, stop))
+            MergedBatch step = mergeBatch(*base, std::move(batch), collation, stop);
+            if (stop.stop_requested() || !hand({step.merged, std::move(step.addition)}, stop))
                 break;
-            base = std::move(merged);
+            base = std::move(step.merged);
         }
     } catch (const std::bad_alloc &) {
         ok = false;
-        error = QStringLiteral("not enough memory");
+        error = notEnoughMemory();
     } catch (const std::exception &failure) {
         ok = false;
         error = QString::fromLocal8Bit(failure.what());
@@ -156,20 +172,16 @@ void ListLoader::freeReleased()
 
 void ListLoader::freeGradually(std::shared_ptr<const ItemRun> run)
 {
-#ifdef MADV_DONTNEED
     // Freeing a large block in one go keeps the process's memory map locked for
     // milliseconds, and the window's thread waits for it as soon as it needs a fresh page:
     // the entries' pages go back a few megabytes at a time first.
     if (run.use_count() == 1) {
-        const auto page = uintptr_t(sysconf(_SC_PAGESIZE));
-        const auto begin = reinterpret_cast<uintptr_t>(run->entries.data());
-        const uintptr_t first = (begin + page - 1) / page * page;
-        const uintptr_t end = (begin + run->entries.size() * sizeof(ItemEntry)) / page * page;
-        constexpr uintptr_t step = 4 << 20;
-        for (uintptr_t from = first; from < end; from += step)
-            madvise(reinterpret_cast<void *>(from), std::min(step, end - from), MADV_DONTNEED);
+        auto *entries = reinterpret_cast<std::byte *>(const_cast<ItemEntry *>(run->entries.data()));
+        const size_t size = run->entries.size() * sizeof(ItemEntry);
+        constexpr size_t step = 4 << 20;
+        for (size_t from = 0; from < size; from += step)
+            platform::releasePages(entries + from, std::min(step, size - from));
     }
-#endif
     run.reset();
 }
 

@@ -52,10 +52,8 @@ void ItemListModel::addItems(ItemBatch &&batch)
 {
     if (batch.isEmpty())
         return;
-    const Collation &collation = m_items.collation();
-    const auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation));
-    replaceBase(std::make_shared<const ItemRun>(mergeRuns(*m_items.base(), *addition, collation)),
-                addition);
+    MergedBatch step = mergeBatch(*m_items.base(), std::move(batch), m_items.collation());
+    replaceBase(std::move(step.merged), std::move(step.addition));
 }
 
 std::shared_ptr<const ItemRun> ItemListModel::replaceBase(std::shared_ptr<const ItemRun> merged,

@@ -110,10 +110,7 @@ void SortedItemList::insert(ItemBatch &&batch)
 {
     if (batch.isEmpty())
         return;
-    ItemRun addition = batch.takeRun(m_collation);
-    // Into an empty list, the sorted batch is the base itself, not a copy of it.
-    replaceBase(std::make_shared<const ItemRun>(
-        m_base->entries.empty() ? std::move(addition) : mergeRuns(*m_base, addition, m_collation)));
+    replaceBase(mergeBatch(*m_base, std::move(batch), m_collation).merged);
 }
 
 void SortedItemList::append(std::shared_ptr<const ItemRun> addition)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "order/collation.h"
+#include "platform.h"
 #include "storage/arena.h"
 #include "storage/item.h"
 #include "storage/itembatch.h"
@@ -132,7 +133,7 @@ void SortedItemList::forEachItem(qsizetype from, qsizetype to, Visit visit) cons
             continue;
         }
         if (inBase + ahead < baseCount())
-            __builtin_prefetch(base[size_t(inBase + ahead)].item);
+            platform::prefetch(base[size_t(inBase + ahead)].item);
         visit(*base[size_t(inBase++)].item);
     }
 }

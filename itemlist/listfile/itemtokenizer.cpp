@@ -1,5 +1,7 @@
 #include "listfile/itemtokenizer.h"
 
+#include "listfile/listformat.h"
+
 #include "storage/itembatch.h"
 #include "storage/utf8.h"
 
@@ -10,15 +12,8 @@
 
 namespace
 {
-bool isLineEnd(char c)
-{
-    return c == '\r' || c == '\n';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+using listformat::isBlank;
+using listformat::isLineEnd;
 
 // The first line end or stop character at or after from, or end. Looks at eight bytes at
 // a time: items are mostly long runs of ordinary characters.

@@ -1,9 +1,11 @@
-#include "listfile.h"
+#include "listfile/listfilereader.h"
 
 #include "listfile/itemtokenizer.h"
+#include "memory.h"
 #include "order/parallel.h"
 
 #include <QBuffer>
+#include <QFile>
 
 #include <atomic>
 #include <cstring>
@@ -11,15 +13,8 @@
 
 namespace
 {
-// Bytes read and tokenized at a time, on all cores.
-constexpr qsizetype roundBytes = 4 << 20;
 // Below this many bytes of text per core, starting threads costs more than it saves.
 constexpr qsizetype minimumPerThread = 1 << 20;
-
-bool isUtf16(TextEncoding encoding)
-{
-    return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
-}
 
 // The length of the whole lines at the start of text: up to its last line end, but not a CR
 // at its very end, which may be the first half of a CR LF.
@@ -30,11 +25,6 @@ qsizetype wholeLines(QByteArrayView text)
             return index + 1;
     }
     return 0;
-}
-
-QString notEnoughMemory()
-{
-    return QStringLiteral("not enough memory");
 }
 } // namespace
 
@@ -138,13 +128,11 @@ bool ListFileReader::readAll(ItemBatch &items)
                 items.truncate(before);
             continue;
         }
-        // The first piece shows about how many items the file holds: room for them all
-        // saves copying the list of them as it grows. A file holds one item a byte at most.
+        // The first piece shows about how many items the file holds.
         if (!reserved && m_device && fileSize > 0) {
-            const double share = double(m_device->pos()) / double(fileSize);
-            const auto estimate = qsizetype(double(items.size() - before) / share * 1.05);
             try {
-                items.reserve(before + std::min<qsizetype>(estimate, fileSize + 1));
+                items.reserve(before +
+                              estimatedItemCount(items.size() - before, m_device->pos(), fileSize));
             } catch (const std::bad_alloc &) {
                 // Then the list grows as it goes.
             }
@@ -242,4 +230,12 @@ bool readListFile(const QString &path, ItemBatch &items, QString &errorString)
     if (!ok)
         errorString = reader.errorString();
     return ok;
+}
+
+qsizetype estimatedItemCount(qsizetype itemsRead, qint64 bytesRead, qint64 totalBytes)
+{
+    if (bytesRead <= 0)
+        return 0;
+    const double estimate = double(itemsRead) * double(totalBytes) / double(bytesRead) * 1.05;
+    return qsizetype(std::min(estimate, double(totalBytes + 1)));
 }

@@ -1,29 +1,19 @@
-#include "listfile.h"
+#include "listfile/listfilewriter.h"
+
+#include "listfile/listformat.h"
 #include "listfile/savetarget.h"
-#include "listfile/textcodec.h"
+#include "listfile/textencoder.h"
+#include "memory.h"
 #include "order/parallel.h"
 
 #include <new>
 
 namespace
 {
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-// Whether the reader would split or change item if it were written as it is.
-bool needsQuotes(QByteArrayView item)
-{
-    return !item.isEmpty() && (isBlank(item.front()) || isBlank(item.back()) ||
-                               item.front() == '"' || item.contains(','));
-}
-
 // Appends item as a line of a list file, quoted or not, in encoding.
 void appendLine(QByteArrayView item, bool quote, TextEncoding encoding, std::string &out)
 {
-    const bool utf8 = encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8WithMark;
-    if (utf8 && !quote) { // most lines, most often: copied as they are
+    if (isUtf8(encoding) && !quote) { // most lines, most often: copied as they are
         out.reserve(out.size() + size_t(item.size()) + 2); // one growth, for a huge item
         out.append(item.data(), size_t(item.size())).append("\r\n");
         return;
@@ -61,7 +51,7 @@ void appendLines(const SortedItemList &list, qsizetype from, qsizetype to, TextE
     list.forEachItem(from, to, [&](const Item &item) {
         const QByteArrayView text = item.utf8();
         const size_t start = out.size();
-        appendLine(text, needsQuotes(text), encoding, out);
+        appendLine(text, listformat::needsQuotes(text), encoding, out);
         // Quotes keep the characters of a first item that looks like a mark in the item.
         if (from == 0 && start == 0 && startsLikeAMark(QByteArrayView(out), encoding)) {
             out.clear();
@@ -92,7 +82,7 @@ constexpr qsizetype itemsPerPiece = 16 * 1024;
 
 qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)
 {
-    if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE)
+    if (isUtf16(encoding))
         return -1;
     const bool utf8 = encoding != TextEncoding::Windows1252;
     if (utf8 && list.loneSurrogateCount() == 0)
@@ -157,7 +147,7 @@ bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding 
         }
         return true;
     } catch (const std::bad_alloc &) {
-        errorString = QStringLiteral("not enough memory");
+        errorString = notEnoughMemory();
         return false;
     }
 }

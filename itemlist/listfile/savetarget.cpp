@@ -3,18 +3,6 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
-
-namespace
-{
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-} // namespace
-
 bool SaveTarget::fail(const QString &reason)
 {
     m_errorString = reason;
@@ -23,24 +11,28 @@ bool SaveTarget::fail(const QString &reason)
 
 bool SaveTarget::open(const QString &path)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
-    struct stat status = {};
-    if (::stat(nativePath.constData(), &status) != 0) {
+    using Kind = platform::FileStatus::Kind;
+    platform::FileStatus status;
+    QString reason;
+    if (!platform::fileStatus(path, status, reason))
+        return fail(reason);
+    switch (status.kind) {
+    case Kind::Missing:
         // A file yet to be made; QSaveFile makes it, at the end of a dangling link too.
-        if (errno == ENOENT)
-            return openReplacement(path, nullptr);
-        return fail(systemReason(errno));
-    }
-    if (S_ISDIR(status.st_mode))
-        return fail(systemReason(EISDIR));
-    if (!S_ISREG(status.st_mode))
+        return openReplacement(path, nullptr);
+    case Kind::Folder:
+        return fail(platform::folderReason());
+    case Kind::Other:
         return openDirectly(path);
-    if (::access(nativePath.constData(), W_OK) != 0)
-        return fail(systemReason(errno));
+    case Kind::Regular:
+        break;
+    }
+    if (!platform::isWritable(path, reason))
+        return fail(reason);
     return openReplacement(path, &status);
 }
 
-bool SaveTarget::openReplacement(const QString &path, const struct stat *old)
+bool SaveTarget::openReplacement(const QString &path, const platform::FileStatus *old)
 {
     auto *replacement = new QSaveFile(path);
     m_file.reset(replacement);
@@ -48,20 +40,12 @@ bool SaveTarget::openReplacement(const QString &path, const struct stat *old)
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
-    struct stat written = {};
-    const bool replacing =
-        old && ::fstat(file.handle(), &written) == 0 && written.st_ino != old->st_ino;
-    if (replacing) {
-        // Changing the owner clears the set-user-ID and set-group-ID bits, so the mode comes
-        // after. Either may be refused to a process that is not privileged; the group alone
-        // may still be allowed.
-        if (::fchown(file.handle(), old->st_uid, old->st_gid) != 0)
-            (void)::fchown(file.handle(), uid_t(-1), old->st_gid);
-        (void)::fchmod(file.handle(), old->st_mode & 07777);
-    }
+    // A temporary file, not the old one written in place: it takes the old one's owner,
+    // group and mode.
+    if (old && !platform::isSameFile(file.handle(), *old))
+        platform::copyOwnerAndMode(file.handle(), *old);
     return true;
 }
-
 bool SaveTarget::openDirectly(const QString &path)
 {
     m_file = std::make_unique<QFile>(path);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "platform.h"
+
 #include <QFileDevice>
 #include <QString>
 
 #include <memory>
-#include <sys/stat.h>
 
 // Where a save writes, chosen so that saving changes nothing about the file but its content.
 //
@@ -28,7 +29,7 @@ public:
 private:
     bool fail(const QString &reason);
     // old is the file being replaced, null when there is none yet.
-    bool openReplacement(const QString &path, const struct stat *old);
+    bool openReplacement(const QString &path, const platform::FileStatus *old);
     bool openDirectly(const QString &path);
 
     std::unique_ptr<QFileDevice> m_file;

@@ -36,6 +36,17 @@ QString nameOf(TextEncoding encoding)
     Q_UNREACHABLE();
 }
 
+QString namesOfEncodings()
+{
+    QStringList names;
+    for (const Alias &alias : aliases) {
+        if (!names.contains(nameOf(alias.encoding)))
+            names.append(nameOf(alias.encoding));
+    }
+    const QString last = names.takeLast();
+    return QStringLiteral("%1 or %2").arg(names.join(u", "), last);
+}
+
 std::optional<TextEncoding> textEncodingNamed(QStringView name)
 {
     for (const Alias &alias : aliases) {

@@ -2,6 +2,7 @@
 
 #include "order/collation.h"
 #include "order/parallel.h"
+#include "platform.h"
 
 #include <QHash>
 #include <QtEndian>
@@ -98,7 +99,7 @@ public:
         m_records.clear();
         for (ItemEntry *entry = begin; entry != end; ++entry) {
             if (end - entry > prefetchDistance)
-                __builtin_prefetch(entry[prefetchDistance].item);
+                platform::prefetch(entry[prefetchDistance].item);
             m_records.push_back({window(*entry->item, 8), entry->item});
         }
         sortFrom(m_records.data(), m_records.data() + m_records.size(), 8);
@@ -412,4 +413,13 @@ ItemRun mergeRuns(const ItemRun &base, const ItemRun &addition, const Collation 
         std::copy(a.begin() + fromA, a.begin() + endA, out);
     });
     return merged;
+}
+
+MergedBatch mergeBatch(const ItemRun &base, ItemBatch &&batch, const Collation &collation,
+                       const std::stop_token &stop)
+{
+    auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation, stop));
+    if (base.entries.empty())
+        return {addition, addition};
+    return {std::make_shared<const ItemRun>(mergeRuns(base, *addition, collation, stop)), addition};
 }

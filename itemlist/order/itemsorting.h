@@ -1,8 +1,10 @@
 #pragma once
 
 #include "storage/item.h"
+#include "storage/itembatch.h"
 #include "storage/itemrun.h"
 
+#include <memory>
 #include <stop_token>
 #include <vector>
 
@@ -18,3 +20,14 @@ void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
 // an unfinished run, sooner.
 [[nodiscard]] ItemRun mergeRuns(const ItemRun &base, const ItemRun &addition,
                                 const Collation &collation, const std::stop_token &stop = {});
+
+// A batch sorted into a run, and that run merged with a base.
+struct MergedBatch {
+    std::shared_ptr<const ItemRun> merged;
+    std::shared_ptr<const ItemRun> addition;
+};
+// Sorts the items of batch, which it takes, and merges them with base. Into an empty base,
+// the sorted batch is the merge itself, not a copy of it. A stop request returns sooner,
+// with an unfinished merge.
+[[nodiscard]] MergedBatch mergeBatch(const ItemRun &base, ItemBatch &&batch,
+                                     const Collation &collation, const std::stop_token &stop = {});

@@ -1,35 +1,24 @@
 #include "storage/arena.h"
 
+#include "platform.h"
+
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
-#include <sys/mman.h>
 
 void Arena::Free::operator()(std::byte *block) const
 {
-    std::free(block);
+    platform::freeAligned(block, alignment);
 }
 
 Arena::Block Arena::newBlock(qsizetype size)
 {
-    if (size < hugePageSize) {
-        void *memory = std::malloc(size_t(size));
-        if (!memory)
-            throw std::bad_alloc();
-        return Block(static_cast<std::byte *>(memory));
-    }
-    const auto bytes = size_t((size + hugePageSize - 1) / hugePageSize * hugePageSize);
-    void *memory = std::aligned_alloc(size_t(hugePageSize), bytes);
-    if (!memory)
-        throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
+    const auto alignment = size_t(size < hugePageSize ? alignof(std::max_align_t) : hugePageSize);
+    void *memory = platform::allocateAligned(size_t(size), alignment);
     // Only a hint: without it, ordinary pages. A block of one huge item is read from start
     // to end, and would only make the system gather huge pages for nothing.
     if (size == hugePageSize)
-        madvise(memory, bytes, MADV_HUGEPAGE);
-#endif
-    return Block(static_cast<std::byte *>(memory));
+        platform::adviseHugePages(memory, size_t(size));
+    return Block(static_cast<std::byte *>(memory), Free{alignment});
 }
 
 void *Arena::allocate(qsizetype size, qsizetype alignment)

@@ -26,6 +26,7 @@ private:
     static constexpr qsizetype hugePageSize = 2 << 20;
 
     struct Free {
+        std::size_t alignment;
         void operator()(std::byte *block) const;
     };
     using Block = std::unique_ptr<std::byte[], Free>;

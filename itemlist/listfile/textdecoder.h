@@ -4,8 +4,6 @@
 
 #include <QByteArray>
 
-#include <string>
-
 // Converts the text of a list file in encoding to the UTF-8 that items are kept in. UTF-16
 // may hold lone surrogates, which come out in their three-byte form (WTF-8). The text may
 // arrive in pieces cut anywhere.
@@ -16,10 +14,7 @@ public:
 
     void decode(QByteArrayView bytes, QByteArray &out);
     // Whether the text is UTF-8 already, so that decoding would only copy it.
-    [[nodiscard]] bool isIdentity() const
-    {
-        return m_encoding == TextEncoding::Utf8 || m_encoding == TextEncoding::Utf8WithMark;
-    }
+    [[nodiscard]] bool isIdentity() const { return isUtf8(m_encoding); }
     // Ends the text: a high surrogate still waiting for its partner is a lone one.
     void finish(QByteArray &out);
     // Whether the text ended inside a character: half of a UTF-16 unit. After finish().
@@ -31,9 +26,3 @@ private:
     TextEncoding m_encoding;
     QByteArray m_pending; // the start of a UTF-16 unit or surrogate pair cut off last time
 };
-
-// Appends text, UTF-8 or WTF-8, in encoding to out. Returns false, having appended only part,
-// when encoding cannot hold one of its characters.
-bool appendEncoded(QByteArrayView text, TextEncoding encoding, std::string &out);
-// Whether encoding can hold every character of text.
-[[nodiscard]] bool canEncode(QByteArrayView text, TextEncoding encoding);

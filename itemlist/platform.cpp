@@ -1,0 +1,169 @@
+#include "platform.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#if defined(Q_OS_UNIX)
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#if defined(Q_OS_LINUX)
+#include <sys/resource.h>
+#endif
+
+namespace platform
+{
+void *allocateAligned(std::size_t size, std::size_t alignment)
+{
+#if defined(Q_OS_UNIX)
+    // A multiple of the alignment, as aligned_alloc() asks.
+    void *memory = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    if (!memory)
+        throw std::bad_alloc();
+    return memory;
+#else
+    return ::operator new(size, std::align_val_t(alignment));
+#endif
+}
+
+void freeAligned(void *memory, std::size_t alignment) noexcept
+{
+#if defined(Q_OS_UNIX)
+    (void)alignment;
+    std::free(memory);
+#else
+    ::operator delete(memory, std::align_val_t(alignment));
+#endif
+}
+
+void adviseHugePages(void *memory, std::size_t size) noexcept
+{
+#if defined(MADV_HUGEPAGE)
+    madvise(memory, size, MADV_HUGEPAGE);
+#else
+    (void)memory;
+    (void)size;
+#endif
+}
+
+void releasePages(void *memory, std::size_t size) noexcept
+{
+#if defined(MADV_DONTNEED)
+    const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(memory);
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t end = (begin + size) / page * page;
+    if (first < end)
+        madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
+#else
+    (void)memory;
+    (void)size;
+#endif
+}
+
+void lowerThreadPriority() noexcept
+{
+#if defined(Q_OS_LINUX)
+    // On Linux a thread's nice value is its own, and the threads it starts inherit it.
+    setpriority(PRIO_PROCESS, id_t(gettid()), 19);
+#endif
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+#if defined(Q_OS_UNIX)
+bool fileStatus(const QString &path, FileStatus &status, QString &reason)
+{
+    struct stat found = {};
+    if (::stat(QFile::encodeName(path).constData(), &found) != 0) {
+        status = {};
+        if (errno == ENOENT)
+            return true;
+        reason = systemReason(errno);
+        return false;
+    }
+    using Kind = FileStatus::Kind;
+    status.kind = S_ISDIR(found.st_mode)   ? Kind::Folder
+                  : S_ISREG(found.st_mode) ? Kind::Regular
+                                           : Kind::Other;
+    status.device = found.st_dev;
+    status.inode = found.st_ino;
+    status.owner = found.st_uid;
+    status.group = found.st_gid;
+    status.mode = found.st_mode & 07777;
+    return true;
+}
+
+bool isWritable(const QString &path, QString &reason)
+{
+    if (::access(QFile::encodeName(path).constData(), W_OK) == 0)
+        return true;
+    reason = systemReason(errno);
+    return false;
+}
+
+QString folderReason()
+{
+    return systemReason(EISDIR);
+}
+
+bool isSameFile(int handle, const FileStatus &status)
+{
+    struct stat found = {};
+    return ::fstat(handle, &found) == 0 && std::uint64_t(found.st_dev) == status.device &&
+           std::uint64_t(found.st_ino) == status.inode;
+}
+
+void copyOwnerAndMode(int handle, const FileStatus &status)
+{
+    // Changing the owner clears the set-user-ID and set-group-ID bits, so the mode comes
+    // after. Either may be refused to a process that is not privileged; the group alone may
+    // still be allowed.
+    if (::fchown(handle, uid_t(status.owner), gid_t(status.group)) != 0)
+        (void)::fchown(handle, uid_t(-1), gid_t(status.group));
+    (void)::fchmod(handle, mode_t(status.mode));
+}
+#else
+// Without POSIX: what QFileInfo can tell; owner, group and set-id bits are left alone.
+bool fileStatus(const QString &path, FileStatus &status, QString &)
+{
+    const QFileInfo info(path);
+    using Kind = FileStatus::Kind;
+    status = {};
+    status.kind = !info.exists() ? Kind::Missing
+                  : info.isDir() ? Kind::Folder
+                  : info.isFile() ? Kind::Regular
+                                  : Kind::Other;
+    return true;
+}
+
+bool isWritable(const QString &path, QString &reason)
+{
+    if (QFileInfo(path).isWritable())
+        return true;
+    reason = systemReason(EACCES);
+    return false;
+}
+
+QString folderReason()
+{
+    return systemReason(EISDIR);
+}
+
+bool isSameFile(int, const FileStatus &)
+{
+    return false;
+}
+
+void copyOwnerAndMode(int, const FileStatus &) {}
+#endif
+} // namespace platform
