@@ -1,7 +1,7 @@
 // Renders the window with a few items to a PNG for the README.
 // Usage: QT_QPA_PLATFORM=offscreen makescreenshot OUTPUT.png
 
-#include "prompts.h"
+#include "qtprompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
 

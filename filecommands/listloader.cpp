@@ -200,12 +200,11 @@ void ListLoader::takeStep()
         m_takePending = false;
         if (!m_workDone)
             return;
-        const QString error = m_error;
-        const TextEncoding encoding = m_encoding;
+        const LoadOutcome outcome{m_path, m_error, m_encoding};
         lock.unlock();
         m_running = false;
         m_model.holdBase(false);
-        emit finished(m_path, error, encoding);
+        emit finished(outcome);
         return;
     }
     Step step = std::move(*m_ready);

@@ -14,6 +14,14 @@
 
 class ItemListModel;
 
+// How a load ended.
+struct LoadOutcome {
+    QString path;
+    QString errorString; // empty when the whole file was read
+    // The file's encoding, or UTF-8 when the file could not be read far enough to tell.
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
 // Loads a list file into a model without holding up the window. A worker thread reads the
 // file in batches that grow as the list does, sorts each on all cores, and merges it into a
 // copy of the list's base; the window then swaps the merged base in, which takes it a few
@@ -34,9 +42,7 @@ public:
     [[nodiscard]] bool isRunning() const { return m_running; }
 
 signals:
-    // errorString is empty when the whole file was read. encoding is the file's, or UTF-8
-    // when the file could not be read far enough to tell.
-    void finished(const QString &path, const QString &errorString, TextEncoding encoding);
+    void finished(const LoadOutcome &outcome);
 
 private:
     // What the worker hands the window: a merged base with the items new in it, or without

@@ -1,4 +1,4 @@
-#include "prompts.h"
+#include "qtprompts.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

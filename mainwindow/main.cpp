@@ -1,4 +1,4 @@
-#include "prompts.h"
+#include "qtprompts.h"
 #include "sorter.h"
 #include "version.h"
 

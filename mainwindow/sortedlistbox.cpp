@@ -1,7 +1,5 @@
 #include "sortedlistbox.h"
 
-#include "listboxaccessible.h"
-
 #include <QAccessible>
 #include <QPainter>
 #include <QScrollBar>
@@ -12,7 +10,6 @@
 SortedListBox::SortedListBox(QWidget *parent)
     : QAbstractItemView(parent), m_rowHeight(fontMetrics().height() + 2)
 {
-    installListBoxAccessibility();
     setModel(&m_model);
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);

@@ -1,14 +1,14 @@
 #include "sorter.h"
 
 #include "commondialog.h"
+#include "currentfile.h"
 #include "fileselection.h"
-#include "listfile.h"
+#include "listboxaccessible.h"
 #include "listloader.h"
 #include "prompts.h"
 #include "singlelinevalidator.h"
 #include "sortedlistbox.h"
 
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -35,8 +35,10 @@ Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, QWidget *parent)
           place(new QPushButton(QStringLiteral("&Load list"), this), "Command2", 0, 0, 105, 41)),
       Command3(
           place(new QPushButton(QStringLiteral("&Save list"), this), "Command3", 104, 0, 97, 41)),
-      cd1(new CommonDialog(dialogs)), m_boxes(boxes), m_loader(new ListLoader(List1->model(), this))
+      cd1(new CommonDialog(dialogs)), m_boxes(boxes),
+      m_loader(new ListLoader(List1->model(), this)), m_currentFile(std::make_unique<CurrentFile>())
 {
+    installListBoxAccessibility();
     setObjectName(QStringLiteral("sorter"));
     setWindowTitle(title);
     setFixedSize(203, 270);
@@ -77,19 +79,15 @@ void Sorter::Command2_Click()
         return;
     Command2->setEnabled(false);
     Command3->setEnabled(false);
-    m_fileEncoding = TextEncoding::Utf8;
     m_loader->start(cd1->FileName());
 }
 
-void Sorter::loadFinished(const QString &path, const QString &errorString, TextEncoding encoding)
+void Sorter::loadFinished(const LoadOutcome &outcome)
 {
     Command2->setEnabled(true);
     Command3->setEnabled(true);
-    m_fileEncoding = encoding;
-    // Without this a later Save would overwrite a file that never loaded whole.
-    if (!errorString.isEmpty())
-        m_boxes.showError(this, QStringLiteral("Cannot load the list from \"%1\": %2")
-                                    .arg(QDir::toNativeSeparators(path), errorString));
+    if (const QString message = m_currentFile->loadFinished(outcome); !message.isEmpty())
+        m_boxes.showError(this, message);
 }
 
 void Sorter::Command3_Click()
@@ -99,18 +97,13 @@ void Sorter::Command3_Click()
     if (cd1->FileName().isEmpty()) {
         if (!selectFile(*cd1, FileDialogKind::Save, *this, FormTitle, m_boxes))
             return;
-        m_fileEncoding = TextEncoding::Utf8; // a new file
+        m_currentFile->chosenForSaving(cd1->FileName());
     }
     Save_ListBox(cd1->FileName(), *List1);
 }
 
 void Sorter::Save_ListBox(const QString &Path, const SortedListBox &Lst)
 {
-    // An item the file's encoding cannot hold turns the whole file into UTF-8, which keeps
-    // every character; later saves stay with what the file now is.
-    m_fileEncoding = encodingForSaving(Lst.items(), m_fileEncoding);
-    QString errorString;
-    if (!saveListFile(Path, Lst.items(), m_fileEncoding, errorString))
-        m_boxes.showError(this, QStringLiteral("Cannot save the list to \"%1\": %2")
-                                    .arg(QDir::toNativeSeparators(Path), errorString));
+    if (QString message; !m_currentFile->save(Path, Lst.items(), message))
+        m_boxes.showError(this, message);
 }

@@ -1,19 +1,26 @@
 #pragma once
 
-#include "listfile/textencoding.h"
-
 #include <QWidget>
 
+#include <memory>
+
 class CommonDialog;
+class CurrentFile;
 class FileDialogs;
 class ListLoader;
 class MessageBoxes;
+struct LoadOutcome;
 class QLineEdit;
 class QPushButton;
 class SortedListBox;
 
 // The program's one window: the sorted list, the entry field with its Add button, and the
 // Load and Save buttons. It owns every control and the title prefix for the whole run.
+//
+// The names of the window's controls and their operations (List1, Text1, Command1 to
+// Command3, cd1, FormTitle, Form_Load, Command1_Click to Command3_Click, Save_ListBox with
+// Path and Lst, and the list's AddItem, ListCount and List) are the program's established
+// names, kept as they have always been; everything else follows Qt's style.
 class Sorter : public QWidget
 {
     Q_OBJECT
@@ -39,15 +46,14 @@ public slots:
     void Command2_Click();
     void Command3_Click();
 
-    // Replaces the file at Path with the items of Lst, in the current file's encoding; says so
-    // in a box when that fails.
+    // Replaces the file at Path with the items of Lst, as CurrentFile writes it; says so in a
+    // box when that fails.
     void Save_ListBox(const QString &Path, const SortedListBox &Lst);
 
 private:
-    void loadFinished(const QString &path, const QString &errorString, TextEncoding encoding);
+    void loadFinished(const LoadOutcome &outcome);
 
     MessageBoxes &m_boxes;
     ListLoader *m_loader;
-    // The encoding the current file was read in; a save writes it back the same way.
-    TextEncoding m_fileEncoding = TextEncoding::Utf8;
+    std::unique_ptr<CurrentFile> m_currentFile;
 };

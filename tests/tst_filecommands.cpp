@@ -1,6 +1,7 @@
 #include "commondialog.h"
 #include "fakeprompts.h"
 #include "filesizelimit.h"
+#include "qtprompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
 #include "testhelpers.h"

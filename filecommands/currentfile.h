@@ -1,0 +1,29 @@
+#pragma once
+
+#include "listfile/textencoding.h"
+
+#include <QString>
+
+class SortedItemList;
+struct LoadOutcome;
+
+// What the Save command knows of the current file, and how it writes it: in the encoding
+// the file was read in, so that other programs that read it keep seeing the same text.
+class CurrentFile
+{
+public:
+    // A load ended. Returns what to tell the user, or an empty string when all went well.
+    [[nodiscard]] QString loadFinished(const LoadOutcome &outcome);
+    // The user chose path in the save dialog: a file that was not loaded is new, and
+    // written as UTF-8.
+    void chosenForSaving(const QString &path);
+
+    // Replaces the file at path with the items of list. An item that the file's encoding
+    // cannot hold turns the whole file into UTF-8, which keeps every character; later saves
+    // stay with what the file now is. Returns false with what to tell the user.
+    [[nodiscard]] bool save(const QString &path, const SortedItemList &list, QString &message);
+
+private:
+    QString m_loadedPath;
+    TextEncoding m_encoding = TextEncoding::Utf8;
+};
