@@ -9,9 +9,11 @@ QString CurrentFile::loadFinished(const LoadOutcome &outcome)
 {
     m_loadedPath = outcome.path;
     m_encoding = outcome.encoding;
-    if (outcome.errorString.isEmpty())
+    m_loadedWhole = outcome.errorString.isEmpty();
+    if (m_loadedWhole)
         return {};
-    return QStringLiteral("Cannot load the list from \"%1\": %2")
+    return QStringLiteral("Cannot load the list from \"%1\": %2.\n\nThe file was not loaded "
+                          "whole, so Save list will ask for a file name.")
         .arg(QDir::toNativeSeparators(outcome.path), outcome.errorString);
 }
 
@@ -19,6 +21,7 @@ void CurrentFile::chosenForSaving(const QString &path)
 {
     if (path != m_loadedPath)
         m_encoding = TextEncoding::Utf8;
+    m_loadedWhole = true;
 }
 
 bool CurrentFile::save(const QString &path, const SortedItemList &list, QString &message)

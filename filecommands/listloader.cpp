@@ -23,10 +23,20 @@ public:
     explicit BatchPlan(qint64 fileSize) : m_fileSize(fileSize) {}
 
     [[nodiscard]] qsizetype bytes() const { return m_bytes; }
-    // About how many items the next batch holds, going by the itemsRead so far.
+    // About how many items the next batch holds, going by the itemsRead so far; 0 before
+    // the first batch.
     [[nodiscard]] qsizetype expectedItems(qsizetype itemsRead) const
     {
         return estimatedItemCount(itemsRead, m_read, m_bytes);
+    }
+    // A generous guess of the memory that reading, sorting and merging the next batch takes
+    // beyond what the list holds already: its text, which decoding may double, three entries
+    // an item while it is sorted and merged, and the merged copy of the base's entries.
+    [[nodiscard]] qint64 memoryNeeded(qsizetype itemsRead, qsizetype baseCount) const
+    {
+        const qsizetype items = m_read > 0 ? expectedItems(itemsRead) : m_bytes / 8;
+        constexpr auto entry = qint64(sizeof(ItemEntry));
+        return 2 * qint64(m_bytes) + 3 * entry * items + entry * baseCount;
     }
     void batchRead()
     {
@@ -74,6 +84,11 @@ ListLoader::~ListLoader()
     m_worker.request_stop();
 }
 
+void ListLoader::setMemoryBudget(qint64 bytes)
+{
+    m_memoryBudget = bytes;
+}
+
 void ListLoader::start(const QString &path)
 {
     Q_ASSERT(!m_running);
@@ -87,12 +102,12 @@ void ListLoader::start(const QString &path)
     m_handed = 0;
     m_releasedCount = 0;
     m_model.holdBase(true);
-    m_worker = std::jthread([this, path, base = m_model.items().base()](std::stop_token stop) {
-        work(stop, path, base);
-    });
+    m_worker = std::jthread([this, path, base = m_model.items().base(), budget = m_memoryBudget](
+                                std::stop_token stop) { work(stop, path, base, budget); });
 }
 
-void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start)
+void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start,
+                      qint64 memoryBudget)
 {
     // This thread and the sorting threads it starts yield to the window's thread, so that
     // the window answers at once even while they keep every core busy.
@@ -106,9 +121,17 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
     try {
         while (ok && !reader.atEnd() && !stop.stop_requested()) {
             freeReleased(); // what the window replaced last, before this batch takes memory
+            const auto itemsRead = qsizetype(base->entries.size() - start->entries.size());
+            // A load that would need more memory than there is stops while it still can,
+            // rather than have the system end the window and the items typed into it.
+            if (plan.memoryNeeded(itemsRead, qsizetype(base->entries.size())) >
+                (memoryBudget >= 0 ? memoryBudget : availableMemory())) {
+                ok = false;
+                error = notEnoughMemory();
+                break;
+            }
             ItemBatch batch;
-            batch.reserve(
-                plan.expectedItems(qsizetype(base->entries.size() - start->entries.size())));
+            batch.reserve(plan.expectedItems(itemsRead));
             ok = readBatch(reader, batch, plan.bytes(), stop);
             if (!ok && reader.startedOver()) {
                 // Not UTF-8 after all: the items shown so far go, and the file is read again.

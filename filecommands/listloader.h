@@ -39,6 +39,9 @@ public:
     ~ListLoader() override;
 
     void start(const QString &path);
+    // Tests set how much memory each step of a load may take, in place of what the system
+    // has available (see availableMemory()), so that a small file runs out of it.
+    void setMemoryBudget(qint64 bytes);
     [[nodiscard]] bool isRunning() const { return m_running; }
 
 signals:
@@ -52,7 +55,8 @@ private:
         std::shared_ptr<const ItemRun> addition;
     };
 
-    void work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start);
+    void work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start,
+              qint64 memoryBudget);
     // Waits until the window has taken the step before; false when stopped.
     bool hand(Step step, const std::stop_token &stop);
     void freeReleased();
@@ -64,6 +68,7 @@ private:
     ItemListModel &m_model;
     QString m_path;
     bool m_running = false;
+    qint64 m_memoryBudget = -1; // -1: what the system has available
     QTimer m_nextStep;
 
     std::mutex m_mutex;

@@ -7,3 +7,11 @@
 {
     return QStringLiteral("not enough memory");
 }
+
+// The bytes the process can still take before the system refuses them or has to end it: the
+// least of the physical memory not in use, what the process's limits of address space
+// (RLIMIT_AS) and data (RLIMIT_DATA) leave, and what the limit of its control group leaves.
+// Large when the system tells nothing.
+[[nodiscard]] qint64 availableMemory();
+// The physical memory installed, or -1 when the system does not tell.
+[[nodiscard]] qint64 physicalMemory();

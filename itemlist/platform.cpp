@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #if defined(Q_OS_UNIX)
@@ -73,6 +74,86 @@ void lowerThreadPriority() noexcept
     // On Linux a thread's nice value is its own, and the threads it starts inherit it.
     setpriority(PRIO_PROCESS, id_t(gettid()), 19);
 #endif
+}
+
+#if defined(Q_OS_LINUX)
+namespace
+{
+// The number after label in a /proc file of "label: number kB" lines, in bytes.
+qint64 kibibytesAfter(const QByteArray &text, QByteArrayView label)
+{
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.startsWith(label)) {
+            bool ok = false;
+            const qint64 value =
+                line.mid(label.size()).trimmed().split(' ').constFirst().toLongLong(&ok);
+            return ok ? value * 1024 : -1;
+        }
+    }
+    return -1;
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A number in a control group file; "max" and anything unreadable are -1.
+qint64 numberIn(const QString &path)
+{
+    bool ok = false;
+    const qint64 value = contentsOf(path).trimmed().toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+qint64 limitOf(int resource)
+{
+    rlimit limit = {};
+    if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    return qint64(std::min<rlim_t>(limit.rlim_cur, rlim_t(std::numeric_limits<qint64>::max())));
+}
+
+// The memory limit and use of the control group the process is in: version 2, or the
+// memory controller of version 1.
+void readControlGroup(MemoryFacts &facts)
+{
+    for (const QByteArray &line : contentsOf(QStringLiteral("/proc/self/cgroup")).split('\n')) {
+        const QList<QByteArray> fields = line.split(':');
+        if (fields.size() < 3)
+            continue;
+        const QString path = QString::fromLocal8Bit(fields[2]);
+        if (fields[0] == "0" && fields[1].isEmpty()) {
+            const QString folder = QStringLiteral("/sys/fs/cgroup") + path;
+            facts.groupLimit = numberIn(folder + QStringLiteral("/memory.max"));
+            facts.groupUsed = numberIn(folder + QStringLiteral("/memory.current"));
+        } else if (fields[1].split(',').contains("memory")) {
+            const QString folder = QStringLiteral("/sys/fs/cgroup/memory") + path;
+            facts.groupLimit = numberIn(folder + QStringLiteral("/memory.limit_in_bytes"));
+            facts.groupUsed = numberIn(folder + QStringLiteral("/memory.usage_in_bytes"));
+            return;
+        }
+    }
+}
+} // namespace
+#endif
+
+MemoryFacts memoryFacts()
+{
+    MemoryFacts facts;
+#if defined(Q_OS_LINUX)
+    const QByteArray memory = contentsOf(QStringLiteral("/proc/meminfo"));
+    facts.physical = kibibytesAfter(memory, "MemTotal:");
+    facts.physicalAvailable = kibibytesAfter(memory, "MemAvailable:");
+    const QByteArray status = contentsOf(QStringLiteral("/proc/self/status"));
+    facts.addressSpaceLimit = limitOf(RLIMIT_AS);
+    facts.addressSpaceUsed = kibibytesAfter(status, "VmSize:");
+    facts.dataLimit = limitOf(RLIMIT_DATA);
+    facts.dataUsed = kibibytesAfter(status, "VmData:");
+    readControlGroup(facts);
+#endif
+    return facts;
 }
 
 QString systemReason(int error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +35,20 @@ void releasePages(void *memory, std::size_t size) noexcept;
 // Lowers the calling thread's priority as far as it goes, for work that must never slow the
 // window down; threads it starts inherit the priority.
 void lowerThreadPriority() noexcept;
+
+// What the system tells of memory, in bytes; -1 where it tells nothing (no limit set, or
+// no such thing on this system).
+struct MemoryFacts {
+    qint64 physical = -1;          // installed
+    qint64 physicalAvailable = -1; // not in use, or in use by caches the system can drop
+    qint64 addressSpaceLimit = -1; // RLIMIT_AS
+    qint64 addressSpaceUsed = -1;
+    qint64 dataLimit = -1; // RLIMIT_DATA
+    qint64 dataUsed = -1;
+    qint64 groupLimit = -1; // of the process's control group
+    qint64 groupUsed = -1;
+};
+[[nodiscard]] MemoryFacts memoryFacts();
 
 // The system's words for an error number of the C library.
 [[nodiscard]] QString systemReason(int error);

@@ -94,7 +94,8 @@ void Sorter::Command3_Click()
 {
     if (m_loader->isRunning())
         return;
-    if (cd1->FileName().isEmpty()) {
+    // The dialog proposes the current name, if any.
+    if (cd1->FileName().isEmpty() || m_currentFile->mustAskForName()) {
         if (!selectFile(*cd1, FileDialogKind::Save, *this, FormTitle, m_boxes))
             return;
         m_currentFile->chosenForSaving(cd1->FileName());

@@ -1,6 +1,7 @@
 #include "commondialog.h"
 #include "fakeprompts.h"
 #include "filesizelimit.h"
+#include "listloader.h"
 #include "qtprompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
@@ -38,6 +39,9 @@ private slots:
     void unreadableFileShowsWhyAndKeepsTheList_data();
     void unreadableFileShowsWhyAndKeepsTheList();
     void failedSaveShowsWhyAndLeavesTheOldFileWhole();
+    void saveAfterALoad_data();
+    void saveAfterALoad();
+    void loadStopsAtTheMemoryBudget();
     void realOpenDialogLoadsATypedPath();
 
 private:
@@ -370,6 +374,63 @@ void TestFileCommands::failedSaveShowsWhyAndLeavesTheOldFileWhole()
     QVERIFY(m_prompts->errors[0].startsWith(u"Cannot save the list to \""_qs + path));
     QCOMPARE(contents(path), QByteArray("pear\r\napple\r\nfig\r\n"));
     QCOMPARE(sorter.List1->ListCount(), 20'003);
+}
+
+void TestFileCommands::saveAfterALoad_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("saveAnswer"); // "" cancels, "same" confirms the file's name
+    QTest::addColumn<QByteArray>("saved");   // the file's bytes after Save
+    const QByteArray cutShort("\xFF\xFEp\0\r\0\n\0a\0\r\0\n\0z", 15);
+    QTest::newRow("read whole: saved without a dialog")
+        << QByteArray("pear\r\napple\r\n") << u""_qs << QByteArray("apple\r\npear\r\n");
+    QTest::newRow("cut short: asks, and a cancel leaves the file whole")
+        << cutShort << u""_qs << cutShort;
+    QTest::newRow("cut short: asks, and writes the name confirmed")
+        << cutShort << u"same"_qs
+        << QByteArray("\xFF\xFE"
+                      "a\0\r\0\n\0p\0\r\0\n\0",
+                      14);
+}
+
+// A file that did not load whole was once written over with the items that had been read.
+void TestFileCommands::saveAfterALoad()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, saveAnswer);
+    QFETCH(QByteArray, saved);
+
+    const QString path = m_dir->filePath(u"list.lst"_qs);
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    Sorter sorter(*m_prompts, *m_prompts);
+    load(sorter, path);
+    const bool whole = m_prompts->errors.isEmpty();
+    m_prompts->answers.append(saveAnswer == u"same" ? path : saveAnswer);
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->shown.size(), whole ? 1 : 2);
+    if (!whole)
+        QCOMPARE(m_prompts->proposed.constLast(), path);
+    QCOMPARE(contents(path), saved);
+}
+
+void TestFileCommands::loadStopsAtTheMemoryBudget()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.findChild<ListLoader *>()->setMemoryBudget(2 << 20);
+    const QString path = bigFile(*m_dir, 200'000);
+    const QByteArray before = contents(path);
+    load(sorter, path);
+    QCOMPARE(m_prompts->errors.size(), 1);
+    QVERIFY2(m_prompts->errors[0].contains(u"not enough memory"), qPrintable(m_prompts->errors[0]));
+    const qsizetype loaded = sorter.List1->ListCount();
+    QVERIFY(loaded > 0 && loaded < 200'000);
+    sorter.Command1->click();
+    QCOMPARE(sorter.List1->ListCount(), loaded + 1);
+    sorter.Command3->click(); // asks for a name, and is cancelled
+    QCOMPARE(m_prompts->shown, (QStringList{u"open"_qs, u"save"_qs}));
+    QCOMPARE(contents(path), before);
 }
 
 void TestFileCommands::realOpenDialogLoadsATypedPath()

@@ -1,0 +1,26 @@
+#include "memory.h"
+
+#include "platform.h"
+
+#include <algorithm>
+#include <limits>
+
+qint64 availableMemory()
+{
+    const platform::MemoryFacts facts = platform::memoryFacts();
+    qint64 available = std::numeric_limits<qint64>::max();
+    const auto within = [&](qint64 limit, qint64 used) {
+        if (limit >= 0)
+            available = std::min(available, std::max<qint64>(0, limit - std::max<qint64>(used, 0)));
+    };
+    within(facts.physicalAvailable, 0);
+    within(facts.addressSpaceLimit, facts.addressSpaceUsed);
+    within(facts.dataLimit, facts.dataUsed);
+    within(facts.groupLimit, facts.groupUsed);
+    return available;
+}
+
+qint64 physicalMemory()
+{
+    return platform::memoryFacts().physical;
+}
