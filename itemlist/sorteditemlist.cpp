@@ -1,6 +1,6 @@
 #include "sorteditemlist.h"
 
-#include "order/itemsorting.h"
+#include "order/merging.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "order/itemsorting.h"
+#include "order/merging.h"
 
 #include "order/collation.h"
 #include "order/parallel.h"
