@@ -1,6 +1,6 @@
 #include "storage/itembatch.h"
 
-#include "order/merging.h"
+#include "order/sorting.h"
 
 void ItemBatch::sort(const Collation &collation, const std::stop_token &stop)
 {
