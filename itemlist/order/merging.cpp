@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ranges>
 
 namespace
 {
@@ -70,20 +71,12 @@ private:
 qsizetype mergeSplit(const std::vector<ItemEntry> &a, const std::vector<ItemEntry> &b,
                      qsizetype count, MergeOrder &order)
 {
-    const auto sizeA = qsizetype(a.size());
-    const auto sizeB = qsizetype(b.size());
-    qsizetype low = std::max<qsizetype>(0, count - sizeB);
-    qsizetype high = std::min(count, sizeA);
-    while (low < high) {
-        const qsizetype fromA = low + (high - low) / 2;
-        const qsizetype fromB = count - fromA;
-        // Too few from a while b's last taken item does not go before a's next.
-        if (fromB > 0 && fromA < sizeA && !order.before(b[fromB - 1], a[fromA]))
-            low = fromA + 1;
-        else
-            high = fromA;
-    }
-    return low;
+    const auto possible = std::views::iota(std::max<qsizetype>(0, count - qsizetype(b.size())),
+                                           std::min(count, qsizetype(a.size())));
+    // Too few from a while b's last taken item does not go before a's next.
+    return *std::ranges::partition_point(possible, [&](qsizetype fromA) {
+        return !order.before(b[size_t(count - fromA - 1)], a[size_t(fromA)]);
+    });
 }
 } // namespace
 
@@ -131,16 +124,14 @@ ItemRun mergeRuns(const ItemRun &base, const ItemRun &addition, const Collation 
                 high = std::min(endA, high + step);
                 step *= 2;
             }
-            while (low < high) {
-                const qsizetype middle = low + (high - low) / 2;
-                if (order.before(b[fromB], a[middle]))
-                    high = middle;
-                else
-                    low = middle + 1;
-            }
-            out = std::copy(a.begin() + fromA, a.begin() + low, out);
+            const auto place =
+                std::upper_bound(a.begin() + low, a.begin() + high, b[fromB],
+                                 [&order](const ItemEntry &added, const ItemEntry &inBase) {
+                                     return order.before(added, inBase);
+                                 });
+            out = std::copy(a.begin() + fromA, place, out);
             *out++ = b[fromB];
-            fromA = low;
+            fromA = place - a.begin();
         }
         std::copy(a.begin() + fromA, a.begin() + endA, out);
     });
