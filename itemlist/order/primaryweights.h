@@ -35,6 +35,10 @@ private:
         bool compressible;
         bool known; // false: the character needs ICU
     };
+    // The weight of the number that the run of ASCII digits at next spells, which next then
+    // passes; not known when the number needs ICU. Inline: write() calls it for each run.
+    inline Weight numberWeight(const quint8 *&next, const quint8 *end) const;
+
     // Characters that take one or two bytes in UTF-8.
     static constexpr char32_t tableSize = 0x800;
 
