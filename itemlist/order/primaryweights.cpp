@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -81,10 +84,26 @@ bool isAsciiDigit(quint8 byte)
 }
 } // namespace
 
-const PrimaryWeights &PrimaryWeights::instance(const UCollator *collator)
+std::shared_ptr<const PrimaryWeights> PrimaryWeights::of(const UCollator *collator)
 {
-    static const PrimaryWeights weights(collator);
-    return weights;
+    // The collation's data is named by the locale it came from, with any collation keyword:
+    // "root" for the root and for the many locales that keep its order. Every Collation
+    // sets the same attributes, so that name alone tells tables apart.
+    UErrorCode status = U_ZERO_ERROR;
+    const char *locale = ucol_getLocaleByType(collator, ULOC_ACTUAL_LOCALE, &status);
+    if (U_FAILURE(status) || !locale)
+        throw std::runtime_error(std::string("cannot name the collation's locale: ") +
+                                 u_errorName(status));
+    // Tables stay while no collation uses them, as between listsort's warm-up and its sort.
+    // One is read under the lock, so that a second caller waits for it rather than reading
+    // it again.
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const PrimaryWeights>> tables;
+    const std::lock_guard lock(mutex);
+    std::shared_ptr<const PrimaryWeights> &table = tables[locale];
+    if (!table)
+        table.reset(new PrimaryWeights(collator));
+    return table;
 }
 
 PrimaryWeights::PrimaryWeights(const UCollator *collator)
