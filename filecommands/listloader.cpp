@@ -4,7 +4,7 @@
 #include "listfile.h"
 #include "memory.h"
 #include "order/collation.h"
-#include "order/itemsorting.h"
+#include "order/merging.h"
 #include "platform.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "itemlistmodel.h"
 
-#include "order/itemsorting.h"
+#include "order/merging.h"
 
 #include <limits>
 #include <new>

@@ -1,8 +1,9 @@
 #include "sorteditemlist.h"
 
-#include "order/itemsorting.h"
+#include "order/merging.h"
 
 #include <algorithm>
+#include <ranges>
 
 namespace
 {
@@ -31,16 +32,9 @@ qsizetype SortedItemList::lowerBound(const std::vector<ItemEntry> &entries,
 qsizetype SortedItemList::addedBefore(qsizetype position) const
 {
     // Added item k is at position k + (base items before it), which grows with k.
-    qsizetype low = 0;
-    qsizetype high = qsizetype(m_added.size());
-    while (low < high) {
-        const qsizetype middle = low + (high - low) / 2;
-        if (middle + m_baseBeforeAdded[size_t(middle)] < position)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
+    return *std::ranges::partition_point(
+        std::views::iota(qsizetype(0), qsizetype(m_added.size())),
+        [&](qsizetype added) { return added + m_baseBeforeAdded[size_t(added)] < position; });
 }
 
 const ItemEntry &SortedItemList::entry(qsizetype position) const

@@ -1,4 +1,4 @@
-#include "order/itemsorting.h"
+#include "order/merging.h"
 #include "sorteditemlist.h"
 #include "testhelpers.h"
 

@@ -53,8 +53,7 @@ quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
 }
 } // namespace
 
-Collation::Collation()
-    : m_collator(openRootCollation()), m_weights(PrimaryWeights::instance(m_collator))
+Collation::Collation() : m_collator(openRootCollation()), m_weights(PrimaryWeights::of(m_collator))
 {
 }
 
@@ -79,7 +78,7 @@ quint64 Collation::keyPrefix(const Item &item) const
 qsizetype Collation::writePrimaryWeights(const Item &item, quint8 *out, qsizetype capacity) const
 {
     const QByteArrayView text = item.utf8();
-    const qsizetype length = m_weights.write(text, out, capacity);
+    const qsizetype length = m_weights->write(text, out, capacity);
     if (length >= 0)
         return length;
 

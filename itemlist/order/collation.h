@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 struct UCollator;
@@ -18,7 +19,8 @@ class PrimaryWeights;
 // of their primary weights (kept beside each item as its key prefix), all of their primary
 // weights, the full collation, and the code units. Most comparisons settle on the prefix.
 //
-// Not thread-safe: each thread uses its own copy.
+// Not thread-safe: each thread uses its own copy. Copies share the table of primary weights,
+// which is read out of ICU once for each collation.
 class Collation
 {
 public:
@@ -53,7 +55,7 @@ private:
     [[nodiscard]] int compareTied(const Item &a, const Item &b) const;
 
     UCollator *m_collator;
-    const PrimaryWeights &m_weights;
+    std::shared_ptr<const PrimaryWeights> m_weights;
     mutable std::vector<quint8> m_scratchA;
     mutable std::vector<quint8> m_scratchB;
 };

@@ -18,6 +18,10 @@ inline int threadCountFor(qsizetype count, qsizetype minimumPerThread)
     return threads;
 }
 
+// Below this many entries per thread, sorting or merging them on more threads costs more
+// than it saves.
+inline constexpr qsizetype minimumEntriesPerThread = 1 << 15;
+
 // Runs part(0) … part(parts - 1), each on its own thread but the first. An exception in
 // any part, such as std::bad_alloc, reaches the caller once all parts have ended.
 template <typename Part> void runInParallel(int parts, const Part &part)

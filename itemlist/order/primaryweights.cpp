@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -81,10 +84,26 @@ bool isAsciiDigit(quint8 byte)
 }
 } // namespace
 
-const PrimaryWeights &PrimaryWeights::instance(const UCollator *collator)
+std::shared_ptr<const PrimaryWeights> PrimaryWeights::of(const UCollator *collator)
 {
-    static const PrimaryWeights weights(collator);
-    return weights;
+    // The collation's data is named by the locale it came from, with any collation keyword:
+    // "root" for the root and for the many locales that keep its order. Every Collation
+    // sets the same attributes, so that name alone tells tables apart.
+    UErrorCode status = U_ZERO_ERROR;
+    const char *locale = ucol_getLocaleByType(collator, ULOC_ACTUAL_LOCALE, &status);
+    if (U_FAILURE(status) || !locale)
+        throw std::runtime_error(std::string("cannot name the collation's locale: ") +
+                                 u_errorName(status));
+    // Tables stay while no collation uses them, as between listsort's warm-up and its sort.
+    // One is read under the lock, so that a second caller waits for it rather than reading
+    // it again.
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const PrimaryWeights>> tables;
+    const std::lock_guard lock(mutex);
+    std::shared_ptr<const PrimaryWeights> &table = tables[locale];
+    if (!table)
+        table.reset(new PrimaryWeights(collator));
+    return table;
 }
 
 PrimaryWeights::PrimaryWeights(const UCollator *collator)
@@ -124,6 +143,36 @@ PrimaryWeights::PrimaryWeights(const UCollator *collator)
     m_numericLead = quint32(quint8(primaryBytes(collator, u"0").front())) << 24;
 }
 
+inline PrimaryWeights::Weight PrimaryWeights::numberWeight(const quint8 *&next,
+                                                           const quint8 *end) const
+{
+    // Leading zeros do not count.
+    const quint8 *digit = next;
+    while (digit < end && *digit == '0')
+        ++digit;
+    const quint8 *runEnd = digit;
+    while (runEnd < end && isAsciiDigit(*runEnd))
+        ++runEnd;
+    next = runEnd;
+    if (runEnd - digit > 7)
+        return {};
+    quint32 value = 0;
+    for (; digit < runEnd; ++digit)
+        value = value * 10 + (*digit - '0');
+    // ICU's dense numeric weights: two bytes up to 73, three up to 10,233 and four up to
+    // 1,042,489; larger numbers take ICU's way.
+    if (value < 74)
+        return {m_numericLead | ((2 + value) << 16), 2, false, true};
+    if ((value -= 74) < 40 * 254)
+        return {m_numericLead | ((76 + value / 254) << 16) | ((2 + value % 254) << 8), 3, false,
+                true};
+    if ((value -= 40 * 254) < 16 * 254 * 254)
+        return {m_numericLead | ((116 + value / (254 * 254)) << 16) |
+                    ((2 + value / 254 % 254) << 8) | (2 + value % 254),
+                4, false, true};
+    return {};
+}
+
 qsizetype PrimaryWeights::write(QByteArrayView utf8, quint8 *out, qsizetype capacity) const
 {
     const auto *next = reinterpret_cast<const quint8 *>(utf8.data());
@@ -154,33 +203,9 @@ qsizetype PrimaryWeights::write(QByteArrayView utf8, quint8 *out, qsizetype capa
         }
         Weight weight;
         if (isAsciiDigit(*next)) {
-            // A run of digits is one number; leading zeros do not count.
-            const quint8 *digit = next;
-            while (digit < end && *digit == '0')
-                ++digit;
-            const quint8 *runEnd = digit;
-            while (runEnd < end && isAsciiDigit(*runEnd))
-                ++runEnd;
-            if (runEnd - digit > 7)
+            weight = numberWeight(next, end);
+            if (!weight.known)
                 return -1;
-            quint32 value = 0;
-            for (; digit < runEnd; ++digit)
-                value = value * 10 + (*digit - '0');
-            next = runEnd;
-            // ICU's dense numeric weights: two bytes up to 73, three up to 10,233 and four
-            // up to 1,042,489; larger numbers take ICU's way.
-            if (value < 74) {
-                weight = {m_numericLead | ((2 + value) << 16), 2, false, true};
-            } else if ((value -= 74) < 40 * 254) {
-                weight = {m_numericLead | ((76 + value / 254) << 16) | ((2 + value % 254) << 8), 3,
-                          false, true};
-            } else if ((value -= 40 * 254) < 16 * 254 * 254) {
-                weight = {m_numericLead | ((116 + value / (254 * 254)) << 16) |
-                              ((2 + value / 254 % 254) << 8) | (2 + value % 254),
-                          4, false, true};
-            } else {
-                return -1;
-            }
         } else {
             char32_t c = *next;
             if (c < 0x80) {

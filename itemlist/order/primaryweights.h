@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 
 #include <array>
+#include <memory>
 
 struct UCollator;
 
@@ -19,8 +20,9 @@ struct UCollator;
 class PrimaryWeights
 {
 public:
-    // Read out of collator, which is the root collation with numeric ordering; built once.
-    static const PrimaryWeights &instance(const UCollator *collator);
+    // The table of collator, which orders digit runs numerically. Thread-safe; each collation
+    // has one, read out of ICU at the first call for it, which costs milliseconds.
+    static std::shared_ptr<const PrimaryWeights> of(const UCollator *collator);
 
     // Writes up to capacity bytes of the primary weights of utf8 to out and returns how many
     // it wrote; capacity when there are more. Returns -1 when the text needs ICU.
@@ -35,6 +37,10 @@ private:
         bool compressible;
         bool known; // false: the character needs ICU
     };
+    // The weight of the number that the run of ASCII digits at next spells, which next then
+    // passes; not known when the number needs ICU. Inline: write() calls it for each run.
+    inline Weight numberWeight(const quint8 *&next, const quint8 *end) const;
+
     // Characters that take one or two bytes in UTF-8.
     static constexpr char32_t tableSize = 0x800;
 

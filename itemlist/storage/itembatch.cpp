@@ -1,6 +1,6 @@
 #include "storage/itembatch.h"
 
-#include "order/itemsorting.h"
+#include "order/sorting.h"
 
 void ItemBatch::sort(const Collation &collation, const std::stop_token &stop)
 {

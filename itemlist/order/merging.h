@@ -1,19 +1,12 @@
 #pragma once
 
-#include "storage/item.h"
 #include "storage/itembatch.h"
 #include "storage/itemrun.h"
 
 #include <memory>
 #include <stop_token>
-#include <vector>
 
 class Collation;
-
-// Gives every entry its key prefix and sorts the entries into list order. Large batches are
-// keyed and sorted on all cores. A stop request leaves them in any order, sooner.
-void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
-                const std::stop_token &stop = {});
 
 // The items of base and of addition, both sorted, in list order, each item of addition after
 // the items of base equal to it. Large runs are merged on all cores. A stop request returns

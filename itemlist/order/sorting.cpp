@@ -1,0 +1,110 @@
+#include "order/sorting.h"
+
+#include "order/collation.h"
+#include "order/parallel.h"
+#include "order/tieresolver.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace
+{
+// A lambda rather than a function, so that std::sort inlines it.
+constexpr auto byPrefix = [](const ItemEntry &a, const ItemEntry &b) {
+    return a.keyPrefix < b.keyPrefix;
+};
+
+// Sorts entries by key prefix: one radix pass on the prefix's first two bytes, which for
+// most text spreads the entries over thousands of buckets, then each bucket on its own.
+void sortByPrefix(std::vector<ItemEntry> &entries, int threads, const std::stop_token &stop)
+{
+    const auto count = qsizetype(entries.size());
+    constexpr int bucketCount = 1 << 16;
+    const auto bucketOf = [](const ItemEntry &entry) { return size_t(entry.keyPrefix >> 48); };
+    if (count < bucketCount) {
+        std::sort(entries.begin(), entries.end(), byPrefix);
+        return;
+    }
+    std::vector<std::vector<qsizetype>> offsets(threads, std::vector<qsizetype>(bucketCount));
+    runInParallel(threads, [&](int part) {
+        for (qsizetype index = partBegin(count, threads, part);
+             index < partBegin(count, threads, part + 1); ++index)
+            ++offsets[part][bucketOf(entries[index])];
+    });
+    // Each part scatters into its own share of each bucket, after the shares of the parts
+    // before it; bucketStarts ends with the total.
+    std::vector<qsizetype> bucketStarts(bucketCount + 1);
+    qsizetype next = 0;
+    for (int bucket = 0; bucket < bucketCount; ++bucket) {
+        bucketStarts[bucket] = next;
+        for (int part = 0; part < threads; ++part)
+            next += std::exchange(offsets[part][bucket], next);
+    }
+    bucketStarts[bucketCount] = next;
+    std::vector<ItemEntry> sorted(entries.size());
+    runInParallel(threads, [&](int part) {
+        for (qsizetype index = partBegin(count, threads, part);
+             index < partBegin(count, threads, part + 1); ++index)
+            sorted[offsets[part][bucketOf(entries[index])]++] = entries[index];
+    });
+    std::vector<ItemEntry>().swap(entries);
+    // Parts take whole buckets, about equal shares of the entries each.
+    runInParallel(threads, [&](int part) {
+        const auto first = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
+                                            partBegin(count, threads, part));
+        const auto last = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
+                                           partBegin(count, threads, part + 1));
+        for (auto bucket = first;
+             bucket < last && bucket + 1 < bucketStarts.end() && !stop.stop_requested(); ++bucket)
+            std::sort(sorted.begin() + *bucket, sorted.begin() + *(bucket + 1), byPrefix);
+    });
+    entries.swap(sorted);
+}
+
+// Orders every run of entries that share a key prefix.
+void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, int threads,
+                 const std::stop_token &stop)
+{
+    const auto count = qsizetype(entries.size());
+    // Parts start where a run starts, so that no run is split between them.
+    const auto runStart = [&](qsizetype index) {
+        while (index > 0 && index < count &&
+               entries[index].keyPrefix == entries[index - 1].keyPrefix)
+            ++index;
+        return index;
+    };
+    runInParallel(threads, [&](int part) {
+        const Collation own(collation);
+        TieResolver resolver(own);
+        const qsizetype end = runStart(partBegin(count, threads, part + 1));
+        for (qsizetype run = runStart(partBegin(count, threads, part));
+             run < end && !stop.stop_requested();) {
+            qsizetype runEnd = run + 1;
+            while (runEnd < count && entries[runEnd].keyPrefix == entries[run].keyPrefix)
+                ++runEnd;
+            if (runEnd - run > 1)
+                resolver.resolve(entries.data() + run, entries.data() + runEnd);
+            run = runEnd;
+        }
+    });
+}
+} // namespace
+
+void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
+                const std::stop_token &stop)
+{
+    const auto count = qsizetype(entries.size());
+    const int threads = threadCountFor(count, minimumEntriesPerThread);
+    runInParallel(threads, [&](int part) {
+        const Collation own(collation);
+        const qsizetype end = partBegin(count, threads, part + 1);
+        for (qsizetype index = partBegin(count, threads, part);
+             index < end && (index % 4096 != 0 || !stop.stop_requested()); ++index)
+            entries[index].keyPrefix = own.keyPrefix(*entries[index].item);
+    });
+    if (stop.stop_requested())
+        return;
+    sortByPrefix(entries, threads, stop);
+    if (!stop.stop_requested())
+        resolveTies(entries, collation, threads, stop);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "storage/item.h"
+
+#include <stop_token>
+#include <vector>
+
+class Collation;
+
+// Gives every entry its key prefix and sorts the entries into list order. Large batches are
+// keyed and sorted on all cores. A stop request leaves them in any order, sooner.
+void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
+                const std::stop_token &stop = {});
