@@ -3,6 +3,7 @@
 #include "comparingdevice.h"
 #include "listfile.h"
 #include "memory.h"
+#include "order/collationlocale.h"
 #include "version.h"
 
 #include <QBuffer>
@@ -94,7 +95,7 @@ std::optional<TextEncoding> encodingToWrite(const SortedItemList &list,
 
 // Whether saving the list file at path would give back its bytes: exit status 0 when it
 // would, 1 when not (saying where), 2 when the file cannot be read.
-int check(const QString &path, std::optional<TextEncoding> requested)
+int check(const QString &path, std::optional<TextEncoding> requested, const QByteArray &locale)
 {
     // Standard input is read once, so the comparison works on a copy of it.
     QByteArray input;
@@ -124,7 +125,7 @@ int check(const QString &path, std::optional<TextEncoding> requested)
     ItemBatch items;
     if (!reader.open(std::move(source)) || !reader.readAll(items))
         return complain("read", path, reader.errorString());
-    SortedItemList list;
+    SortedItemList list{Collation(locale)};
     try {
         list.insert(std::move(items));
     } catch (const std::bad_alloc &) {
@@ -148,17 +149,19 @@ int check(const QString &path, std::optional<TextEncoding> requested)
 // Sorts the list files at inputs into one list and writes it to output, or to standard
 // output; see main().
 int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
-              std::optional<TextEncoding> requested)
+              std::optional<TextEncoding> requested, const QByteArray &locale)
 {
     // The collation's tables take a few milliseconds to build: they are built while the
     // files are read.
-    std::jthread collationTables([] { const Collation collation; });
+    std::optional<Collation> collation;
+    std::jthread collationTables([&] { collation.emplace(locale); });
     ItemBatch items;
     TextEncoding firstFileEncoding = TextEncoding::Utf8;
     QString reason;
     if (const auto failed = readInputs(inputs, items, firstFileEncoding, reason))
         return complain("read", *failed, reason);
-    SortedItemList list;
+    collationTables.join();
+    SortedItemList list(*collation);
     try {
         list.insert(std::move(items));
     } catch (const std::bad_alloc &) {
@@ -198,15 +201,36 @@ int main(int argc, char *argv[])
         {QStringLiteral("c"), QStringLiteral("check")},
         QStringLiteral("Write nothing; exit 0 when saving the one FILE would give back its "
                        "bytes, else 1, naming the first line it would change."));
-    parser.addOptions({outputOption, encodingOption, checkOption});
+    const QCommandLineOption localeOption(
+        QStringLiteral("locale"),
+        QStringLiteral("Sort in the alphabetical order of locale NAME: a POSIX name "
+                       "(sv_SE.UTF-8), an ICU name or BCP 47 tag (sv, de-u-co-phonebk), or "
+                       "root, the order that is the same everywhere. Without it, the order is "
+                       "that of the locale in LC_ALL, else LC_COLLATE, else LANG; C, POSIX "
+                       "and a locale without collation data give root."),
+        QStringLiteral("NAME"));
+    parser.addOptions({outputOption, encodingOption, checkOption, localeOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("List files to sort."),
                                  QStringLiteral("[FILE...]"));
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
+    CollationLocale order = collationLocaleFromEnvironment();
+    if (parser.isSet(localeOption)) {
+        const QString name = parser.value(localeOption);
+        const auto locale = collationLocaleNamed(name.toUtf8());
+        if (!locale) {
+            std::fprintf(stderr, "listsort: unknown locale '%s'\n", qPrintable(name));
+            return failure;
+        }
+        order = {*locale, QByteArrayLiteral("--locale")};
+    }
     if (parser.isSet(helpOption)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
+        std::printf("\nOrder: %s, %s\n", order.name.constData(),
+                    order.source.isEmpty() ? "as no locale is set"
+                                           : ("from " + order.source).constData());
         return 0;
     }
     if (parser.isSet(versionOption)) {
@@ -229,11 +253,11 @@ int main(int argc, char *argv[])
     // Each step names its file when memory runs out; this is for anything else that fails.
     try {
         if (parser.isSet(checkOption))
-            return check(inputs.constFirst(), requested);
+            return check(inputs.constFirst(), requested, order.name);
         return sortFiles(inputs,
                          parser.isSet(outputOption) ? std::optional(parser.value(outputOption))
                                                     : std::nullopt,
-                         requested);
+                         requested, order.name);
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "listsort: %s\n", qPrintable(notEnoughMemory()));
     } catch (const std::exception &error) {

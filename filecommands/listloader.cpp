@@ -102,17 +102,19 @@ void ListLoader::start(const QString &path)
     m_handed = 0;
     m_releasedCount = 0;
     m_model.holdBase(true);
-    m_worker = std::jthread([this, path, base = m_model.items().base(), budget = m_memoryBudget](
-                                std::stop_token stop) { work(stop, path, base, budget); });
+    // The worker's own copy of the list's collation, taken here, where the list lives.
+    m_worker = std::jthread([this, path, base = m_model.items().base(), budget = m_memoryBudget,
+                             collation = m_model.items().collation()](std::stop_token stop) {
+        work(stop, path, base, budget, collation);
+    });
 }
 
 void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start,
-                      qint64 memoryBudget)
+                      qint64 memoryBudget, const Collation &collation)
 {
     // This thread and the sorting threads it starts yield to the window's thread, so that
     // the window answers at once even while they keep every core busy.
     platform::lowerThreadPriority();
-    const Collation collation;
     ListFileReader reader;
     std::shared_ptr<const ItemRun> base = start;
     QString error;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+class Collation;
 class ItemListModel;
 
 // How a load ended.
@@ -56,7 +57,7 @@ private:
     };
 
     void work(std::stop_token stop, QString path, std::shared_ptr<const ItemRun> start,
-              qint64 memoryBudget);
+              qint64 memoryBudget, const Collation &collation);
     // Waits until the window has taken the step before; false when stopped.
     bool hand(Step step, const std::stop_token &stop);
     void freeReleased();

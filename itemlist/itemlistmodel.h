@@ -11,7 +11,10 @@ class ItemListModel : public QAbstractListModel
     Q_OBJECT
 
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit ItemListModel(const Collation &collation = Collation(), QObject *parent = nullptr)
+        : QAbstractListModel(parent), m_items(collation)
+    {
+    }
 
     [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;
     [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override;

@@ -12,8 +12,8 @@ namespace
 constexpr size_t foldLimit = 1 << 16;
 } // namespace
 
-SortedItemList::SortedItemList()
-    : m_base(std::make_shared<const ItemRun>()), m_addedArena(std::make_shared<Arena>())
+SortedItemList::SortedItemList(const Collation &collation)
+    : m_collation(collation), m_base(std::make_shared<const ItemRun>()), m_addedArena(std::make_shared<Arena>())
 {
 }
 

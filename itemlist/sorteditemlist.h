@@ -22,7 +22,7 @@
 class SortedItemList
 {
 public:
-    SortedItemList();
+    explicit SortedItemList(const Collation &collation = Collation());
 
     [[nodiscard]] qsizetype count() const
     {

@@ -1,3 +1,4 @@
+#include "order/collationlocale.h"
 #include "qtprompts.h"
 #include "sorter.h"
 #include "version.h"
@@ -13,7 +14,8 @@ int main(int argc, char *argv[])
 
     // Closing the window ends the program at once: nothing is asked and nothing is saved.
     QtPrompts prompts;
-    Sorter sorter(prompts, prompts);
+    // The order follows the environment's collation locale as it is at start.
+    Sorter sorter(prompts, prompts, Collation(collationLocaleFromEnvironment().name));
     sorter.show();
     return app.exec();
 }

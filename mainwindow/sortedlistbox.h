@@ -16,7 +16,8 @@ class SortedListBox : public QAbstractItemView
     Q_OBJECT
 
 public:
-    explicit SortedListBox(QWidget *parent = nullptr);
+    // The list is in the order of collation.
+    explicit SortedListBox(const Collation &collation, QWidget *parent = nullptr);
 
     // Adds item at its sorted place.
     void AddItem(QStringView item);

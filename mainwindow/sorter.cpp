@@ -25,10 +25,11 @@ Control *place(Control *control, const char *name, int left, int top, int width,
 }
 } // namespace
 
-Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, QWidget *parent)
+Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &collation,
+               QWidget *parent)
     : QWidget(parent),
       // Positions in pixels at 96 dots per inch; Qt scales them on denser screens.
-      List1(place(new SortedListBox(this), "List1", 0, 48, 201, 184)),
+      List1(place(new SortedListBox(collation, this), "List1", 0, 48, 201, 184)),
       Text1(place(new QLineEdit(QStringLiteral("add to list"), this), "Text1", 40, 240, 161, 27)),
       Command1(place(new QPushButton(QStringLiteral("Add"), this), "Command1", 0, 240, 33, 25)),
       Command2(

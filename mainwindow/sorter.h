@@ -1,5 +1,7 @@
 #pragma once
 
+#include "order/collation.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -26,8 +28,10 @@ class Sorter : public QWidget
     Q_OBJECT
 
 public:
-    // The window shows its file dialogs and message boxes through dialogs and boxes.
-    Sorter(FileDialogs &dialogs, MessageBoxes &boxes, QWidget *parent = nullptr);
+    // The window shows its file dialogs and message boxes through dialogs and boxes, and
+    // keeps its list in the order of collation.
+    Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &collation = Collation(),
+           QWidget *parent = nullptr);
     ~Sorter() override;
 
     SortedListBox *List1;

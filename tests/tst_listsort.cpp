@@ -13,6 +13,9 @@ class TestListSort : public QObject
 private slots:
     void runs_data();
     void runs();
+    void orderFollowsTheLocale_data();
+    void orderFollowsTheLocale();
+    void helpNamesTheOrder();
     void outputMayBeAnInput();
     void failedWriteLeavesTheOldOutputWhole();
     void runningOutOfMemoryIsAnError();
@@ -26,10 +29,18 @@ struct Run {
     QByteArray errors;
 };
 
+// Runs listsort with the locale variables of locale alone, LC_ALL=C unless told.
 Run listsort(const QStringList &arguments, const QByteArray &input = {},
-             const QString &directory = {}, const std::function<void()> &inChild = {})
+             const QString &directory = {}, const std::function<void()> &inChild = {},
+             const QStringList &locale = {u"LC_ALL=C"_qs})
 {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &variable : {u"LC_ALL"_qs, u"LC_COLLATE"_qs, u"LANG"_qs})
+        environment.remove(variable);
+    for (const QString &setting : locale)
+        environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(directory);
     process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(LISTSORT), arguments);
@@ -118,6 +129,12 @@ void TestListSort::runs_data()
     QTest::newRow("check: a file")
         << QStringList{u"-c"_qs, data + u"fruit.lst"_qs} << QByteArray() << 1 << QByteArray()
         << "listsort: " + data.toUtf8() + "fruit.lst:1: saving would change this line: pear\n";
+    QTest::newRow("check: in the order of --locale")
+        << QStringList{u"-c"_qs, u"--locale"_qs, u"sv"_qs} << QByteArray("a\r\nz\r\n\xc3\xa5\r\n")
+        << 0 << QByteArray() << QByteArray();
+    QTest::newRow("unknown locale")
+        << QStringList{u"--locale"_qs, u"xx_YY"_qs} << QByteArray("b\na\n") << 2 << QByteArray()
+        << QByteArray("listsort: unknown locale 'xx_YY'\n");
     QTest::newRow("check: one file only")
         << QStringList{u"-c"_qs, u"a"_qs, u"b"_qs} << QByteArray() << 2 << QByteArray()
         << QByteArray("listsort: --check takes one FILE and no --output\n"
@@ -136,6 +153,43 @@ void TestListSort::runs()
     QCOMPARE(run.errors, errors);
     QCOMPARE(run.output, output);
     QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestListSort::orderFollowsTheLocale_data()
+{
+    QTest::addColumn<QStringList>("locale");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("sorted");
+
+    const QString root = u"a å ä ö z"_qs;
+    const QString swedish = u"a z å ä ö"_qs;
+    QTest::newRow("C") << QStringList{u"LC_ALL=C"_qs} << QStringList{} << root;
+    QTest::newRow("LC_ALL") << QStringList{u"LC_ALL=sv_SE.UTF-8"_qs, u"LANG=C"_qs} << QStringList{}
+                            << swedish;
+    QTest::newRow("LANG") << QStringList{u"LANG=sv_SE.UTF-8"_qs} << QStringList{} << swedish;
+    QTest::newRow("--locale") << QStringList{u"LC_ALL=C"_qs}
+                              << QStringList{u"--locale"_qs, u"sv-SE"_qs} << swedish;
+    QTest::newRow("--locale root over the environment")
+        << QStringList{u"LC_ALL=sv_SE.UTF-8"_qs} << QStringList{u"--locale"_qs, u"root"_qs} << root;
+}
+
+void TestListSort::orderFollowsTheLocale()
+{
+    QFETCH(QStringList, locale);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, sorted);
+
+    const Run run = listsort(arguments, u"ö\nz\nå\na\nä\n"_qs.toUtf8(), {}, {}, locale);
+    QCOMPARE(run.errors, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.output).split(u"\r\n"_qs, Qt::SkipEmptyParts),
+             sorted.split(u' '));
+}
+
+void TestListSort::helpNamesTheOrder()
+{
+    const Run run = listsort({u"--help"_qs}, {}, {}, {}, {u"LC_COLLATE=sv_SE.UTF-8"_qs});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.output.endsWith("\nOrder: sv_SE, from LC_COLLATE\n"), run.output.constData());
 }
 
 void TestListSort::outputMayBeAnInput()

@@ -23,37 +23,67 @@ private slots:
 
 void TestSortedItemList::order_data()
 {
+    QTest::addColumn<QByteArray>("locale");
     QTest::addColumn<QStringList>("sorted");
 
-    QTest::newRow("empty item first") << QStringList{u""_qs, u" "_qs, u"a"_qs};
-    QTest::newRow("case ignored at first") << QStringList{u"apple"_qs, u"Banana"_qs, u"cherry"_qs};
+    const QByteArray root = "root";
+    QTest::newRow("empty item first") << root << QStringList{u""_qs, u" "_qs, u"a"_qs};
+    QTest::newRow("case ignored at first")
+        << root << QStringList{u"apple"_qs, u"Banana"_qs, u"cherry"_qs};
     QTest::newRow("accents ignored at first")
-        << QStringList{u"resume"_qs, u"résumé"_qs, u"resumes"_qs};
+        << root << QStringList{u"resume"_qs, u"résumé"_qs, u"resumes"_qs};
     QTest::newRow("lower case before upper case")
-        << QStringList{u"apple"_qs, u"Apple"_qs, u"APPLE"_qs};
-    QTest::newRow("digit runs by value") << QStringList{u"item2"_qs, u"item10"_qs, u"item100"_qs};
+        << root << QStringList{u"apple"_qs, u"Apple"_qs, u"APPLE"_qs};
+    QTest::newRow("digit runs by value")
+        << root << QStringList{u"item2"_qs, u"item10"_qs, u"item100"_qs};
     QTest::newRow("duplicates kept side by side")
-        << QStringList{u"a"_qs, u"b"_qs, u"b"_qs, u"c"_qs};
+        << root << QStringList{u"a"_qs, u"b"_qs, u"b"_qs, u"c"_qs};
     QTest::newRow("equal under collation, then by code units")
-        << QStringList{u"e\u0301"_qs, u"\u00e9"_qs, u"f"_qs};
+        << root << QStringList{u"e\u0301"_qs, u"\u00e9"_qs, u"f"_qs};
     QTest::newRow("punctuation and digits before letters")
-        << QStringList{u"-dash"_qs, u"1st"_qs, u"alpha"_qs};
+        << root << QStringList{u"-dash"_qs, u"1st"_qs, u"alpha"_qs};
     // Items agree on the first eight bytes of their weights, the prefix kept inline.
     QTest::newRow("equal prefix, then case")
-        << QStringList{u"abcdefghijk"_qs, u"Abcdefghijk"_qs, u"ABCDEFGHIJK"_qs};
+        << root << QStringList{u"abcdefghijk"_qs, u"Abcdefghijk"_qs, u"ABCDEFGHIJK"_qs};
     QTest::newRow("equal prefix, then accents")
-        << QStringList{u"abcdefghijke"_qs, u"abcdefghijké"_qs, u"abcdefghijkf"_qs};
+        << root << QStringList{u"abcdefghijke"_qs, u"abcdefghijké"_qs, u"abcdefghijkf"_qs};
     QTest::newRow("equal prefix, then digit runs by value")
-        << QStringList{u"abcdefghij 9"_qs, u"abcdefghij 10"_qs, u"abcdefghij 100"_qs};
-    QTest::newRow("equal far beyond the prefix") << QStringList{
-        QString(1100, u'x') + u'a', QString(1100, u'x') + u'b', QString(1100, u'x') + u'B'};
+        << root << QStringList{u"abcdefghij 9"_qs, u"abcdefghij 10"_qs, u"abcdefghij 100"_qs};
+    QTest::newRow("equal far beyond the prefix")
+        << root
+        << QStringList{QString(1100, u'x') + u'a', QString(1100, u'x') + u'b',
+                       QString(1100, u'x') + u'B'};
+
+    // Two items whose weights run past the merge's first 4,096 bytes, with supplementary
+    // digits, where ICU's UTF-16 comparison and its sort keys disagree, and a lone surrogate.
+    const QString stem = u"aaaaaaaa"_qs + QChar(0xd835) + QChar(0xdfcf);
+    const QString tail = QString(4096, u'a') + QChar(0xd800);
+    QTest::newRow("digits past the merge's weights")
+        << root
+        << QStringList{stem + QChar(0xd835) + QChar(0xdfd3) + tail,
+                       stem + QChar(0xd835) + QChar(0xdfce) + QChar(0xd835) + QChar(0xdfd3) + tail};
+    QTest::newRow("Swedish: å ä ö after z")
+        << QByteArray("sv") << QStringList{u"z"_qs, u"å"_qs, u"ä"_qs, u"ö"_qs};
+    QTest::newRow("Danish: aa is å")
+        << QByteArray("da") << QStringList{u"ab"_qs, u"ø"_qs, u"aa"_qs, u"Aalborg"_qs};
+    QTest::newRow("Czech: ch after h")
+        << QByteArray("cs") << QStringList{u"h"_qs, u"ch"_qs, u"i"_qs};
+    QTest::newRow("Polish: ł after l")
+        << QByteArray("pl") << QStringList{u"lz"_qs, u"ła"_qs, u"m"_qs};
+    QTest::newRow("traditional Spanish: ll after l")
+        << QByteArray("es@collation=traditional") << QStringList{u"lz"_qs, u"lla"_qs, u"m"_qs};
+    QTest::newRow("German phone book: ä as ae")
+        << QByteArray("de@collation=phonebook") << QStringList{u"ad"_qs, u"ä"_qs, u"af"_qs};
+    QTest::newRow("digit runs by value in Swedish")
+        << QByteArray("sv") << QStringList{u"ö2"_qs, u"ö10"_qs, u"ö100"_qs};
 }
 
 void TestSortedItemList::order()
 {
+    QFETCH(QByteArray, locale);
     QFETCH(QStringList, sorted);
 
-    SortedItemList list;
+    SortedItemList list{Collation(locale)};
     for (auto item = sorted.crbegin(); item != sorted.crend(); ++item)
         list.insert(*item);
     QCOMPARE(textsOf(list), sorted);
@@ -61,21 +91,29 @@ void TestSortedItemList::order()
 
 void TestSortedItemList::orderDoesNotDependOnInsertionOrder()
 {
+    QFETCH(QByteArray, locale);
     QFETCH(QStringList, sorted);
 
+    const Collation collation(locale);
     QStringList shuffled = sorted;
     std::sort(shuffled.begin(), shuffled.end());
     do {
-        SortedItemList single;
+        // One at a time, sorted as a batch, and merged a batch of one at a time.
+        SortedItemList single(collation);
+        SortedItemList merged(collation);
         ItemBatch batch;
         for (const QString &item : shuffled) {
             single.insert(item);
             batch.append(item);
+            ItemBatch one;
+            one.append(item);
+            merged.insert(std::move(one));
         }
-        SortedItemList batched;
+        SortedItemList batched(collation);
         batched.insert(std::move(batch));
         QCOMPARE(textsOf(single), sorted);
         QCOMPARE(textsOf(batched), sorted);
+        QCOMPARE(textsOf(merged), sorted);
     } while (std::next_permutation(shuffled.begin(), shuffled.end()));
 }
 

@@ -24,12 +24,11 @@ void check(UErrorCode status, const char *what)
         throw std::runtime_error(std::string(what) + ": " + u_errorName(status));
 }
 
-UCollator *openRootCollation()
+UCollator *openCollation(const QByteArray &locale)
 {
     UErrorCode status = U_ZERO_ERROR;
-    // The empty locale name selects the root collation, the same on every machine.
-    UCollator *collator = ucol_open("", &status);
-    check(status, "cannot open the root collation");
+    UCollator *collator = ucol_open(locale.constData(), &status);
+    check(status, "cannot open the collation");
     ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_TERTIARY, &status);
     check(status, "cannot configure the collation");
@@ -53,7 +52,8 @@ quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
 }
 } // namespace
 
-Collation::Collation() : m_collator(openRootCollation()), m_weights(PrimaryWeights::of(m_collator))
+Collation::Collation(const QByteArray &locale)
+    : m_collator(openCollation(locale)), m_weights(PrimaryWeights::of(m_collator))
 {
 }
 
@@ -77,12 +77,22 @@ quint64 Collation::keyPrefix(const Item &item) const
 
 qsizetype Collation::writePrimaryWeights(const Item &item, quint8 *out, qsizetype capacity) const
 {
-    const QByteArrayView text = item.utf8();
-    const qsizetype length = m_weights->write(text, out, capacity);
+    const qsizetype length = m_weights->write(item.utf8(), out, capacity);
+    return length >= 0 ? length : writeIcuWeights(item, out, capacity);
+}
+
+qsizetype Collation::writeDeepWeights(const Item &item, quint8 *out, qsizetype capacity) const
+{
+    const qsizetype length = m_weights->write(item.utf8(), out, capacity);
     if (length >= 0)
         return length;
+    return capacity <= icuWeightsDepth ? writeIcuWeights(item, out, capacity) : -1;
+}
 
+qsizetype Collation::writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const
+{
     // The sort key begins with the primary weights, up to the level separator.
+    const QByteArrayView text = item.utf8();
     UCharIterator iterator;
     QString utf16;
     if (item.hasLoneSurrogates()) {
@@ -107,29 +117,34 @@ int Collation::compareFully(const Item &a, const Item &b) const
     if (textA == textB)
         return 0;
     UCollationResult result;
-    QString utf16A;
-    QString utf16B;
     if (!a.hasLoneSurrogates() && !b.hasLoneSurrogates()) {
         UErrorCode status = U_ZERO_ERROR;
         result = ucol_strcollUTF8(m_collator, textA.data(), icuLength(textA.size()), textB.data(),
                                   icuLength(textB.size()), &status);
         check(status, "cannot compare texts");
     } else {
-        utf16A = a.toString();
-        utf16B = b.toString();
-        result = ucol_strcoll(
-            m_collator, reinterpret_cast<const UChar *>(utf16A.utf16()), icuLength(utf16A.size()),
-            reinterpret_cast<const UChar *>(utf16B.utf16()), icuLength(utf16B.size()));
+        // ICU's UTF-16 comparisons can differ from its sort keys inside runs of supplementary
+        // digits; a text with a lone surrogate, which UTF-8 cannot hold, is compared by key.
+        const QByteArray keyA = sortKey(a.toString());
+        const QByteArray keyB = sortKey(b.toString());
+        const int byKey = keyA.compare(keyB);
+        result = byKey < 0 ? UCOL_LESS : byKey > 0 ? UCOL_GREATER : UCOL_EQUAL;
     }
     if (result != UCOL_EQUAL)
         return result;
     // Texts that collate as equal, such as "é" and "e" with a combining accent.
-    if (utf16A.isNull()) {
-        utf16A = a.toString();
-        utf16B = b.toString();
-    }
-    const int byUnits = QStringView(utf16A).compare(utf16B);
+    const int byUnits = a.toString().compare(b.toString());
     return byUnits < 0 ? -1 : byUnits > 0 ? 1 : 0;
+}
+
+QByteArray Collation::sortKey(const QString &text) const
+{
+    const auto *units = reinterpret_cast<const UChar *>(text.utf16());
+    const int32_t length = icuLength(text.size());
+    QByteArray key(ucol_getSortKey(m_collator, units, length, nullptr, 0), '\0');
+    ucol_getSortKey(m_collator, units, length, reinterpret_cast<uint8_t *>(key.data()),
+                    int32_t(key.size()));
+    return key;
 }
 
 int Collation::compareTied(const Item &a, const Item &b) const
@@ -137,20 +152,22 @@ int Collation::compareTied(const Item &a, const Item &b) const
     if (&a == &b || a.utf8() == b.utf8())
         return 0;
     // The weights of long texts that agree for a while are compared a window at a time;
-    // past the deepest, ICU compares the texts itself, needing no memory for them.
+    // past the deepest, or past the depth of ICU's weights, ICU compares the texts itself.
     for (qsizetype capacity = 64; capacity <= deepestWeights; capacity *= 4) {
         if (m_scratchA.size() < size_t(capacity)) {
             m_scratchA.resize(size_t(capacity));
             m_scratchB.resize(size_t(capacity));
         }
-        const qsizetype lengthA = writePrimaryWeights(a, m_scratchA.data(), capacity);
-        const qsizetype lengthB = writePrimaryWeights(b, m_scratchB.data(), capacity);
+        const qsizetype lengthA = writeDeepWeights(a, m_scratchA.data(), capacity);
+        const qsizetype lengthB = writeDeepWeights(b, m_scratchB.data(), capacity);
+        if (lengthA < 0 || lengthB < 0)
+            break;
         const auto byWeights = std::lexicographical_compare_three_way(
             m_scratchA.begin(), m_scratchA.begin() + lengthA, m_scratchB.begin(),
             m_scratchB.begin() + lengthB);
-        if (byWeights != 0 && (lengthA < capacity || lengthB < capacity || lengthA == lengthB))
+        if (byWeights != 0)
             return byWeights < 0 ? -1 : 1;
-        if (byWeights == 0 && (lengthA < capacity || lengthB < capacity))
+        if (lengthA < capacity || lengthB < capacity)
             break; // all of the weights, and equal
     }
     return compareFully(a, b);

@@ -2,6 +2,7 @@
 
 #include "storage/item.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -10,21 +11,25 @@
 struct UCollator;
 class PrimaryWeights;
 
-// The alphabetical order of items: CLDR root collation with numeric ordering of digit runs
-// ("item2" before "item10"). Letters compare first without case and accents, then by
-// accents, then by case; texts that still compare equal are ordered by UTF-16 code units.
-// The order never depends on the user's locale or environment.
+// The alphabetical order of items: the CLDR collation of a locale, the root's by default,
+// with numeric ordering of digit runs ("item2" before "item10"). Letters compare first
+// without case and accents, then by accents, then by case; texts that still compare equal
+// are ordered by UTF-16 code units.
 //
 // Items are compared in stages, each only when the one before ties: the first eight bytes
-// of their primary weights (kept beside each item as its key prefix), all of their primary
-// weights, the full collation, and the code units. Most comparisons settle on the prefix.
+// of their primary weights (kept beside each item as its key prefix), more of their primary
+// weights, the full collation, and the code units. Every stage gives ICU's order of sort
+// keys, so that any path through them orders any two items alike. Most comparisons settle
+// on the prefix.
 //
 // Not thread-safe: each thread uses its own copy. Copies share the table of primary weights,
 // which is read out of ICU once for each collation.
 class Collation
 {
 public:
-    Collation();
+    // The collation of locale, an ICU name as collationLocaleNamed() gives; a locale that
+    // ICU has no data for gives the root's.
+    explicit Collation(const QByteArray &locale = QByteArrayLiteral("root"));
     Collation(const Collation &other);
     Collation &operator=(const Collation &) = delete;
     ~Collation();
@@ -35,6 +40,10 @@ public:
     // Writes up to capacity bytes of item's primary weights to out; returns how many,
     // capacity when there are more.
     qsizetype writePrimaryWeights(const Item &item, quint8 *out, qsizetype capacity) const;
+    // The same for a comparison that goes deeper into weights: -1, leaving the comparison to
+    // the full collation, when the weights would come from ICU and capacity is more than
+    // icuWeightsDepth.
+    qsizetype writeDeepWeights(const Item &item, quint8 *out, qsizetype capacity) const;
     // The order of a and b after their primary weights: the full collation, then code units.
     // Negative, zero or positive as a sorts before, with or after b; zero for equal texts.
     [[nodiscard]] int compareFully(const Item &a, const Item &b) const;
@@ -46,13 +55,20 @@ public:
             return a.keyPrefix < b.keyPrefix;
         return compareTied(*a.item, *b.item) < 0;
     }
+    // The order of two items with equal key prefixes, from their primary weights on.
+    [[nodiscard]] int compareTied(const Item &a, const Item &b) const;
     [[nodiscard]] ItemEntry entryFor(const Item *item) const { return {keyPrefix(*item), item}; }
 
     // How deep comparisons go in primary weights before they leave the rest to ICU.
     static constexpr qsizetype deepestWeights = 64 * 1024;
+    // ICU works out weights from the start of a text at each call, at a cost that grows with
+    // the square of the length of a run of some combining marks; its full comparison stops
+    // at the first difference. So weights from ICU are taken only this deep.
+    static constexpr qsizetype icuWeightsDepth = 64;
 
 private:
-    [[nodiscard]] int compareTied(const Item &a, const Item &b) const;
+    qsizetype writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const;
+    [[nodiscard]] QByteArray sortKey(const QString &text) const;
 
     UCollator *m_collator;
     std::shared_ptr<const PrimaryWeights> m_weights;

@@ -28,14 +28,9 @@ public:
             return m_lastBefore;
         m_a.load(a.item, m_collation);
         m_b.load(b.item, m_collation);
-        const auto byWeights =
-            std::lexicographical_compare_three_way(m_b.begin(), m_b.end(), m_a.begin(), m_a.end());
-        // Weights that agree as far as they were made leave the rest to the full order.
-        const bool settled =
-            byWeights != 0 && !(m_a.cutShort() && m_b.cutShort() && m_a.length == m_b.length);
         m_lastA = a.item;
         m_lastB = b.item;
-        m_lastBefore = settled ? byWeights < 0 : m_collation.compareFully(*b.item, *a.item) < 0;
+        m_lastBefore = m_b.compare(m_a, m_collation) < 0;
         return m_lastBefore;
     }
 
@@ -45,18 +40,30 @@ private:
         static constexpr qsizetype capacity = 4096;
         const Item *item = nullptr;
         std::array<quint8, capacity> bytes;
-        qsizetype length = 0;
+        qsizetype length = 0; // -1 when the collation leaves them to its full comparison
 
         void load(const Item *of, const Collation &collation)
         {
             if (of == item)
                 return;
-            length = collation.writePrimaryWeights(*of, bytes.data(), capacity);
+            length = collation.writeDeepWeights(*of, bytes.data(), capacity);
             item = of;
         }
-        [[nodiscard]] const quint8 *begin() const { return bytes.data(); }
-        [[nodiscard]] const quint8 *end() const { return bytes.data() + length; }
-        [[nodiscard]] bool cutShort() const { return length == capacity; }
+        // The order of the two items, by weights where they tell.
+        [[nodiscard]] int compare(const Weights &other, const Collation &collation) const
+        {
+            if (length < 0 || other.length < 0)
+                return collation.compareTied(*item, *other.item);
+            const auto byWeights = std::lexicographical_compare_three_way(
+                bytes.data(), bytes.data() + length, other.bytes.data(),
+                other.bytes.data() + other.length);
+            if (byWeights != 0)
+                return byWeights < 0 ? -1 : 1;
+            // Equal as far as they go: weights that go on are compared on, and all of the
+            // weights agree otherwise.
+            return length == capacity ? collation.compareTied(*item, *other.item)
+                                      : collation.compareFully(*item, *other.item);
+        }
     };
 
     const Collation &m_collation;

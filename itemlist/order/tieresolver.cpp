@@ -23,21 +23,20 @@ constexpr qsizetype deepest = 1024;
 void TieResolver::resolve(ItemEntry *begin, ItemEntry *end)
 {
     m_records.clear();
-    for (ItemEntry *entry = begin; entry != end; ++entry) {
-        if (end - entry > prefetchDistance)
-            platform::prefetch(entry[prefetchDistance].item);
-        m_records.push_back({window(*entry->item, 8), entry->item});
-    }
+    for (ItemEntry *entry = begin; entry != end; ++entry)
+        m_records.push_back({{}, entry->item});
     sortFrom(m_records.data(), m_records.data() + m_records.size(), 8);
     for (qsizetype index = 0; index < end - begin; ++index)
         begin[index].item = m_records[size_t(index)].item;
 }
 
-inline std::array<quint64, 4> TieResolver::window(const Item &item, qsizetype depth)
+inline std::optional<std::array<quint64, 4>> TieResolver::window(const Item &item, qsizetype depth)
 {
     m_weights.resize(size_t(depth + windowBytes));
     const qsizetype length =
-        m_collation.writePrimaryWeights(item, m_weights.data(), depth + windowBytes);
+        m_collation.writeDeepWeights(item, m_weights.data(), depth + windowBytes);
+    if (length < 0)
+        return std::nullopt;
     quint8 bytes[windowBytes] = {};
     if (length > depth)
         std::memcpy(bytes, m_weights.data() + depth, size_t(std::min(length - depth, windowBytes)));
@@ -47,11 +46,24 @@ inline std::array<quint64, 4> TieResolver::window(const Item &item, qsizetype de
     return words;
 }
 
+inline bool TieResolver::deepen(TieRecord *begin, TieRecord *end, qsizetype depth)
+{
+    for (TieRecord *record = begin; record != end; ++record) {
+        if (end - record > prefetchDistance)
+            platform::prefetch(record[prefetchDistance].item);
+        const auto deeper = window(*record->item, depth);
+        if (!deeper)
+            return false;
+        record->window = *deeper;
+    }
+    return true;
+}
+
 inline void TieResolver::sortFrom(TieRecord *begin, TieRecord *end, qsizetype depth)
 {
-    if (depth > deepest) {
+    if (depth > deepest || !deepen(begin, end, depth)) {
         std::sort(begin, end, [this](const TieRecord &a, const TieRecord &b) {
-            return m_collation.less({0, a.item}, {0, b.item});
+            return m_collation.compareTied(*a.item, *b.item) < 0;
         });
         return;
     }
@@ -65,13 +77,10 @@ inline void TieResolver::sortFrom(TieRecord *begin, TieRecord *end, qsizetype de
         while (runEnd != end && runEnd->sameWindow(*run))
             ++runEnd;
         if (runEnd - run > 1) {
-            if (run->weightsGoOn()) {
-                for (TieRecord *record = run; record != runEnd; ++record)
-                    record->window = window(*record->item, depth + windowBytes);
+            if (run->weightsGoOn())
                 sortFrom(run, runEnd, depth + windowBytes);
-            } else {
+            else
                 sortEqualWeights(run, runEnd);
-            }
         }
         run = runEnd;
     }

@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class Collation;
@@ -34,8 +35,11 @@ public:
 
 private:
     // Inline, though defined in the source file: window() runs for each record, sortFrom()
-    // for each run of equal windows.
-    inline std::array<quint64, 4> window(const Item &item, qsizetype depth);
+    // for each run of equal windows. Empty when the collation leaves weights that deep to
+    // its full comparison.
+    inline std::optional<std::array<quint64, 4>> window(const Item &item, qsizetype depth);
+    // Gives each record its window at depth; false when one has none.
+    inline bool deepen(TieRecord *begin, TieRecord *end, qsizetype depth);
     // Sorts records whose primary weights agree before depth.
     inline void sortFrom(TieRecord *begin, TieRecord *end, qsizetype depth);
     // Records whose primary weights are all equal: equal texts gather, and the distinct
