@@ -2,6 +2,7 @@
 #include "fakeprompts.h"
 #include "filesizelimit.h"
 #include "listloader.h"
+#include "order/collationlocale.h"
 #include "qtprompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
@@ -25,6 +26,7 @@ private slots:
     void init();
     void firstLoadCancelledShowsTheErrorBox();
     void loadThenSaveWritesTheFileSortedWithoutADialog();
+    void theOrderIsTheLanguagesOfTheEnvironment();
     void saveWithNothingLoadedAsks_data();
     void saveWithNothingLoadedAsks();
     void secondSaveWritesAgainWithoutADialog();
@@ -119,6 +121,27 @@ void TestFileCommands::loadThenSaveWritesTheFileSortedWithoutADialog()
     QCOMPARE(m_prompts->shown, QStringList{u"open"_qs});
     QCOMPARE(contents(path), QByteArray("apple\r\nfig\r\npear\r\n"));
     QVERIFY(m_prompts->errors.isEmpty());
+}
+
+void TestFileCommands::theOrderIsTheLanguagesOfTheEnvironment()
+{
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_COLLATE");
+    qputenv("LANG", "sv_SE.UTF-8");
+    Sorter sorter(*m_prompts, *m_prompts, Collation(collationLocaleFromEnvironment().name));
+    qunsetenv("LANG");
+    const QString path = m_dir->filePath(u"swedish.lst"_qs);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(u"ö\nz\nå\na\nä\n"_qs.toUtf8());
+    file.close();
+    load(sorter, path);
+    sorter.Text1->setText(u"zz"_qs);
+    sorter.Command1->click();
+    const QStringList swedish = {u"a"_qs, u"z"_qs, u"zz"_qs, u"å"_qs, u"ä"_qs, u"ö"_qs};
+    QCOMPARE(itemsOf(*sorter.List1), swedish);
+    sorter.Command3->click();
+    QCOMPARE(contents(path), (swedish.join(u"\r\n"_qs) + u"\r\n"_qs).toUtf8());
 }
 
 void TestFileCommands::saveWithNothingLoadedAsks_data()

@@ -1,21 +1,28 @@
-// Takes the bytes as two UTF-8 texts split at the first 0xFF byte, and checks that the
-// primary weights Collation works out for each are ICU's, and that Collation orders the two
-// as ICU's collation does, then by UTF-16 code units.
+// Takes the first byte as the choice of a locale and the rest as two UTF-8 texts split at
+// the first 0xFF byte, and checks that the primary weights Collation works out for each are
+// ICU's in that locale, and that Collation orders the two as ICU's collation does, then by
+// UTF-16 code units.
 
+#include "../../testlocales.h"
 #include "order/collation.h"
 #include "storage/arena.h"
 
 #include <unicode/ucol.h>
 
+#include <array>
 #include <cstdlib>
+#include <iterator>
+#include <memory>
 #include <vector>
 
 namespace
 {
-UCollator *openIcu()
+constexpr size_t localeCount = std::size(testLocales);
+
+UCollator *openIcu(const char *locale)
 {
     UErrorCode status = U_ZERO_ERROR;
-    UCollator *collator = ucol_open("", &status);
+    UCollator *collator = ucol_open(locale, &status);
     ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     if (U_FAILURE(status))
         std::abort();
@@ -34,9 +41,19 @@ QByteArray icuKey(UCollator *icu, const QString &text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static UCollator *const icu = openIcu();
-    static const Collation collation;
-    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (size == 0)
+        return 0;
+    // Each locale's collations, opened at its first input.
+    static std::array<UCollator *, localeCount> icus{};
+    static std::array<std::unique_ptr<const Collation>, localeCount> collations;
+    const size_t locale = data[0] % localeCount;
+    if (!icus[locale]) {
+        icus[locale] = openIcu(testLocales[locale]);
+        collations[locale] = std::make_unique<const Collation>(testLocales[locale]);
+    }
+    UCollator *const icu = icus[locale];
+    const Collation &collation = *collations[locale];
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     const qsizetype split = bytes.indexOf('\xff');
     const QString texts[] = {
         QString::fromUtf8(split < 0 ? bytes : bytes.first(split)),

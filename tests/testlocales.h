@@ -1,0 +1,33 @@
+#pragma once
+
+// Locales whose collations the tests and the collation fuzzer hold to ICU's: the root, and
+// languages that tailor letters, letter groups, expansions and the order of scripts.
+inline constexpr const char *testLocales[] = {"root",
+                                              "sv",
+                                              "fi",
+                                              "da",
+                                              "nb",
+                                              "is",
+                                              "pl",
+                                              "cs",
+                                              "sk",
+                                              "hu",
+                                              "hr",
+                                              "sl",
+                                              "lt",
+                                              "lv",
+                                              "et",
+                                              "tr",
+                                              "az",
+                                              "ro",
+                                              "es",
+                                              "es@collation=traditional",
+                                              "de@collation=phonebook",
+                                              "cy",
+                                              "vi",
+                                              "ru",
+                                              "uk",
+                                              "el",
+                                              "ja",
+                                              "zh",
+                                              "ko"};
