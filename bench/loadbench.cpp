@@ -5,6 +5,7 @@
 // the time from a click on Add to the row shown, over 25 clicks into the loaded list.
 // Usage: QT_QPA_PLATFORM=offscreen loadbench FILE
 
+#include "order/collationlocale.h"
 #include "prompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
@@ -68,7 +69,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     Answer answer(QString::fromLocal8Bit(argv[1]));
-    Sorter sorter(answer, answer);
+    Sorter sorter(answer, answer, Collation(collationLocaleFromEnvironment().name));
     sorter.show();
 
     QElapsedTimer clock;

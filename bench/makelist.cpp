@@ -1,8 +1,10 @@
 // Writes a reproducible list file of mixed-case words, multi-word items and numbered items,
-// or with "long", of items of 12 to 22 words (about 120 characters).
-// Usage: makelist LINES OUTPUT [long]
+// or with "long", of items of 12 to 22 words (about 120 characters). With a language (sv,
+// da, pl, es or cs), about a third of the items hold words with that language's letters.
+// Usage: makelist LINES OUTPUT [long | LANGUAGE]
 
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -10,11 +12,21 @@
 
 int main(int argc, char *argv[])
 {
-    const bool longItems = argc == 4 && QByteArrayView(argv[3]) == "long";
-    if (argc != 3 && !longItems) {
-        std::fputs("usage: makelist LINES OUTPUT [long]\n", stderr);
+    // Words with each language's own letters and letter groups.
+    const QHash<QByteArrayView, QString> languageWords = {
+        {"sv", u"år äpple öl åsna ärlig ödla mål säng höst björk sjö väg Åsa Örebro"_qs},
+        {"da", u"æble ø år Aalborg bær søster grød blå hær søn kælder Aase haaret"_qs},
+        {"pl", u"łódź źródło żaba ślimak ćma gęś łoś mąka ręka żółw świat Łukasz"_qs},
+        {"es", u"niño año mañana señor piñata español caña leña ñandú llama chico calle"_qs},
+        {"cs", u"čaj řeka šálek žába chata chléb ďábel ťuk kůň hřích ucho Chrudim"_qs},
+    };
+    const QByteArrayView option = argc == 4 ? QByteArrayView(argv[3]) : QByteArrayView();
+    const bool longItems = option == "long";
+    if (argc < 3 || argc > 4 || (argc == 4 && !longItems && !languageWords.contains(option))) {
+        std::fputs("usage: makelist LINES OUTPUT [long | sv | da | pl | es | cs]\n", stderr);
         return 2;
     }
+    const QStringList ownWords = languageWords.value(option).split(u' ', Qt::SkipEmptyParts);
     const qsizetype lines = QByteArray(argv[1]).toLongLong();
     const QStringList words =
         QStringLiteral(
@@ -23,7 +35,11 @@ int main(int argc, char *argv[])
             "zulu résumé Ångström naïve café Zoë über façade piñata smörgåsbord crème")
             .split(u' ');
     QRandomGenerator random(20261208);
-    const auto word = [&] { return words[random.bounded(int(words.size()))]; };
+    const auto word = [&] {
+        if (!ownWords.isEmpty() && random.bounded(3) == 0)
+            return ownWords[random.bounded(int(ownWords.size()))];
+        return words[random.bounded(int(words.size()))];
+    };
 
     QFile output(QString::fromLocal8Bit(argv[2]));
     if (!output.open(QIODevice::WriteOnly)) {

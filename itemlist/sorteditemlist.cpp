@@ -3,7 +3,6 @@
 #include "order/merging.h"
 
 #include <algorithm>
-#include <ranges>
 
 namespace
 {
@@ -13,7 +12,8 @@ constexpr size_t foldLimit = 1 << 16;
 } // namespace
 
 SortedItemList::SortedItemList(const Collation &collation)
-    : m_collation(collation), m_base(std::make_shared<const ItemRun>()), m_addedArena(std::make_shared<Arena>())
+    : m_collation(collation), m_base(std::make_shared<const ItemRun>()),
+      m_addedArena(std::make_shared<Arena>())
 {
 }
 
@@ -32,9 +32,12 @@ qsizetype SortedItemList::lowerBound(const std::vector<ItemEntry> &entries,
 qsizetype SortedItemList::addedBefore(qsizetype position) const
 {
     // Added item k is at position k + (base items before it), which grows with k.
-    return *std::ranges::partition_point(
-        std::views::iota(qsizetype(0), qsizetype(m_added.size())),
-        [&](qsizetype added) { return added + m_baseBeforeAdded[size_t(added)] < position; });
+    const std::vector<qsizetype> &before = m_baseBeforeAdded;
+    return std::partition_point(before.begin(), before.end(),
+                                [&](const qsizetype &baseItems) {
+                                    return &baseItems - before.data() + baseItems < position;
+                                }) -
+           before.begin();
 }
 
 const ItemEntry &SortedItemList::entry(qsizetype position) const

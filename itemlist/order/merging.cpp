@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <ranges>
 
 namespace
 {
@@ -78,12 +77,15 @@ private:
 qsizetype mergeSplit(const std::vector<ItemEntry> &a, const std::vector<ItemEntry> &b,
                      qsizetype count, MergeOrder &order)
 {
-    const auto possible = std::views::iota(std::max<qsizetype>(0, count - qsizetype(b.size())),
-                                           std::min(count, qsizetype(a.size())));
+    const auto low = a.begin() + std::max<qsizetype>(0, count - qsizetype(b.size()));
+    const auto high = a.begin() + std::min(count, qsizetype(a.size()));
     // Too few from a while b's last taken item does not go before a's next.
-    return *std::ranges::partition_point(possible, [&](qsizetype fromA) {
-        return !order.before(b[size_t(count - fromA - 1)], a[size_t(fromA)]);
-    });
+    return std::partition_point(low, high,
+                                [&](const ItemEntry &next) {
+                                    const qsizetype fromA = &next - a.data();
+                                    return !order.before(b[size_t(count - fromA - 1)], next);
+                                }) -
+           a.begin();
 }
 } // namespace
 
