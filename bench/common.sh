@@ -12,10 +12,27 @@ bench_arguments() {
     trap 'rm -rf "$work"' EXIT
 }
 
-# make_list BUILD_DIR LINES OUTPUT [long]: writes a generated list file and says what it is.
+# ensure_locales NAME...: generates the UTF-8 locales NAME.UTF-8 (en_US, sv_SE, ...) that
+# GNU sort is run under, when they are missing.
+ensure_locales() {
+    local name
+    for name in "$@"; do
+        locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8\$" && continue
+        echo "generating the $name.UTF-8 locale" >&2
+        if ! command -v locale-gen >/dev/null; then
+            apt-get install -y -q locales >/dev/null
+        fi
+        sed -i "s/^# *\($name.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" >>/etc/locale.gen
+        locale-gen >/dev/null
+    done
+}
+
+# make_list BUILD_DIR LINES OUTPUT [long | LANGUAGE]: writes a generated list file and says
+# what it is.
 make_list() {
     "$1/bench/makelist" "$2" "$3" ${4:+"$4"}
-    echo "input $(basename "$3"): $2 lines${4:+ of long items}, $(stat -c %s "$3") bytes"
+    echo "input $(basename "$3"): $2 lines${4:+ ($4)}, $(stat -c %s "$3") bytes"
 }
 
 # median COLUMN: the median of one whitespace-separated column of standard input.

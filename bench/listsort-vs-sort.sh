@@ -9,15 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 bench_arguments "$@"
 
-if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
-    echo "generating the en_US.UTF-8 locale"
-    if ! command -v locale-gen >/dev/null; then
-        apt-get install -y -q locales >/dev/null
-    fi
-    sed -i 's/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^en_US.UTF-8 UTF-8' /etc/locale.gen || echo 'en_US.UTF-8 UTF-8' >>/etc/locale.gen
-    locale-gen >/dev/null
-fi
+ensure_locales en_US
 
 inputs=(short-1M long-1M)
 make_list "$build" 1000000 "$work/short-1M" >&2

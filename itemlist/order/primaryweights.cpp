@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,12 +37,13 @@ std::string primaryBytes(const UCollator *collator, std::u16string_view text)
     return primary;
 }
 
-// How many collation elements with a primary weight c maps to: more than one is an expansion.
-int primaryCount(const UCollator *collator, char16_t c)
+// How many collation elements with a primary weight text maps to: more than one is an
+// expansion.
+int primaryCount(const UCollator *collator, std::u16string_view text)
 {
     UErrorCode status = U_ZERO_ERROR;
-    const UChar text[] = {c};
-    UCollationElements *elements = ucol_openElements(collator, text, 1, &status);
+    UCollationElements *elements = ucol_openElements(
+        collator, reinterpret_cast<const UChar *>(text.data()), int32_t(text.size()), &status);
     if (U_FAILURE(status))
         return 2;
     int count = 0;
@@ -54,28 +56,28 @@ int primaryCount(const UCollator *collator, char16_t c)
     return count;
 }
 
-// Characters that can change the weights of the characters before them, because they end a
-// contraction ("l·") or a prefix mapping that the table's characters could start.
-std::vector<bool> contractionTails(const UCollator *collator, char32_t below)
+// The collator's contractions and prefix mappings ("l·", Danish "aa") of characters below
+// below; ICU lists a prefix mapping as the prefix and the character it changes.
+std::vector<std::u16string> contractions(const UCollator *collator, char32_t below)
 {
-    std::vector<bool> tails(below);
+    std::vector<std::u16string> found;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<USet, decltype(&uset_close)> contractions(uset_openEmpty(), uset_close);
-    ucol_getContractionsAndExpansions(collator, contractions.get(), nullptr, true, &status);
+    std::unique_ptr<USet, decltype(&uset_close)> set(uset_openEmpty(), uset_close);
+    ucol_getContractionsAndExpansions(collator, set.get(), nullptr, true, &status);
     if (U_FAILURE(status))
-        return std::vector<bool>(below, true);
-    for (int32_t item = 0; item < uset_getItemCount(contractions.get()); ++item) {
+        throw std::runtime_error(std::string("cannot list the collation's contractions: ") +
+                                 u_errorName(status));
+    for (int32_t item = 0; item < uset_getItemCount(set.get()); ++item) {
         UChar32 start, end;
-        UChar text[64];
-        const int32_t length =
-            uset_getItem(contractions.get(), item, &start, &end, text, 64, &status);
-        bool possible = length > 0;
-        for (int32_t index = 0; index < length; ++index)
-            possible = possible && text[index] < below;
-        for (int32_t index = 1; possible && index < length; ++index)
-            tails[text[index]] = true;
+        std::u16string text(64, u'\0');
+        const int32_t length = uset_getItem(set.get(), item, &start, &end,
+                                            reinterpret_cast<UChar *>(text.data()), 64, &status);
+        text.resize(size_t(std::max(length, 0)));
+        if (length > 1 &&
+            std::all_of(text.begin(), text.end(), [&](char16_t c) { return c < below; }))
+            found.push_back(text);
     }
-    return tails;
+    return found;
 }
 
 bool isAsciiDigit(quint8 byte)
@@ -108,39 +110,75 @@ std::shared_ptr<const PrimaryWeights> PrimaryWeights::of(const UCollator *collat
 
 PrimaryWeights::PrimaryWeights(const UCollator *collator)
 {
-    const std::vector<bool> tails = contractionTails(collator, tableSize);
-    for (char32_t c = 0; c < tableSize; ++c) {
-        if (tails[c] || u_charType(UChar32(c)) == U_DECIMAL_DIGIT_NUMBER ||
-            u_getCombiningClass(UChar32(c)) != 0 ||
-            u_getIntPropertyValue(UChar32(c), UCHAR_LEAD_CANONICAL_COMBINING_CLASS) != 0 ||
-            primaryCount(collator, char16_t(c)) > 1)
-            continue;
-        const std::string primary = primaryBytes(collator, std::u16string(1, char16_t(c)));
-        if (primary.size() > 4)
-            continue;
+    // A lead byte is compressible when a run of weights that share it writes it only once.
+    std::array<bool, 256> compressibleLead{};
+    const auto weightOf = [&](const std::u16string &text) -> Weight {
+        const std::string primary = primaryBytes(collator, text);
+        if (primary.size() > 4 || primaryCount(collator, text) > 1)
+            return {};
         quint32 weight = 0;
         for (size_t index = 0; index < 4; ++index)
             weight = (weight << 8) | (index < primary.size() ? quint8(primary[index]) : 0);
-        m_weights[c] = {weight, quint8(primary.size()), false, true};
-    }
-    // A lead byte is compressible when a run of weights that share it writes it only once.
-    std::array<bool, 256> compressibleLead{};
+        if (primary.size() > 1)
+            compressibleLead[weight >> 24] =
+                primaryBytes(collator, text + text) == primary + primary.substr(1);
+        return {weight, quint8(primary.size()), false, true, false};
+    };
     for (char32_t c = 0; c < tableSize; ++c) {
-        const Weight &weight = m_weights[c];
-        if (weight.known && weight.length > 1) {
-            const std::string one = primaryBytes(collator, std::u16string(1, char16_t(c)));
-            const std::string two = primaryBytes(collator, std::u16string(2, char16_t(c)));
-            compressibleLead[weight.primary >> 24] = two == one + one.substr(1);
-        }
+        if (u_charType(UChar32(c)) != U_DECIMAL_DIGIT_NUMBER &&
+            u_getCombiningClass(UChar32(c)) == 0 &&
+            u_getIntPropertyValue(UChar32(c), UCHAR_LEAD_CANONICAL_COMBINING_CLASS) == 0)
+            m_weights[c] = weightOf(std::u16string(1, char16_t(c)));
     }
+    readContractions(collator, weightOf);
     for (Weight &weight : m_weights)
         weight.compressible = weight.length > 1 && compressibleLead[weight.primary >> 24];
+    for (Contraction &contraction : m_contractions)
+        contraction.weight.compressible =
+            contraction.weight.length > 1 && compressibleLead[contraction.weight.primary >> 24];
     for (char32_t c = 0; c < m_asciiByte.size(); ++c) {
         const Weight &weight = m_weights[c];
-        m_asciiByte[c] =
-            !weight.known || weight.length > 1 ? generalCase : quint8(weight.primary >> 24);
+        m_asciiByte[c] = !weight.known || weight.length > 1 || weight.startsContraction
+                             ? generalCase
+                             : quint8(weight.primary >> 24);
     }
     m_numericLead = quint32(quint8(primaryBytes(collator, u"0").front())) << 24;
+}
+
+void PrimaryWeights::readContractions(const UCollator *collator,
+                                      const std::function<Weight(const std::u16string &)> &weightOf)
+{
+    std::vector<std::u16string> matched;
+    std::vector<char16_t> leaving;
+    for (const std::u16string &text : contractions(collator, tableSize)) {
+        // Letters after the first that are ASCII are common in text, and are matched here;
+        // other characters after the first leave the table, to ICU.
+        const bool inTable = qsizetype(text.size()) <= 1 + longestTail &&
+                             std::all_of(text.begin() + 1, text.end(),
+                                         [](char16_t c) { return c < 0x80 && u_isalpha(c); }) &&
+                             u_getCombiningClass(text.front()) == 0 && !u_isdigit(text.front());
+        if (inTable)
+            matched.push_back(text);
+        else
+            leaving.insert(leaving.end(), text.begin() + 1, text.end());
+    }
+    // Longest first for each first character, so that the first match is ICU's.
+    std::sort(matched.begin(), matched.end(), [](const std::u16string &a, const std::u16string &b) {
+        return a.front() != b.front() ? a.front() < b.front() : a.size() > b.size();
+    });
+    for (const std::u16string &text : matched) {
+        auto &[begin, end] = m_contractionRange[text.front()];
+        if (begin == end)
+            begin = end = quint16(m_contractions.size());
+        ++end;
+        Contraction contraction{{}, qsizetype(text.size() - 1), weightOf(text)};
+        std::copy(text.begin() + 1, text.end(), contraction.tail.begin());
+        m_contractions.push_back(contraction);
+        m_weights[text.front()].startsContraction = true;
+    }
+    // A character that may end a contraction that the table does not match always needs ICU.
+    for (const char16_t c : leaving)
+        m_weights[c] = {};
 }
 
 inline PrimaryWeights::Weight PrimaryWeights::numberWeight(const quint8 *&next,
@@ -171,6 +209,29 @@ inline PrimaryWeights::Weight PrimaryWeights::numberWeight(const quint8 *&next,
                     ((2 + value / 254 % 254) << 8) | (2 + value % 254),
                 4, false, true};
     return {};
+}
+
+inline PrimaryWeights::Weight PrimaryWeights::contractionWeight(char32_t head, const quint8 *&next,
+                                                                const quint8 *end) const
+{
+    // The characters after head, as far as a contraction could reach: ASCII letters.
+    std::array<char16_t, longestTail> following{};
+    qsizetype count = 0;
+    while (count < longestTail && next + count < end && next[count] < 0x80) {
+        following[size_t(count)] = next[count];
+        ++count;
+    }
+    const auto [first, last] = m_contractionRange[head];
+    for (quint16 index = first; index < last; ++index) {
+        const Contraction &contraction = m_contractions[index];
+        if (contraction.tailLength <= count &&
+            std::equal(contraction.tail.begin(), contraction.tail.begin() + contraction.tailLength,
+                       following.begin())) {
+            next += contraction.tailLength;
+            return contraction.weight;
+        }
+    }
+    return m_weights[head];
 }
 
 qsizetype PrimaryWeights::write(QByteArrayView utf8, quint8 *out, qsizetype capacity) const
@@ -217,6 +278,8 @@ qsizetype PrimaryWeights::write(QByteArrayView utf8, quint8 *out, qsizetype capa
                 return -1;
             }
             weight = m_weights[c];
+            if (weight.startsContraction)
+                weight = contractionWeight(c, next, end);
             if (!weight.known)
                 return -1;
             if (weight.length == 0)

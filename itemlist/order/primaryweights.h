@@ -3,7 +3,11 @@
 #include <QByteArrayView>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 struct UCollator;
 
@@ -12,11 +16,12 @@ struct UCollator;
 //
 // ICU needs a few hundred nanoseconds for any key, however short, so a list of millions
 // would spend most of its sorting time there. Most list items, though, are made of
-// characters whose primary weight never depends on their neighbours: no contraction, no
-// combining mark, one primary weight each. For those, and for runs of ASCII digits under
-// numeric ordering, the weights are looked up in a table read out of ICU once, and joined
-// with ICU's own compression of repeated lead bytes. Text with any other character goes to
-// ICU. The tests compare both ways on random text.
+// characters whose primary weight depends on their neighbours at most through a
+// contraction of letters that the language orders as one (Danish "aa", Czech "ch"): no
+// combining mark, one primary weight each. For those, their contractions and runs of ASCII
+// digits under numeric ordering, the weights are looked up in a table read out of the
+// collator once, and joined with ICU's own compression of repeated lead bytes. Text with
+// any other character goes to ICU. The tests compare both ways on random text.
 class PrimaryWeights
 {
 public:
@@ -35,16 +40,34 @@ private:
         quint32 primary; // big-endian bytes, zero-padded; 0 for an ignorable character
         quint8 length;   // bytes in primary
         bool compressible;
-        bool known; // false: the character needs ICU
+        bool known;                     // false: the character needs ICU
+        bool startsContraction = false; // the characters after it may join it
     };
+    // Characters that join the one before them into one weight, longest first for each.
+    struct Contraction {
+        std::array<char16_t, 3> tail;
+        qsizetype tailLength;
+        Weight weight;
+    };
+    static constexpr qsizetype longestTail = 3;
     // The weight of the number that the run of ASCII digits at next spells, which next then
     // passes; not known when the number needs ICU. Inline: write() calls it for each run.
     inline Weight numberWeight(const quint8 *&next, const quint8 *end) const;
+    // The weight of the longest contraction of head with the characters at next, which
+    // next then passes; head's own weight when there is none.
+    inline Weight contractionWeight(char32_t head, const quint8 *&next, const quint8 *end) const;
+    // Reads the collator's contractions; weightOf gives a text's weight, not known when it
+    // is more than one.
+    void readContractions(const UCollator *collator,
+                          const std::function<Weight(const std::u16string &)> &weightOf);
 
     // Characters that take one or two bytes in UTF-8.
     static constexpr char32_t tableSize = 0x800;
 
     std::array<Weight, tableSize> m_weights{};
+    // Where each character's contractions begin and end in m_contractions.
+    std::array<std::pair<quint16, quint16>, tableSize> m_contractionRange{};
+    std::vector<Contraction> m_contractions;
     // For each ASCII character: its weight when that is one byte that never takes part in
     // compression, 0 when it is ignorable, and generalCase otherwise.
     static constexpr quint8 generalCase = 0xFF;
