@@ -86,7 +86,9 @@ qsizetype Collation::writeDeepWeights(const Item &item, quint8 *out, qsizetype c
     const qsizetype length = m_weights->write(item.utf8(), out, capacity);
     if (length >= 0)
         return length;
-    return capacity <= icuWeightsDepth ? writeIcuWeights(item, out, capacity) : -1;
+    return capacity <= icuWeightsDepth && item.utf8().size() <= icuTextLength
+               ? writeIcuWeights(item, out, capacity)
+               : -1;
 }
 
 qsizetype Collation::writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const

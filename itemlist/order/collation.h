@@ -42,7 +42,7 @@ public:
     qsizetype writePrimaryWeights(const Item &item, quint8 *out, qsizetype capacity) const;
     // The same for a comparison that goes deeper into weights: -1, leaving the comparison to
     // the full collation, when the weights would come from ICU and capacity is more than
-    // icuWeightsDepth.
+    // icuWeightsDepth or the text longer than icuTextLength.
     qsizetype writeDeepWeights(const Item &item, quint8 *out, qsizetype capacity) const;
     // The order of a and b after their primary weights: the full collation, then code units.
     // Negative, zero or positive as a sorts before, with or after b; zero for equal texts.
@@ -61,10 +61,12 @@ public:
 
     // How deep comparisons go in primary weights before they leave the rest to ICU.
     static constexpr qsizetype deepestWeights = 64 * 1024;
-    // ICU works out weights from the start of a text at each call, at a cost that grows with
-    // the square of the length of a run of some combining marks; its full comparison stops
-    // at the first difference. So weights from ICU are taken only this deep.
+    // ICU works out weights from the start of a text at each call, at a cost that can grow
+    // with the square of the length of a run of combining marks; its full comparison stops
+    // at the first difference. So weights from ICU are taken past the key prefix only this
+    // deep, and only for texts of up to this many bytes.
     static constexpr qsizetype icuWeightsDepth = 64;
+    static constexpr qsizetype icuTextLength = 256;
 
 private:
     qsizetype writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const;
