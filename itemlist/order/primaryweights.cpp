@@ -72,6 +72,9 @@ std::vector<std::u16string> contractions(const UCollator *collator, char32_t bel
         std::u16string text(64, u'\0');
         const int32_t length = uset_getItem(set.get(), item, &start, &end,
                                             reinterpret_cast<UChar *>(text.data()), 64, &status);
+        if (U_FAILURE(status))
+            throw std::runtime_error(std::string("cannot read the collation's contractions: ") +
+                                     u_errorName(status));
         text.resize(size_t(std::max(length, 0)));
         if (length > 1 &&
             std::all_of(text.begin(), text.end(), [&](char16_t c) { return c < below; }))
