@@ -1,6 +1,7 @@
 // listsort: sorts list files from the command line, as the window does.
 
 #include "comparingdevice.h"
+#include "helptext.h"
 #include "listfile.h"
 #include "memory.h"
 #include "order/collationlocale.h"
@@ -186,9 +187,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QString::fromLatin1(AppVersion::display));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sorts the items of list files alphabetically and writes them one per line, in the\n"
-        "encoding of the first FILE. Reads standard input when no FILE is given, or for -."));
+    const QString description = QStringLiteral(
+        "Sorts the items of list files alphabetically and writes them one per line, in the "
+        "encoding of the first FILE. Reads standard input when no FILE is given, or for -.");
     const QCommandLineOption outputOption(
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to OUTPUT instead of standard output; OUTPUT may be an input."),
@@ -210,8 +211,11 @@ int main(int argc, char *argv[])
                        "and a locale without collation data give root."),
         QStringLiteral("NAME"));
     parser.addOptions({outputOption, encodingOption, checkOption, localeOption});
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help and exit."));
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Show the version and exit."));
+    parser.addOptions({helpOption, versionOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("List files to sort."),
                                  QStringLiteral("[FILE...]"));
     if (!parser.parse(QCoreApplication::arguments()))
@@ -227,7 +231,9 @@ int main(int argc, char *argv[])
         order = {*locale, QByteArrayLiteral("--locale")};
     }
     if (parser.isSet(helpOption)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(qPrintable(helpText(description, {outputOption, encodingOption, checkOption,
+                                                     localeOption, helpOption, versionOption})),
+                   stdout);
         std::printf("\nOrder: %s, %s\n", order.name.constData(),
                     order.source.isEmpty() ? "as no locale is set"
                                            : ("from " + order.source).constData());

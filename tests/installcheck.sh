@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks that `cmake --install` and the Debian package put the program, listsort and the
-# desktop entry in place, and that the installed programs run.
+# desktop entry and listsort's manual page in place, and that the installed programs run.
 # Usage: installcheck.sh BUILD_DIR
 set -euo pipefail
 
@@ -25,6 +25,8 @@ check_tree() {
         desktop-file-validate "$root/$entry" || fail "the desktop entry is not valid"
     fi
     [ "$("$root/bin/listsort" --version)" = "listsort 1.00" ] || fail "the installed listsort does not run"
+    [ "$(MANPATH="$root/share/man" man -w listsort)" = "$root/share/man/man1/listsort.1" ] ||
+        fail "man does not find the manual page of listsort under $root"
     printf 'b\r\na\r\n' | "$root/bin/listsort" | cmp -s - <(printf 'a\r\nb\r\n') ||
         fail "the installed listsort does not sort"
     # The window runs until it is closed, so a program still running after a while started well.

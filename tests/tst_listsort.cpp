@@ -15,7 +15,7 @@ private slots:
     void runs();
     void orderFollowsTheLocale_data();
     void orderFollowsTheLocale();
-    void helpNamesTheOrder();
+    void helpShowsUsageAndTheOrder();
     void outputMayBeAnInput();
     void failedWriteLeavesTheOldOutputWhole();
     void runningOutOfMemoryIsAnError();
@@ -185,10 +185,13 @@ void TestListSort::orderFollowsTheLocale()
              sorted.split(u' '));
 }
 
-void TestListSort::helpNamesTheOrder()
+void TestListSort::helpShowsUsageAndTheOrder()
 {
     const Run run = listsort({u"--help"_qs}, {}, {}, {}, {u"LC_COLLATE=sv_SE.UTF-8"_qs});
     QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.output.startsWith("Usage: listsort [OPTION]... [FILE]...\n"),
+             run.output.constData());
+    QVERIFY(!run.output.contains("--help-all"));
     QVERIFY2(run.output.endsWith("\nOrder: sv_SE, from LC_COLLATE\n"), run.output.constData());
 }
 
