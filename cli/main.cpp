@@ -22,6 +22,13 @@ constexpr int unsorted = 1;
 constexpr int failure = 2;
 const QString standardStream = QStringLiteral("-");
 
+// What the options ask of a run besides its files.
+struct Request {
+    std::optional<TextEncoding> encoding;
+    QByteArray locale;
+    ListForm form;
+};
+
 int complain(const char *what, const QString &path, const QString &reason)
 {
     std::fprintf(stderr, "listsort: cannot %s '%s': %s\n", what, qPrintable(path),
@@ -55,7 +62,8 @@ std::optional<QString> readInputs(const QStringList &paths, ItemBatch &items,
     return std::nullopt;
 }
 
-bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, QString &reason)
+bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, ListForm form,
+                         QString &reason)
 {
     QFile output;
     if (!output.open(stdout, QIODevice::WriteOnly)) {
@@ -63,7 +71,7 @@ bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, QStr
         return false;
     }
     try {
-        if (!writeListItems(output, list, encoding, reason))
+        if (!writeListItems(output, list, encoding, reason, form))
             return false;
     } catch (const std::bad_alloc &) {
         reason = notEnoughMemory();
@@ -76,27 +84,26 @@ bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, QStr
     return true;
 }
 
-// The encoding to write list in: requested, when it can write every item, or without a
-// request, the encoding the list was read in as far as it can. Empty, with reason saying
-// why, when requested cannot.
-std::optional<TextEncoding> encodingToWrite(const SortedItemList &list,
-                                            std::optional<TextEncoding> requested,
+// The encoding to write list in: the requested one, when it can write every item, or without
+// a request, the encoding the list was read in as far as it can. Empty, with reason saying
+// why, when the requested one cannot.
+std::optional<TextEncoding> encodingToWrite(const SortedItemList &list, const Request &request,
                                             TextEncoding read, QString &reason)
 {
-    if (!requested)
+    if (!request.encoding)
         return encodingForSaving(list, read);
-    const qsizetype position = firstUnwritableItem(list, *requested);
-    if (position < 0)
-        return requested;
+    const qsizetype line = firstUnwritableItem(list, *request.encoding, request.form);
+    if (line < 0)
+        return request.encoding;
     reason = QStringLiteral("the item on line %1 has characters that %2 cannot represent")
-                 .arg(position + 1)
-                 .arg(nameOf(*requested));
+                 .arg(line + 1)
+                 .arg(nameOf(*request.encoding));
     return std::nullopt;
 }
 
 // Whether saving the list file at path would give back its bytes: exit status 0 when it
 // would, 1 when not (saying where), 2 when the file cannot be read.
-int check(const QString &path, std::optional<TextEncoding> requested, const QByteArray &locale)
+int check(const QString &path, const Request &request)
 {
     // Standard input is read once, so the comparison works on a copy of it.
     QByteArray input;
@@ -126,18 +133,18 @@ int check(const QString &path, std::optional<TextEncoding> requested, const QByt
     ItemBatch items;
     if (!reader.open(std::move(source)) || !reader.readAll(items))
         return complain("read", path, reader.errorString());
-    SortedItemList list{Collation(locale)};
+    SortedItemList list{Collation(request.locale)};
     try {
         list.insert(std::move(items));
     } catch (const std::bad_alloc &) {
         return complain("read", path, notEnoughMemory());
     }
     QString reason;
-    const auto encoding = encodingToWrite(list, requested, *reader.encoding(), reason);
+    const auto encoding = encodingToWrite(list, request, *reader.encoding(), reason);
     if (!encoding)
         return complain("write", path, reason);
     ComparingDevice comparison(*original, *reader.encoding());
-    if (!writeListItems(comparison, list, *encoding, reason))
+    if (!writeListItems(comparison, list, *encoding, reason, request.form))
         return complain("read", path, reason);
     if (comparison.finish())
         return 0;
@@ -150,12 +157,12 @@ int check(const QString &path, std::optional<TextEncoding> requested, const QByt
 // Sorts the list files at inputs into one list and writes it to output, or to standard
 // output; see main().
 int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
-              std::optional<TextEncoding> requested, const QByteArray &locale)
+              const Request &request)
 {
     // The collation's tables take a few milliseconds to build: they are built while the
     // files are read.
     std::optional<Collation> collation;
-    std::jthread collationTables([&] { collation.emplace(locale); });
+    std::jthread collationTables([&] { collation.emplace(request.locale); });
     ItemBatch items;
     TextEncoding firstFileEncoding = TextEncoding::Utf8;
     QString reason;
@@ -171,11 +178,11 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
 
     const QString target = output.value_or(standardStream);
     // Nothing is written or replaced when the file would not hold every item.
-    const auto encoding = encodingToWrite(list, requested, firstFileEncoding, reason);
+    const auto encoding = encodingToWrite(list, request, firstFileEncoding, reason);
     if (!encoding)
         return complain("write", target, reason);
-    const bool written = output ? saveListFile(*output, list, *encoding, reason)
-                                : writeStandardOutput(list, *encoding, reason);
+    const bool written = output ? saveListFile(*output, list, *encoding, reason, request.form)
+                                : writeStandardOutput(list, *encoding, request.form, reason);
     return written ? 0 : complain("write", target, reason);
 }
 } // namespace
@@ -210,7 +217,14 @@ int main(int argc, char *argv[])
                        "that of the locale in LC_ALL, else LC_COLLATE, else LANG; C, POSIX "
                        "and a locale without collation data give root."),
         QStringLiteral("NAME"));
-    parser.addOptions({outputOption, encodingOption, checkOption, localeOption});
+    const QCommandLineOption uniqueOption(
+        {QStringLiteral("u"), QStringLiteral("unique")},
+        QStringLiteral("Write one item of each run of identical items; \"a\" and \"A\" both "
+                       "stay."));
+    const QCommandLineOption reverseOption({QStringLiteral("r"), QStringLiteral("reverse")},
+                                           QStringLiteral("Write the items in reverse order."));
+    parser.addOptions(
+        {outputOption, encodingOption, checkOption, localeOption, uniqueOption, reverseOption});
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
     const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
@@ -231,8 +245,9 @@ int main(int argc, char *argv[])
         order = {*locale, QByteArrayLiteral("--locale")};
     }
     if (parser.isSet(helpOption)) {
-        std::fputs(qPrintable(helpText(description, {outputOption, encodingOption, checkOption,
-                                                     localeOption, helpOption, versionOption})),
+        std::fputs(qPrintable(helpText(description,
+                                       {outputOption, encodingOption, checkOption, localeOption,
+                                        uniqueOption, reverseOption, helpOption, versionOption})),
                    stdout);
         std::printf("\nOrder: %s, %s\n", order.name.constData(),
                     order.source.isEmpty() ? "as no locale is set"
@@ -243,10 +258,11 @@ int main(int argc, char *argv[])
         std::printf("listsort %s\n", AppVersion::display);
         return 0;
     }
-    std::optional<TextEncoding> requested;
+    Request request{
+        std::nullopt, order.name, {parser.isSet(reverseOption), parser.isSet(uniqueOption)}};
     if (parser.isSet(encodingOption)) {
-        requested = textEncodingNamed(parser.value(encodingOption));
-        if (!requested)
+        request.encoding = textEncodingNamed(parser.value(encodingOption));
+        if (!request.encoding)
             return usageError(QStringLiteral("unknown encoding '%1'; use %2")
                                   .arg(parser.value(encodingOption), namesOfEncodings()));
     }
@@ -259,11 +275,11 @@ int main(int argc, char *argv[])
     // Each step names its file when memory runs out; this is for anything else that fails.
     try {
         if (parser.isSet(checkOption))
-            return check(inputs.constFirst(), requested, order.name);
+            return check(inputs.constFirst(), request);
         return sortFiles(inputs,
                          parser.isSet(outputOption) ? std::optional(parser.value(outputOption))
                                                     : std::nullopt,
-                         requested, order.name);
+                         request);
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "listsort: %s\n", qPrintable(notEnoughMemory()));
     } catch (const std::exception &error) {

@@ -135,6 +135,24 @@ void TestListSort::runs_data()
     QTest::newRow("unknown locale")
         << QStringList{u"--locale"_qs, u"xx_YY"_qs} << QByteArray("b\na\n") << 2 << QByteArray()
         << QByteArray("listsort: unknown locale 'xx_YY'\n");
+    QTest::newRow("-u keeps one of each run of identical items")
+        << QStringList{u"-u"_qs} << QByteArray("b\na\nb\nB\na\n") << 0
+        << QByteArray("a\r\nb\r\nB\r\n") << QByteArray();
+    QTest::newRow("-r writes backwards") << QStringList{u"--reverse"_qs} << QByteArray("b\na\nc\n")
+                                         << 0 << QByteArray("c\r\nb\r\na\r\n") << QByteArray();
+    // Runs of identical items across the pieces that the writer formats on several threads.
+    QTest::newRow("-r -u over long runs")
+        << QStringList{u"-r"_qs, u"-u"_qs}
+        << QByteArray("a\n").repeated(20'000) + QByteArray("b\n").repeated(20'000) << 0
+        << QByteArray("b\r\na\r\n") << QByteArray();
+    QTest::newRow("-r: the line of an item that the encoding cannot write")
+        << QStringList{u"-r"_qs, u"--encoding"_qs, u"cp1252"_qs}
+        << QByteArray("a\nb\n\xe6\x97\xa5\n") << 2 << QByteArray()
+        << QByteArray("listsort: cannot write '-': the item on line 1 has characters that "
+                      "windows-1252 cannot represent\n");
+    QTest::newRow("check: against the form of -r -u")
+        << QStringList{u"-c"_qs, u"-r"_qs, u"-u"_qs} << QByteArray("b\r\na\r\n") << 0
+        << QByteArray() << QByteArray();
     QTest::newRow("check: one file only")
         << QStringList{u"-c"_qs, u"a"_qs, u"b"_qs} << QByteArray() << 2 << QByteArray()
         << QByteArray("listsort: --check takes one FILE and no --output\n"

@@ -6,7 +6,9 @@
 #include "memory.h"
 #include "order/parallel.h"
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 namespace
 {
@@ -44,11 +46,50 @@ bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
     return false;
 }
 
-// Appends the lines of the items at positions [from, to) to out.
-void appendLines(const SortedItemList &list, qsizetype from, qsizetype to, TextEncoding encoding,
-                 std::string &out)
+// Items formatted at a time by each thread: large enough to keep the threads busy, small
+// enough that the formatted text stays a few megabytes.
+constexpr qsizetype itemsPerPiece = 16 * 1024;
+
+// Calls visit(item) for the items at places [from, to) of list in form's order that form
+// writes: an item identical to the one before it is left out when form is unique.
+template <typename Visit>
+void forEachWritten(const SortedItemList &list, ListForm form, qsizetype from, qsizetype to,
+                    Visit visit)
 {
-    list.forEachItem(from, to, [&](const Item &item) {
+    const qsizetype count = list.count();
+    const auto listPosition = [&](qsizetype place) {
+        return form.reversed ? count - 1 - place : place;
+    };
+    const Item *previous = form.unique && from > 0 ? &list.item(listPosition(from - 1)) : nullptr;
+    const auto take = [&](const Item &item) {
+        if (previous && previous->utf8() == item.utf8())
+            return;
+        if (form.unique)
+            previous = &item;
+        visit(item);
+    };
+    if (!form.reversed) {
+        list.forEachItem(from, to, take);
+        return;
+    }
+    // Backwards a piece at a time, since the list is read forwards.
+    std::vector<const Item *> piece;
+    for (qsizetype end = to; end > from;) {
+        const qsizetype begin = std::max(from, end - itemsPerPiece);
+        piece.clear();
+        list.forEachItem(count - end, count - begin,
+                         [&](const Item &item) { piece.push_back(&item); });
+        for (auto item = piece.rbegin(); item != piece.rend(); ++item)
+            take(**item);
+        end = begin;
+    }
+}
+
+// Appends the lines that form writes for the items at places [from, to) to out.
+void appendLines(const SortedItemList &list, ListForm form, qsizetype from, qsizetype to,
+                 TextEncoding encoding, std::string &out)
+{
+    forEachWritten(list, form, from, to, [&](const Item &item) {
         const QByteArrayView text = item.utf8();
         const size_t start = out.size();
         appendLine(text, listformat::needsQuotes(text), encoding, out);
@@ -74,25 +115,21 @@ bool writeAll(QIODevice &device, QByteArrayView bytes, QString &errorString)
     }
     return true;
 }
-
-// Items formatted at a time by each thread: large enough to keep the threads busy, small
-// enough that the formatted text stays a few megabytes.
-constexpr qsizetype itemsPerPiece = 16 * 1024;
 } // namespace
 
-qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)
+qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding, ListForm form)
 {
     if (isUtf16(encoding))
         return -1;
     const bool utf8 = encoding != TextEncoding::Windows1252;
     if (utf8 && list.loneSurrogateCount() == 0)
         return -1;
-    qsizetype position = 0;
+    qsizetype line = 0;
     qsizetype found = -1;
-    list.forEachItem(0, list.count(), [&](const Item &item) {
+    forEachWritten(list, form, 0, list.count(), [&](const Item &item) {
         if (found < 0 && (utf8 ? item.hasLoneSurrogates() : !canEncode(item.utf8(), encoding)))
-            found = position;
-        ++position;
+            found = line;
+        ++line;
     });
     return found;
 }
@@ -107,7 +144,7 @@ TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferre
 }
 
 bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding encoding,
-                    QString &errorString)
+                    QString &errorString, ListForm form)
 {
     if (!writeAll(device, byteOrderMark(encoding), errorString))
         return false;
@@ -118,7 +155,7 @@ bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding 
         runInParallel(threads, [&](int part) {
             const qsizetype from = std::min(count, start + part * itemsPerPiece);
             pieces[size_t(part)].clear();
-            appendLines(list, from, std::min(count, from + itemsPerPiece), encoding,
+            appendLines(list, form, from, std::min(count, from + itemsPerPiece), encoding,
                         pieces[size_t(part)]);
         });
         for (const std::string &piece : pieces) {
@@ -131,7 +168,7 @@ bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding 
 }
 
 bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,
-                  QString &errorString)
+                  QString &errorString, ListForm form)
 {
     try {
         SaveTarget target;
@@ -139,7 +176,7 @@ bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding 
             errorString = target.errorString();
             return false;
         }
-        if (!writeListItems(target.device(), list, encoding, errorString))
+        if (!writeListItems(target.device(), list, encoding, errorString, form))
             return false;
         if (!target.commit()) {
             errorString = target.errorString();

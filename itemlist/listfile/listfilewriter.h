@@ -6,21 +6,29 @@
 #include <QIODevice>
 #include <QString>
 
-// The position of the first item of list that encoding cannot write, or -1 when it can
-// write them all.
-[[nodiscard]] qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding);
+// How the items of a list are written: in its order or backwards, and all of them or one of
+// each run of identical texts ("a" and "A" are not identical, so both stay).
+struct ListForm {
+    bool reversed = false;
+    bool unique = false;
+};
+
+// The line of the first item of list, written in form, that encoding cannot write, counted
+// from 0; -1 when it can write them all.
+[[nodiscard]] qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding,
+                                            ListForm form = {});
 // The encoding that saves list to a file read in preferred: preferred itself when it can
 // write every item, otherwise UTF-8, or UTF-16 for a lone surrogate. No character is ever
 // replaced or dropped.
 [[nodiscard]] TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred);
 
-// Writes every item of list, in order, one per line ended by CR LF, in encoding with its
-// byte-order mark. An item is quoted when it would not read back unchanged otherwise.
-// encoding must be able to write every item.
+// Writes the items of list, in order and in form, one per line ended by CR LF, in encoding
+// with its byte-order mark. An item is quoted when it would not read back unchanged
+// otherwise. encoding must be able to write every item.
 [[nodiscard]] bool writeListItems(QIODevice &device, const SortedItemList &list,
-                                  TextEncoding encoding, QString &errorString);
+                                  TextEncoding encoding, QString &errorString, ListForm form = {});
 
 // Replaces the file at path with the items of list, written as writeListItems() does; see
 // SaveTarget for how each kind of file is written.
 [[nodiscard]] bool saveListFile(const QString &path, const SortedItemList &list,
-                                TextEncoding encoding, QString &errorString);
+                                TextEncoding encoding, QString &errorString, ListForm form = {});
