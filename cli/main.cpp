@@ -1,16 +1,18 @@
 // listsort: sorts list files from the command line, as the window does.
 
-#include "comparingdevice.h"
+#include "check.h"
 #include "helptext.h"
 #include "listfile.h"
 #include "memory.h"
 #include "order/collationlocale.h"
+#include "progress.h"
+#include "run.h"
 #include "version.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <new>
@@ -18,24 +20,6 @@
 
 namespace
 {
-constexpr int unsorted = 1;
-constexpr int failure = 2;
-const QString standardStream = QStringLiteral("-");
-
-// What the options ask of a run besides its files.
-struct Request {
-    std::optional<TextEncoding> encoding;
-    QByteArray locale;
-    ListForm form;
-};
-
-int complain(const char *what, const QString &path, const QString &reason)
-{
-    std::fprintf(stderr, "listsort: cannot %s '%s': %s\n", what, qPrintable(path),
-                 qPrintable(reason));
-    return failure;
-}
-
 int usageError(const QString &message)
 {
     std::fprintf(stderr, "listsort: %s\nTry 'listsort --help'.\n", qPrintable(message));
@@ -45,13 +29,21 @@ int usageError(const QString &message)
 // Reads the list files at paths ("-" for standard input) into one batch. encoding becomes the
 // first file's. On failure returns the path that failed and sets reason.
 std::optional<QString> readInputs(const QStringList &paths, ItemBatch &items,
-                                  TextEncoding &encoding, QString &reason)
+                                  TextEncoding &encoding, QString &reason, Progress &progress)
 {
+    qint64 total = 0;
+    for (const QString &path : paths)
+        total = path == standardStream || total < 0 ? -1 : total + QFileInfo(path).size();
+    progress.setPhase("reading", total);
+    qint64 before = 0; // bytes of the files read before
     for (qsizetype index = 0; index < paths.size(); ++index) {
         ListFileReader reader;
-        const bool ok = (paths[index] == standardStream ? reader.openStandardInput()
-                                                        : reader.open(paths[index])) &&
-                        reader.readAll(items);
+        const bool ok =
+            (paths[index] == standardStream ? reader.openStandardInput()
+                                            : reader.open(paths[index])) &&
+            reader.readAll(items, [&](qint64 bytesRead) { progress.setDone(before + bytesRead); });
+        if (paths[index] != standardStream)
+            before += QFileInfo(paths[index]).size();
         if (!ok) {
             reason = reader.errorString();
             return paths[index];
@@ -84,76 +76,6 @@ bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, List
     return true;
 }
 
-// The encoding to write list in: the requested one, when it can write every item, or without
-// a request, the encoding the list was read in as far as it can. Empty, with reason saying
-// why, when the requested one cannot.
-std::optional<TextEncoding> encodingToWrite(const SortedItemList &list, const Request &request,
-                                            TextEncoding read, QString &reason)
-{
-    if (!request.encoding)
-        return encodingForSaving(list, read);
-    const qsizetype line = firstUnwritableItem(list, *request.encoding, request.form);
-    if (line < 0)
-        return request.encoding;
-    reason = QStringLiteral("the item on line %1 has characters that %2 cannot represent")
-                 .arg(line + 1)
-                 .arg(nameOf(*request.encoding));
-    return std::nullopt;
-}
-
-// Whether saving the list file at path would give back its bytes: exit status 0 when it
-// would, 1 when not (saying where), 2 when the file cannot be read.
-int check(const QString &path, const Request &request)
-{
-    // Standard input is read once, so the comparison works on a copy of it.
-    QByteArray input;
-    std::unique_ptr<QIODevice> original;
-    std::unique_ptr<QIODevice> source;
-    if (path == standardStream) {
-        QFile standardInput;
-        if (!standardInput.open(stdin, QIODevice::ReadOnly))
-            return complain("read", path, standardInput.errorString());
-        try {
-            input = standardInput.readAll();
-        } catch (const std::bad_alloc &) {
-            return complain("read", path, notEnoughMemory());
-        }
-        original = std::make_unique<QBuffer>(&input);
-        source = std::make_unique<QBuffer>(&input);
-    } else {
-        original = std::make_unique<QFile>(path);
-        source = std::make_unique<QFile>(path);
-    }
-    for (QIODevice *device : {original.get(), source.get()}) {
-        if (!device->open(QIODevice::ReadOnly))
-            return complain("read", path, device->errorString());
-    }
-
-    ListFileReader reader;
-    ItemBatch items;
-    if (!reader.open(std::move(source)) || !reader.readAll(items))
-        return complain("read", path, reader.errorString());
-    SortedItemList list{Collation(request.locale)};
-    try {
-        list.insert(std::move(items));
-    } catch (const std::bad_alloc &) {
-        return complain("read", path, notEnoughMemory());
-    }
-    QString reason;
-    const auto encoding = encodingToWrite(list, request, *reader.encoding(), reason);
-    if (!encoding)
-        return complain("write", path, reason);
-    ComparingDevice comparison(*original, *reader.encoding());
-    if (!writeListItems(comparison, list, *encoding, reason, request.form))
-        return complain("read", path, reason);
-    if (comparison.finish())
-        return 0;
-    const ComparingDevice::Line line = comparison.differingLine();
-    std::fprintf(stderr, "listsort: %s:%lld: saving would change this line: %s\n", qPrintable(path),
-                 static_cast<long long>(line.number), qPrintable(line.text));
-    return unsorted;
-}
-
 // Sorts the list files at inputs into one list and writes it to output, or to standard
 // output; see main().
 int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
@@ -166,24 +88,34 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
     ItemBatch items;
     TextEncoding firstFileEncoding = TextEncoding::Utf8;
     QString reason;
-    if (const auto failed = readInputs(inputs, items, firstFileEncoding, reason))
-        return complain("read", *failed, reason);
+    std::optional<Progress> progress(std::in_place);
+    // The progress line is cleared before any message, and before standard output.
+    const auto fail = [&](const char *what, const QString &path, const QString &why) {
+        progress.reset();
+        return complain(what, path, why);
+    };
+    if (const auto failed = readInputs(inputs, items, firstFileEncoding, reason, *progress))
+        return fail("read", *failed, reason);
+    progress->setPhase("sorting");
     collationTables.join();
     SortedItemList list(*collation);
     try {
         list.insert(std::move(items));
     } catch (const std::bad_alloc &) {
-        return complain("read", inputs.constLast(), notEnoughMemory());
+        return fail("read", inputs.constLast(), notEnoughMemory());
     }
 
+    progress->setPhase("writing");
     const QString target = output.value_or(standardStream);
     // Nothing is written or replaced when the file would not hold every item.
     const auto encoding = encodingToWrite(list, request, firstFileEncoding, reason);
     if (!encoding)
-        return complain("write", target, reason);
+        return fail("write", target, reason);
+    if (!output)
+        progress.reset();
     const bool written = output ? saveListFile(*output, list, *encoding, reason, request.form)
                                 : writeStandardOutput(list, *encoding, request.form, reason);
-    return written ? 0 : complain("write", target, reason);
+    return written ? 0 : fail("write", target, reason);
 }
 } // namespace
 

@@ -68,6 +68,15 @@ void releasePages(void *memory, std::size_t size) noexcept
 #endif
 }
 
+bool standardErrorIsTerminal()
+{
+#if defined(Q_OS_UNIX)
+    return isatty(STDERR_FILENO) == 1;
+#else
+    return false;
+#endif
+}
+
 void lowerThreadPriority() noexcept
 {
 #if defined(Q_OS_LINUX)

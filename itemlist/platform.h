@@ -50,6 +50,9 @@ struct MemoryFacts {
 };
 [[nodiscard]] MemoryFacts memoryFacts();
 
+// Whether standard error goes to a terminal, where a person reads it as it comes.
+[[nodiscard]] bool standardErrorIsTerminal();
+
 // The system's words for an error number of the C library.
 [[nodiscard]] QString systemReason(int error);
 

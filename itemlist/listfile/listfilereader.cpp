@@ -112,7 +112,7 @@ bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
     return m_phase != Phase::Failed;
 }
 
-bool ListFileReader::readAll(ItemBatch &items)
+bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)> &progress)
 {
     const qsizetype before = items.size();
     const qint64 fileSize = m_device ? m_device->size() : 0;
@@ -138,6 +138,8 @@ bool ListFileReader::readAll(ItemBatch &items)
             }
             reserved = true;
         }
+        if (progress && m_device)
+            progress(m_device->pos());
     }
     return true;
 }

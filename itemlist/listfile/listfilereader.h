@@ -8,6 +8,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -34,8 +35,10 @@ public:
     // Returns false when reading fails, with errorString() saying why, or when the reader
     // started over.
     [[nodiscard]] bool read(ItemBatch &items, qsizetype maxBytes);
-    // Reads the rest of the file in one go.
-    [[nodiscard]] bool readAll(ItemBatch &items);
+    // Reads the rest of the file in one go; calls progress with the bytes read so far after
+    // each round, when given.
+    [[nodiscard]] bool readAll(ItemBatch &items,
+                               const std::function<void(qint64 bytesRead)> &progress = {});
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
     [[nodiscard]] bool startedOver() const { return m_startedOver; }
     [[nodiscard]] QString errorString() const { return m_errorString; }

@@ -1,0 +1,32 @@
+#pragma once
+
+// What the parts of a listsort run share: its exit statuses, its request, its messages.
+
+#include "listfile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+constexpr int unsorted = 1;
+constexpr int failure = 2;
+// The file name that stands for standard input or output.
+inline const QString standardStream = QStringLiteral("-");
+
+// What the options ask of a run besides its files.
+struct Request {
+    std::optional<TextEncoding> encoding;
+    QByteArray locale;
+    ListForm form;
+};
+
+// Says that listsort cannot do what to path, and why; returns the failure status.
+int complain(const char *what, const QString &path, const QString &reason);
+
+// The encoding to write list in: the requested one, when it can write every item, or without
+// a request, the encoding the list was read in as far as it can. Empty, with reason saying
+// why, when the requested one cannot.
+[[nodiscard]] std::optional<TextEncoding> encodingToWrite(const SortedItemList &list,
+                                                          const Request &request, TextEncoding read,
+                                                          QString &reason);
