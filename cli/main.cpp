@@ -15,6 +15,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <exception>
 #include <new>
 #include <thread>
 
@@ -82,9 +83,16 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
               const Request &request)
 {
     // The collation's tables take a few milliseconds to build: they are built while the
-    // files are read.
+    // files are read. A failure there is reported as main() reports any other.
     std::optional<Collation> collation;
-    std::jthread collationTables([&] { collation.emplace(request.locale); });
+    std::exception_ptr collationFailure;
+    std::jthread collationTables([&] {
+        try {
+            collation.emplace(request.locale);
+        } catch (...) {
+            collationFailure = std::current_exception();
+        }
+    });
     ItemBatch items;
     TextEncoding firstFileEncoding = TextEncoding::Utf8;
     QString reason;
@@ -98,6 +106,8 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
         return fail("read", *failed, reason);
     progress->setPhase("sorting");
     collationTables.join();
+    if (collationFailure)
+        std::rethrow_exception(collationFailure);
     SortedItemList list(*collation);
     try {
         list.insert(std::move(items));

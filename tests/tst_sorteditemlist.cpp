@@ -54,8 +54,8 @@ void TestSortedItemList::order_data()
         << QStringList{QString(1100, u'x') + u'a', QString(1100, u'x') + u'b',
                        QString(1100, u'x') + u'B'};
 
-    // Two items whose weights run past the merge's first 4,096 bytes, with supplementary
-    // digits, where ICU's UTF-16 comparison and its sort keys disagree, and a lone surrogate.
+    // Two items that take ICU's way (supplementary digits, a lone surrogate, over 256 bytes)
+    // and differ at their numbers, where ICU's UTF-16 comparison and its sort keys disagree.
     const QString stem = u"aaaaaaaa"_qs + QChar(0xd835) + QChar(0xdfcf);
     const QString tail = QString(4096, u'a') + QChar(0xd800);
     QTest::newRow("digits past the merge's weights")

@@ -53,7 +53,7 @@ quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
 } // namespace
 
 Collation::Collation(const QByteArray &locale)
-    : m_collator(openCollation(locale)), m_weights(PrimaryWeights::of(m_collator))
+    : m_collator(openCollation(locale)), m_weights(PrimaryWeights::of(m_collator, locale))
 {
 }
 

@@ -89,21 +89,14 @@ bool isAsciiDigit(quint8 byte)
 }
 } // namespace
 
-std::shared_ptr<const PrimaryWeights> PrimaryWeights::of(const UCollator *collator)
+std::shared_ptr<const PrimaryWeights> PrimaryWeights::of(const UCollator *collator,
+                                                         const QByteArray &locale)
 {
-    // The collation's data is named by the locale it came from, with any collation keyword:
-    // "root" for the root and for the many locales that keep its order. Every Collation
-    // sets the same attributes, so that name alone tells tables apart.
-    UErrorCode status = U_ZERO_ERROR;
-    const char *locale = ucol_getLocaleByType(collator, ULOC_ACTUAL_LOCALE, &status);
-    if (U_FAILURE(status) || !locale)
-        throw std::runtime_error(std::string("cannot name the collation's locale: ") +
-                                 u_errorName(status));
     // Tables stay while no collation uses them, as between listsort's warm-up and its sort.
     // One is read under the lock, so that a second caller waits for it rather than reading
     // it again.
     static std::mutex mutex;
-    static std::map<std::string, std::shared_ptr<const PrimaryWeights>> tables;
+    static std::map<QByteArray, std::shared_ptr<const PrimaryWeights>> tables;
     const std::lock_guard lock(mutex);
     std::shared_ptr<const PrimaryWeights> &table = tables[locale];
     if (!table)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 #include <array>
@@ -25,9 +26,12 @@ struct UCollator;
 class PrimaryWeights
 {
 public:
-    // The table of collator, which orders digit runs numerically. Thread-safe; each collation
-    // has one, read out of ICU at the first call for it, which costs milliseconds.
-    static std::shared_ptr<const PrimaryWeights> of(const UCollator *collator);
+    // The table of collator, opened for locale, which orders digit runs numerically. Every
+    // Collation sets the same attributes, so the locale's name, keywords and all (a script
+    // order, a collation type), tells tables apart. Thread-safe; each is read out of ICU at
+    // the first call for its locale, which costs milliseconds.
+    static std::shared_ptr<const PrimaryWeights> of(const UCollator *collator,
+                                                    const QByteArray &locale);
 
     // Writes up to capacity bytes of the primary weights of utf8 to out and returns how many
     // it wrote; capacity when there are more. Returns -1 when the text needs ICU.
