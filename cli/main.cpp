@@ -176,8 +176,12 @@ int main(int argc, char *argv[])
                                  QStringLiteral("[FILE...]"));
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
-    CollationLocale order = collationLocaleFromEnvironment();
-    if (parser.isSet(localeOption)) {
+    // The environment's locale is looked up only when no --locale overrides it: checking a
+    // name opens a collation.
+    CollationLocale order;
+    if (!parser.isSet(localeOption)) {
+        order = collationLocaleFromEnvironment();
+    } else {
         const QString name = parser.value(localeOption);
         const auto locale = collationLocaleNamed(name.toUtf8());
         if (!locale) {
