@@ -1,23 +1,22 @@
 // listsort: sorts list files from the command line, as the window does.
 
+#include "budget.h"
 #include "check.h"
 #include "helptext.h"
 #include "listfile.h"
 #include "memory.h"
 #include "order/collationlocale.h"
-#include "progress.h"
 #include "run.h"
+#include "sortfiles.h"
 #include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
 
 #include <cstdio>
 #include <exception>
 #include <new>
-#include <thread>
 
 namespace
 {
@@ -27,106 +26,6 @@ int usageError(const QString &message)
     return failure;
 }
 
-// Reads the list files at paths ("-" for standard input) into one batch. encoding becomes the
-// first file's. On failure returns the path that failed and sets reason.
-std::optional<QString> readInputs(const QStringList &paths, ItemBatch &items,
-                                  TextEncoding &encoding, QString &reason, Progress &progress)
-{
-    qint64 total = 0;
-    for (const QString &path : paths)
-        total = path == standardStream || total < 0 ? -1 : total + QFileInfo(path).size();
-    progress.setPhase("reading", total);
-    qint64 before = 0; // bytes of the files read before
-    for (qsizetype index = 0; index < paths.size(); ++index) {
-        ListFileReader reader;
-        const bool ok =
-            (paths[index] == standardStream ? reader.openStandardInput()
-                                            : reader.open(paths[index])) &&
-            reader.readAll(items, [&](qint64 bytesRead) { progress.setDone(before + bytesRead); });
-        if (paths[index] != standardStream)
-            before += QFileInfo(paths[index]).size();
-        if (!ok) {
-            reason = reader.errorString();
-            return paths[index];
-        }
-        if (index == 0)
-            encoding = reader.encoding().value_or(TextEncoding::Utf8);
-    }
-    return std::nullopt;
-}
-
-bool writeStandardOutput(const SortedItemList &list, TextEncoding encoding, ListForm form,
-                         QString &reason)
-{
-    QFile output;
-    if (!output.open(stdout, QIODevice::WriteOnly)) {
-        reason = output.errorString();
-        return false;
-    }
-    try {
-        if (!writeListItems(output, list, encoding, reason, form))
-            return false;
-    } catch (const std::bad_alloc &) {
-        reason = notEnoughMemory();
-        return false;
-    }
-    if (!output.flush()) {
-        reason = output.errorString();
-        return false;
-    }
-    return true;
-}
-
-// Sorts the list files at inputs into one list and writes it to output, or to standard
-// output; see main().
-int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
-              const Request &request)
-{
-    // The collation's tables take a few milliseconds to build: they are built while the
-    // files are read. A failure there is reported as main() reports any other.
-    std::optional<Collation> collation;
-    std::exception_ptr collationFailure;
-    std::jthread collationTables([&] {
-        try {
-            collation.emplace(request.locale);
-        } catch (...) {
-            collationFailure = std::current_exception();
-        }
-    });
-    ItemBatch items;
-    TextEncoding firstFileEncoding = TextEncoding::Utf8;
-    QString reason;
-    std::optional<Progress> progress(std::in_place);
-    // The progress line is cleared before any message, and before standard output.
-    const auto fail = [&](const char *what, const QString &path, const QString &why) {
-        progress.reset();
-        return complain(what, path, why);
-    };
-    if (const auto failed = readInputs(inputs, items, firstFileEncoding, reason, *progress))
-        return fail("read", *failed, reason);
-    progress->setPhase("sorting");
-    collationTables.join();
-    if (collationFailure)
-        std::rethrow_exception(collationFailure);
-    SortedItemList list(*collation);
-    try {
-        list.insert(std::move(items));
-    } catch (const std::bad_alloc &) {
-        return fail("read", inputs.constLast(), notEnoughMemory());
-    }
-
-    progress->setPhase("writing");
-    const QString target = output.value_or(standardStream);
-    // Nothing is written or replaced when the file would not hold every item.
-    const auto encoding = encodingToWrite(list, request, firstFileEncoding, reason);
-    if (!encoding)
-        return fail("write", target, reason);
-    if (!output)
-        progress.reset();
-    const bool written = output ? saveListFile(*output, list, *encoding, reason, request.form)
-                                : writeStandardOutput(list, *encoding, request.form, reason);
-    return written ? 0 : fail("write", target, reason);
-}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -165,8 +64,21 @@ int main(int argc, char *argv[])
                        "stay."));
     const QCommandLineOption reverseOption({QStringLiteral("r"), QStringLiteral("reverse")},
                                            QStringLiteral("Write the items in reverse order."));
-    parser.addOptions(
-        {outputOption, encodingOption, checkOption, localeOption, uniqueOption, reverseOption});
+    const QCommandLineOption memoryOption(
+        {QStringLiteral("S"), QStringLiteral("buffer-size")},
+        QStringLiteral("Use at most SIZE of memory, sorting a larger list in runs in temporary "
+                       "files: kibibytes, or a number with b, K, M, G or T, or % of physical "
+                       "memory (500M, 2G, 40%). Without it, three quarters of the memory "
+                       "available."),
+        QStringLiteral("SIZE"));
+    const QCommandLineOption temporaryOption(
+        {QStringLiteral("T"), QStringLiteral("temporary-directory")},
+        QStringLiteral("Keep temporary files in DIR, not in $TMPDIR or /tmp."),
+        QStringLiteral("DIR"));
+    const QList<QCommandLineOption> options{outputOption, encodingOption, checkOption,
+                                            localeOption, uniqueOption,   reverseOption,
+                                            memoryOption, temporaryOption};
+    parser.addOptions(options);
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
     const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
@@ -191,9 +103,7 @@ int main(int argc, char *argv[])
         order = {*locale, QByteArrayLiteral("--locale")};
     }
     if (parser.isSet(helpOption)) {
-        std::fputs(qPrintable(helpText(description,
-                                       {outputOption, encodingOption, checkOption, localeOption,
-                                        uniqueOption, reverseOption, helpOption, versionOption})),
+        std::fputs(qPrintable(helpText(description, options + QList{helpOption, versionOption})),
                    stdout);
         std::printf("\nOrder: %s, %s\n", order.name.constData(),
                     order.source.isEmpty() ? "as no locale is set"
@@ -204,8 +114,21 @@ int main(int argc, char *argv[])
         std::printf("listsort %s\n", AppVersion::display);
         return 0;
     }
-    Request request{
-        std::nullopt, order.name, {parser.isSet(reverseOption), parser.isSet(uniqueOption)}};
+    Request request{std::nullopt,
+                    order.name,
+                    {parser.isSet(reverseOption), parser.isSet(uniqueOption)},
+                    0,
+                    parser.isSet(temporaryOption) ? parser.value(temporaryOption)
+                                                  : QDir::tempPath()};
+    if (parser.isSet(memoryOption)) {
+        const auto budget = memoryBudgetNamed(parser.value(memoryOption));
+        if (!budget)
+            return usageError(
+                QStringLiteral("invalid memory size '%1'").arg(parser.value(memoryOption)));
+        request.memoryBudget = *budget;
+    } else {
+        request.memoryBudget = defaultMemoryBudget();
+    }
     if (parser.isSet(encodingOption)) {
         request.encoding = textEncodingNamed(parser.value(encodingOption));
         if (!request.encoding)

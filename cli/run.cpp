@@ -9,6 +9,16 @@ int complain(const char *what, const QString &path, const QString &reason)
     return failure;
 }
 
+namespace
+{
+QString unwritable(qsizetype line, TextEncoding encoding)
+{
+    return QStringLiteral("the item on line %1 has characters that %2 cannot represent")
+        .arg(line + 1)
+        .arg(nameOf(encoding));
+}
+} // namespace
+
 std::optional<TextEncoding> encodingToWrite(const SortedItemList &list, const Request &request,
                                             TextEncoding read, QString &reason)
 {
@@ -17,8 +27,32 @@ std::optional<TextEncoding> encodingToWrite(const SortedItemList &list, const Re
     const qsizetype line = firstUnwritableItem(list, *request.encoding, request.form);
     if (line < 0)
         return request.encoding;
-    reason = QStringLiteral("the item on line %1 has characters that %2 cannot represent")
-                 .arg(line + 1)
-                 .arg(nameOf(*request.encoding));
+    reason = unwritable(line, *request.encoding);
     return std::nullopt;
+}
+
+std::optional<TextEncoding> encodingToWrite(const std::function<ItemChunks()> &merge,
+                                            qsizetype loneSurrogates, const Request &request,
+                                            TextEncoding read, QString &reason)
+{
+    // Only Windows-1252 needs a look at every item; UTF-8 cannot write lone surrogates.
+    const auto firstUnwritable = [&](TextEncoding encoding) -> std::optional<qsizetype> {
+        if (isUtf16(encoding) || (encoding != TextEncoding::Windows1252 && loneSurrogates == 0))
+            return -1;
+        return firstUnwritableItem(merge(), encoding, reason);
+    };
+    if (request.encoding) {
+        const auto line = firstUnwritable(*request.encoding);
+        if (line && *line >= 0)
+            reason = unwritable(*line, *request.encoding);
+        return line && *line < 0 ? request.encoding : std::nullopt;
+    }
+    for (const TextEncoding encoding : {read, TextEncoding::Utf8}) {
+        const auto line = firstUnwritable(encoding);
+        if (!line)
+            return std::nullopt;
+        if (*line < 0)
+            return encoding;
+    }
+    return TextEncoding::Utf16LE;
 }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 constexpr int unsorted = 1;
@@ -19,6 +20,8 @@ struct Request {
     std::optional<TextEncoding> encoding;
     QByteArray locale;
     ListForm form;
+    qint64 memoryBudget = 0;
+    QString temporaryFolder;
 };
 
 // Says that listsort cannot do what to path, and why; returns the failure status.
@@ -28,5 +31,11 @@ int complain(const char *what, const QString &path, const QString &reason);
 // a request, the encoding the list was read in as far as it can. Empty, with reason saying
 // why, when the requested one cannot.
 [[nodiscard]] std::optional<TextEncoding> encodingToWrite(const SortedItemList &list,
+                                                          const Request &request, TextEncoding read,
+                                                          QString &reason);
+// The same for the items that merge() gives, loneSurrogates of which hold a lone surrogate;
+// each look at the items is a merge of its own. Empty too when a merge fails.
+[[nodiscard]] std::optional<TextEncoding> encodingToWrite(const std::function<ItemChunks()> &merge,
+                                                          qsizetype loneSurrogates,
                                                           const Request &request, TextEncoding read,
                                                           QString &reason);

@@ -10,6 +10,7 @@
 #include <new>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,6 +223,29 @@ void copyOwnerAndMode(int handle, const FileStatus &status)
         (void)::fchown(handle, uid_t(-1), gid_t(status.group));
     (void)::fchmod(handle, mode_t(status.mode));
 }
+
+int openUnnamedFile(const QString &folder, QString &reason)
+{
+    const QByteArray path = QFile::encodeName(folder);
+#if defined(O_TMPFILE)
+    const int handle = ::open(path.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (handle >= 0)
+        return handle;
+    // Some file systems cannot make unnamed files: a named one, removed at once, instead.
+    if (errno != EOPNOTSUPP && errno != EISDIR) {
+        reason = systemReason(errno);
+        return -1;
+    }
+#endif
+    QByteArray name = path + "/listsort-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named < 0) {
+        reason = systemReason(errno);
+        return -1;
+    }
+    ::unlink(name.constData());
+    return named;
+}
 #else
 // Without POSIX: what QFileInfo can tell; owner, group and set-id bits are left alone.
 bool fileStatus(const QString &path, FileStatus &status, QString &)
@@ -255,5 +279,11 @@ bool isSameFile(int, const FileStatus &)
 }
 
 void copyOwnerAndMode(int, const FileStatus &) {}
+
+int openUnnamedFile(const QString &, QString &reason)
+{
+    reason = systemReason(ENOSYS);
+    return -1;
+}
 #endif
 } // namespace platform

@@ -78,4 +78,9 @@ struct FileStatus {
 // Gives the file open at handle the owner, group and mode of status, as far as the process
 // may: an unprivileged one keeps its own owner, and maybe the group.
 void copyOwnerAndMode(int handle, const FileStatus &status);
+
+// Opens a new file in folder for reading and writing that has no name, so that the system
+// removes it once closed, however the process ends. Returns its handle, or -1 with reason
+// saying why.
+[[nodiscard]] int openUnnamedFile(const QString &folder, QString &reason);
 } // namespace platform

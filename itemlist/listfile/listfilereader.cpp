@@ -90,10 +90,15 @@ bool ListFileReader::startOver()
     m_detector.decide(false);
     m_checkingUtf8 = false;
     m_startedOver = true;
-    for (ItemBatch &piece : m_pieces)
-        piece = ItemBatch();
+    startNewMemory();
     startText();
     return false;
+}
+
+void ListFileReader::startNewMemory()
+{
+    for (ItemBatch &piece : m_pieces)
+        piece = ItemBatch();
 }
 
 bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
@@ -115,7 +120,7 @@ bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
 bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)> &progress)
 {
     const qsizetype before = items.size();
-    const qint64 fileSize = m_device ? m_device->size() : 0;
+    const qint64 fileSize = size();
     bool reserved = false;
     while (!atEnd()) {
         if (!read(items, roundBytes)) {
@@ -132,14 +137,14 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
         if (!reserved && m_device && fileSize > 0) {
             try {
                 items.reserve(before +
-                              estimatedItemCount(items.size() - before, m_device->pos(), fileSize));
+                              estimatedItemCount(items.size() - before, position(), fileSize));
             } catch (const std::bad_alloc &) {
                 // Then the list grows as it goes.
             }
             reserved = true;
         }
         if (progress && m_device)
-            progress(m_device->pos());
+            progress(position());
     }
     return true;
 }

@@ -39,7 +39,13 @@ public:
     // each round, when given.
     [[nodiscard]] bool readAll(ItemBatch &items,
                                const std::function<void(qint64 bytesRead)> &progress = {});
+    // Gives the items read from now on memory of their own, so that the memory of the items
+    // taken so far goes once the caller drops them.
+    void startNewMemory();
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
+    // The bytes of the file read so far, and in all; the size is 0 once at the end.
+    [[nodiscard]] qint64 position() const { return m_device ? m_device->pos() : 0; }
+    [[nodiscard]] qint64 size() const { return m_device ? m_device->size() : 0; }
     [[nodiscard]] bool startedOver() const { return m_startedOver; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
     // The file's encoding, known at the end, or from the start for UTF-16.

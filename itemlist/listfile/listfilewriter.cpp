@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace
@@ -85,19 +86,26 @@ void forEachWritten(const SortedItemList &list, ListForm form, qsizetype from, q
     }
 }
 
+// Appends the line of item to out; startsFile when it is the file's first line.
+void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, std::string &out)
+{
+    const QByteArrayView text = item.utf8();
+    const size_t start = out.size();
+    appendLine(text, listformat::needsQuotes(text), encoding, out);
+    // Quotes keep the characters of a first item that looks like a mark in the item.
+    if (startsFile && start == 0 && startsLikeAMark(QByteArrayView(out), encoding)) {
+        out.clear();
+        appendLine(text, true, encoding, out);
+    }
+}
+
 // Appends the lines that form writes for the items at places [from, to) to out.
 void appendLines(const SortedItemList &list, ListForm form, qsizetype from, qsizetype to,
                  TextEncoding encoding, std::string &out)
 {
+    bool startsFile = from == 0;
     forEachWritten(list, form, from, to, [&](const Item &item) {
-        const QByteArrayView text = item.utf8();
-        const size_t start = out.size();
-        appendLine(text, listformat::needsQuotes(text), encoding, out);
-        // Quotes keep the characters of a first item that looks like a mark in the item.
-        if (from == 0 && start == 0 && startsLikeAMark(QByteArrayView(out), encoding)) {
-            out.clear();
-            appendLine(text, true, encoding, out);
-        }
+        appendItemLine(item, std::exchange(startsFile, false), encoding, out);
     });
 }
 
@@ -117,17 +125,28 @@ bool writeAll(QIODevice &device, QByteArrayView bytes, QString &errorString)
 }
 } // namespace
 
-qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding, ListForm form)
+namespace
+{
+// Whether encoding can write item.
+bool canWrite(const Item &item, TextEncoding encoding)
 {
     if (isUtf16(encoding))
-        return -1;
-    const bool utf8 = encoding != TextEncoding::Windows1252;
-    if (utf8 && list.loneSurrogateCount() == 0)
+        return true;
+    if (encoding != TextEncoding::Windows1252)
+        return !item.hasLoneSurrogates();
+    return canEncode(item.utf8(), encoding);
+}
+} // namespace
+
+qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding, ListForm form)
+{
+    if (isUtf16(encoding) ||
+        (encoding != TextEncoding::Windows1252 && list.loneSurrogateCount() == 0))
         return -1;
     qsizetype line = 0;
     qsizetype found = -1;
     forEachWritten(list, form, 0, list.count(), [&](const Item &item) {
-        if (found < 0 && (utf8 ? item.hasLoneSurrogates() : !canEncode(item.utf8(), encoding)))
+        if (found < 0 && !canWrite(item, encoding))
             found = line;
         ++line;
     });
@@ -167,8 +186,58 @@ bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding 
     return true;
 }
 
-bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,
-                  QString &errorString, ListForm form)
+bool writeListItems(QIODevice &device, const ItemChunks &chunks, TextEncoding encoding,
+                    QString &errorString)
+{
+    if (!writeAll(device, byteOrderMark(encoding), errorString))
+        return false;
+    std::vector<ItemEntry> chunk;
+    std::vector<std::string> pieces;
+    for (bool first = true;; first = false) {
+        if (!chunks(chunk, errorString))
+            return false;
+        if (chunk.empty())
+            return true;
+        const auto count = qsizetype(chunk.size());
+        const int threads = threadCountFor(count, itemsPerPiece);
+        pieces.resize(size_t(threads));
+        runInParallel(threads, [&](int part) {
+            std::string &piece = pieces[size_t(part)];
+            piece.clear();
+            const qsizetype end = partBegin(count, threads, part + 1);
+            for (qsizetype index = partBegin(count, threads, part); index < end; ++index)
+                appendItemLine(*chunk[size_t(index)].item, first && index == 0, encoding, piece);
+        });
+        for (const std::string &piece : pieces) {
+            if (!writeAll(device, QByteArrayView(piece.data(), qsizetype(piece.size())),
+                          errorString))
+                return false;
+        }
+    }
+}
+
+std::optional<qsizetype> firstUnwritableItem(const ItemChunks &chunks, TextEncoding encoding,
+                                             QString &errorString)
+{
+    std::vector<ItemEntry> chunk;
+    for (qsizetype line = 0;;) {
+        if (!chunks(chunk, errorString))
+            return std::nullopt;
+        if (chunk.empty())
+            return -1;
+        for (const ItemEntry &entry : chunk) {
+            if (!canWrite(*entry.item, encoding))
+                return line;
+            ++line;
+        }
+    }
+}
+
+namespace
+{
+// Replaces the file at path with what write writes to it.
+template <typename Write>
+bool saveWith(const QString &path, QString &errorString, const Write &write)
 {
     try {
         SaveTarget target;
@@ -176,7 +245,7 @@ bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding 
             errorString = target.errorString();
             return false;
         }
-        if (!writeListItems(target.device(), list, encoding, errorString, form))
+        if (!write(target.device()))
             return false;
         if (!target.commit()) {
             errorString = target.errorString();
@@ -187,4 +256,21 @@ bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding 
         errorString = notEnoughMemory();
         return false;
     }
+}
+} // namespace
+
+bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,
+                  QString &errorString, ListForm form)
+{
+    return saveWith(path, errorString, [&](QIODevice &device) {
+        return writeListItems(device, list, encoding, errorString, form);
+    });
+}
+
+bool saveListFile(const QString &path, const ItemChunks &chunks, TextEncoding encoding,
+                  QString &errorString)
+{
+    return saveWith(path, errorString, [&](QIODevice &device) {
+        return writeListItems(device, chunks, encoding, errorString);
+    });
 }

@@ -6,6 +6,10 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 // How the items of a list are written: in its order or backwards, and all of them or one of
 // each run of identical texts ("a" and "A" are not identical, so both stay).
 struct ListForm {
@@ -32,3 +36,19 @@ struct ListForm {
 // SaveTarget for how each kind of file is written.
 [[nodiscard]] bool saveListFile(const QString &path, const SortedItemList &list,
                                 TextEncoding encoding, QString &errorString, ListForm form = {});
+
+// Gives a writer the items to write a chunk at a time, in the order they are written:
+// replaces entries with the next chunk, whose items stay valid until the next call, and
+// leaves entries empty at the end. Returns false on failure, with errorString saying why.
+using ItemChunks = std::function<bool(std::vector<ItemEntry> &entries, QString &errorString)>;
+
+// The line of the first item of chunks that encoding cannot write, counted from 0; -1 when
+// it can write them all; empty when chunks fail.
+[[nodiscard]] std::optional<qsizetype>
+firstUnwritableItem(const ItemChunks &chunks, TextEncoding encoding, QString &errorString);
+// Writes the items of chunks as lines, as writeListItems() writes a list's.
+[[nodiscard]] bool writeListItems(QIODevice &device, const ItemChunks &chunks,
+                                  TextEncoding encoding, QString &errorString);
+// Replaces the file at path with the items of chunks, as saveListFile() does with a list's.
+[[nodiscard]] bool saveListFile(const QString &path, const ItemChunks &chunks,
+                                TextEncoding encoding, QString &errorString);

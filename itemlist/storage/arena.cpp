@@ -28,10 +28,12 @@ void *Arena::allocate(qsizetype size, qsizetype alignment)
     if (size + padding > m_left) {
         if (size > m_blockSize / 4) {
             // A large object gets a block of its own, so the current block keeps its room.
+            m_allocated += size;
             return m_blocks.emplace_back(newBlock(size)).get();
         }
         m_free = m_blocks.emplace_back(newBlock(m_blockSize)).get();
         m_left = m_blockSize;
+        m_allocated += m_blockSize;
         m_blockSize = std::min(m_blockSize * 2, hugePageSize);
     } else {
         m_free += padding;

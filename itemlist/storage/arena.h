@@ -17,6 +17,8 @@ public:
 
     // alignment must be a power of two no greater than alignof(std::max_align_t).
     [[nodiscard]] void *allocate(qsizetype size, qsizetype alignment);
+    // The bytes of all the blocks taken from the system so far.
+    [[nodiscard]] qsizetype allocatedBytes() const { return m_allocated; }
 
 private:
     // Blocks grow to the size of a huge page of the processor's memory map, and large ones
@@ -36,4 +38,5 @@ private:
     std::byte *m_free = nullptr;
     qsizetype m_left = 0;
     qsizetype m_blockSize = firstBlockSize;
+    qsizetype m_allocated = 0;
 };

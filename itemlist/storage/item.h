@@ -24,6 +24,12 @@ public:
         header |= quint64(bytes[index]) << shift;
         return {reinterpret_cast<const char *>(bytes + index + 1), qsizetype(header >> 1)};
     }
+    // The bytes the item takes: its header and its text.
+    [[nodiscard]] qsizetype byteSize() const
+    {
+        const QByteArrayView text = utf8();
+        return text.data() + text.size() - reinterpret_cast<const char *>(this);
+    }
     [[nodiscard]] bool hasLoneSurrogates() const
     {
         const auto *bytes = reinterpret_cast<const quint8 *>(this);

@@ -27,6 +27,26 @@ void ItemBatch::truncate(qsizetype count)
     m_items.resize(size_t(count));
 }
 
+ItemBatch ItemBatch::splitOff(qsizetype count)
+{
+    ItemBatch rest;
+    share(rest.m_arenas, m_arenas);
+    rest.m_items.assign(m_items.begin() + count, m_items.end());
+    for (const ItemEntry &entry : rest.m_items)
+        rest.m_loneSurrogateCount += entry.item->hasLoneSurrogates();
+    rest.m_sorted = rest.m_items.empty();
+    truncate(count);
+    return rest;
+}
+
+qsizetype ItemBatch::memoryUse() const
+{
+    qsizetype bytes = qsizetype(m_items.capacity() * sizeof(ItemEntry));
+    for (const auto &arena : m_arenas)
+        bytes += arena->allocatedBytes();
+    return bytes;
+}
+
 ItemRun ItemBatch::takeRun(const Collation &collation, const std::stop_token &stop)
 {
     sort(collation, stop);

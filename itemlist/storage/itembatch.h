@@ -29,6 +29,11 @@ public:
     void appendItemsOf(ItemBatch &other);
     // Drops the items after the first count.
     void truncate(qsizetype count);
+    // Moves the items after the first count into a batch of their own, which shares this
+    // one's memory.
+    [[nodiscard]] ItemBatch splitOff(qsizetype count);
+    // The bytes that the items and their memory take, shared memory included.
+    [[nodiscard]] qsizetype memoryUse() const;
     // Makes room for count items in all.
     void reserve(qsizetype count) { m_items.reserve(size_t(count)); }
     // Puts the items into list order. A list sorts a batch itself when it is added; sorting

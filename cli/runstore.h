@@ -1,0 +1,65 @@
+#pragma once
+
+#include "listfile.h"
+#include "order/collation.h"
+#include "order/runmerger.h"
+#include "storage/itemrun.h"
+#include "storage/runfile.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The sorted runs of a list larger than its memory budget, kept in temporary files in a
+// folder, and their merge in the list's order through the writer.
+class RunStore
+{
+public:
+    RunStore(QString folder, ListForm form) : m_folder(std::move(folder)), m_form(form) {}
+
+    [[nodiscard]] bool isEmpty() const { return m_runs.empty(); }
+    [[nodiscard]] const QString &folder() const { return m_folder; }
+    // Sorts batch, which it takes, and writes it as a run of the items of input, which may
+    // still be read again from the start; see dropInput().
+    [[nodiscard]] bool add(ItemBatch &&batch, const Collation &collation, int input);
+    // Drops the runs of input, which is being read again.
+    void dropInput(int input);
+
+    // Prepares merges of the runs and of last, sorted in memory and kept for each merge,
+    // with memory bytes for reading from the runs; merges runs first while they are too
+    // many to read from at once.
+    [[nodiscard]] bool prepare(ItemBatch &&last, const Collation &collation, qint64 memory);
+    // Starts a merge of everything prepare() took; its chunks last until the next start.
+    [[nodiscard]] ItemChunks merge();
+    [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
+
+    // What failed: "write temporary file in" or "read temporary file in" the folder, and
+    // the system's reason.
+    [[nodiscard]] const char *failedTo() const { return m_failedTo; }
+    [[nodiscard]] QString errorString() const { return m_errorString; }
+
+private:
+    struct Run {
+        std::unique_ptr<RunFile> file;
+        int input;
+        qsizetype loneSurrogates;
+    };
+
+    bool writeRun(RunFile &file, const ItemRun &run);
+    bool mergeInto(RunFile &file, std::vector<Run> runs, qint64 memory);
+    bool failWriting(const RunFile &file);
+    [[nodiscard]] RunMerger::Source readerOf(RunFile &file);
+
+    QString m_folder;
+    ListForm m_form;
+    std::optional<Collation> m_collation;
+    std::vector<Run> m_runs;
+    ItemRun m_last;
+    qsizetype m_loneSurrogateCount = 0;
+    qint64 m_readSize = 0;
+    std::unique_ptr<RunMerger> m_merger;
+    const char *m_failedTo = "";
+    QString m_errorString;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "order/collation.h"
+#include "storage/item.h"
+
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Merges sorted runs of keyed items into one, a chunk at a time: runs in list order into
+// one in list order, or when reversed, runs in reverse order into one in reverse. When
+// unique, an item identical to the one before it is left out.
+class RunMerger
+{
+public:
+    // Replaces entries with the next entries of a run, after which the items of the call
+    // before may be gone; leaves entries empty at the run's end. Returns false on failure,
+    // with errorString saying why.
+    using Source = std::function<bool(std::vector<ItemEntry> &entries, QString &errorString)>;
+
+    RunMerger(const Collation &collation, bool reversed, bool unique);
+
+    void add(Source source);
+    // Replaces chunk with up to maxItems next entries of the merge, whose items live in the
+    // merger's memory until the next call; chunk stays empty at the end.
+    [[nodiscard]] bool next(std::vector<ItemEntry> &chunk, qsizetype maxItems,
+                            QString &errorString);
+
+private:
+    struct Run {
+        Source source;
+        std::vector<ItemEntry> entries;
+        size_t at = 0;
+    };
+
+    bool start(QString &errorString);
+    // Whether run a's next entry comes out after run b's.
+    [[nodiscard]] bool after(int a, int b) const;
+
+    Collation m_collation;
+    bool m_reversed;
+    bool m_unique;
+    bool m_started = false;
+    std::vector<Run> m_runs;
+    std::vector<int> m_heap; // runs with entries left, the next one to come out first
+    std::string m_bytes;     // the items of the last chunk
+    std::string m_previous;  // the last item of the chunk before, when unique
+    bool m_hasPrevious = false;
+};

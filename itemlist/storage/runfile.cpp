@@ -1,0 +1,98 @@
+#include "storage/runfile.h"
+
+#include "platform.h"
+
+#include <cstring>
+#include <optional>
+#include <utility>
+
+namespace
+{
+// The length of the record at the start of bytes, key prefix, header and text; empty when
+// bytes do not hold all of it.
+std::optional<qsizetype> recordLength(const char *bytes, qsizetype available)
+{
+    constexpr qsizetype prefix = sizeof(quint64);
+    quint64 header = 0;
+    int shift = 0;
+    for (qsizetype index = prefix; index < available && shift < 64; ++index, shift += 7) {
+        const auto byte = quint8(bytes[index]);
+        header |= quint64(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) {
+            const qsizetype length = index + 1 + qsizetype(header >> 1);
+            return length <= available ? std::optional(length) : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+} // namespace
+
+bool RunFile::create(const QString &folder)
+{
+    const int handle = platform::openUnnamedFile(folder, m_errorString);
+    if (handle < 0)
+        return false;
+    if (!m_file.open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                     QFileDevice::AutoCloseHandle))
+        return fail();
+    m_buffer.reserve(writeSize + 4096);
+    return true;
+}
+
+bool RunFile::flush()
+{
+    for (qsizetype done = 0; done < qsizetype(m_buffer.size());) {
+        const qint64 written = m_file.write(m_buffer.data() + done, qint64(m_buffer.size()) - done);
+        if (written <= 0)
+            return fail();
+        done += written;
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool RunFile::fail()
+{
+    m_errorString = m_file.errorString();
+    return false;
+}
+
+bool RunFile::rewind(qsizetype readSize)
+{
+    if (m_writing && !flush())
+        return false;
+    m_writing = false;
+    m_readSize = readSize;
+    m_parsed = 0;
+    std::string().swap(m_buffer);
+    return m_file.seek(0) || fail();
+}
+
+bool RunFile::readNext(std::vector<ItemEntry> &entries)
+{
+    entries.clear();
+    // The start of a record that the last read cut off moves to the front.
+    m_buffer.erase(0, size_t(std::exchange(m_parsed, 0)));
+    for (;;) {
+        const size_t kept = m_buffer.size();
+        m_buffer.resize(kept + size_t(m_readSize));
+        const qint64 length = m_file.read(m_buffer.data() + kept, m_readSize);
+        if (length < 0)
+            return fail();
+        m_buffer.resize(kept + size_t(length));
+        const char *bytes = m_buffer.data();
+        const auto available = qsizetype(m_buffer.size());
+        qsizetype at = 0;
+        while (const auto record = recordLength(bytes + at, available - at)) {
+            quint64 prefix = 0;
+            std::memcpy(&prefix, bytes + at, sizeof prefix);
+            entries.push_back({prefix, reinterpret_cast<const Item *>(bytes + at + sizeof prefix)});
+            at += *record;
+        }
+        if (!entries.empty() || length == 0) {
+            m_parsed = at;
+            return true;
+        }
+        // A record longer than a read: read on after it.
+    }
+}
