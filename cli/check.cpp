@@ -9,6 +9,83 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
+
+namespace
+{
+// Why a pass over the file stopped before its end.
+enum class Stop { No, OutOfOrder, Repeated, Unwritable, Failed, StartedOver };
+
+// The items of a list file in the order it holds them, a round at a time, for as long as
+// they are in the order and form of a save: each is compared with the one before it.
+class InOrderItems
+{
+public:
+    InOrderItems(ListFileReader &reader, const Collation &collation, ListForm form,
+                 TextEncoding encoding)
+        : m_reader(reader), m_collation(collation), m_form(form), m_encoding(encoding)
+    {
+    }
+
+    bool next(std::vector<ItemEntry> &chunk, QString &errorString)
+    {
+        chunk.clear();
+        while (chunk.empty() && !m_reader.atEnd() && m_stop == Stop::No) {
+            // The items of the last round go; the writer is done with them.
+            m_batch = ItemBatch();
+            m_reader.startNewMemory();
+            if (!m_reader.read(m_batch, ListFileReader::roundBytes)) {
+                m_stop = m_reader.startedOver() ? Stop::StartedOver : Stop::Failed;
+                errorString = m_reader.errorString();
+                return false;
+            }
+            for (const ItemEntry &read : m_batch.entries()) {
+                const ItemEntry entry = m_collation.entryFor(read.item);
+                if (!canWrite(*entry.item, m_encoding)) {
+                    m_stop = Stop::Unwritable;
+                    errorString = unwritableReason(m_count, m_encoding);
+                    return false;
+                }
+                if (const ItemEntry *previous = chunk.empty() ? m_previous : &chunk.back()) {
+                    if (m_form.reversed ? m_collation.less(*previous, entry)
+                                        : m_collation.less(entry, *previous)) {
+                        m_stop = Stop::OutOfOrder;
+                        break;
+                    }
+                    if (m_form.unique && previous->item->utf8() == entry.item->utf8()) {
+                        m_stop = Stop::Repeated;
+                        break;
+                    }
+                }
+                chunk.push_back(entry);
+                ++m_count;
+            }
+        }
+        // The last item stays for the next round to be compared with.
+        if (!chunk.empty()) {
+            const Item &last = *chunk.back().item;
+            m_previousBytes.assign(reinterpret_cast<const char *>(&last), size_t(last.byteSize()));
+            m_previousEntry = {chunk.back().keyPrefix,
+                               reinterpret_cast<const Item *>(m_previousBytes.data())};
+            m_previous = &m_previousEntry;
+        }
+        return true;
+    }
+    [[nodiscard]] Stop stop() const { return m_stop; }
+
+private:
+    ListFileReader &m_reader;
+    const Collation &m_collation;
+    ListForm m_form;
+    TextEncoding m_encoding;
+    ItemBatch m_batch;
+    std::string m_previousBytes;
+    ItemEntry m_previousEntry{};
+    const ItemEntry *m_previous = nullptr;
+    qsizetype m_count = 0;
+    Stop m_stop = Stop::No;
+};
+} // namespace
 
 int check(const QString &path, const Request &request)
 {
@@ -37,26 +114,37 @@ int check(const QString &path, const Request &request)
     }
 
     ListFileReader reader;
-    ItemBatch items;
-    if (!reader.open(std::move(source)) || !reader.readAll(items))
+    if (!reader.open(std::move(source)))
         return complain("read", path, reader.errorString());
-    SortedItemList list{Collation(request.locale)};
-    try {
-        list.insert(std::move(items));
-    } catch (const std::bad_alloc &) {
-        return complain("read", path, notEnoughMemory());
+    const Collation collation(request.locale);
+    // One pass, which starts again when the file turns out not to be UTF-8.
+    for (;;) {
+        if (!original->seek(0))
+            return complain("read", path, original->errorString());
+        const TextEncoding read = reader.likelyEncoding();
+        const TextEncoding encoding = request.encoding.value_or(read);
+        InOrderItems items(reader, collation, request.form, encoding);
+        ComparingDevice comparison(*original, read);
+        QString reason;
+        const bool passed = writeListItems(
+            comparison,
+            [&](std::vector<ItemEntry> &chunk, QString &why) { return items.next(chunk, why); },
+            encoding, reason);
+        if (items.stop() == Stop::StartedOver)
+            continue;
+        if (!passed)
+            return complain(items.stop() == Stop::Unwritable ? "write" : "read", path, reason);
+        // A line the save would write otherwise comes first; else the item that stopped the
+        // pass, on the line after those compared.
+        const bool formDiffers = comparison.differs();
+        if (comparison.finish())
+            return 0;
+        const ComparingDevice::Line line = comparison.differingLine();
+        const char *what = formDiffers || items.stop() == Stop::No ? "saving would change this line"
+                           : items.stop() == Stop::OutOfOrder      ? "out of order"
+                                                                   : "repeats the item before it";
+        std::fprintf(stderr, "listsort: %s:%lld: %s: %s\n", qPrintable(path),
+                     static_cast<long long>(line.number), what, qPrintable(line.text));
+        return unsorted;
     }
-    QString reason;
-    const auto encoding = encodingToWrite(list, request, *reader.encoding(), reason);
-    if (!encoding)
-        return complain("write", path, reason);
-    ComparingDevice comparison(*original, *reader.encoding());
-    if (!writeListItems(comparison, list, *encoding, reason, request.form))
-        return complain("read", path, reason);
-    if (comparison.finish())
-        return 0;
-    const ComparingDevice::Line line = comparison.differingLine();
-    std::fprintf(stderr, "listsort: %s:%lld: saving would change this line: %s\n", qPrintable(path),
-                 static_cast<long long>(line.number), qPrintable(line.text));
-    return unsorted;
 }

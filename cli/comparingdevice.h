@@ -14,6 +14,8 @@ public:
     // original is open for reading and can seek; its text is in encoding.
     ComparingDevice(QIODevice &original, TextEncoding encoding);
 
+    // Whether the bytes written so far differ from the original's.
+    [[nodiscard]] bool differs() const { return m_differsAt >= 0; }
     // Ends the comparison: the original must end where the written bytes end. Returns
     // whether the two are the same.
     bool finish();

@@ -9,15 +9,12 @@ int complain(const char *what, const QString &path, const QString &reason)
     return failure;
 }
 
-namespace
-{
-QString unwritable(qsizetype line, TextEncoding encoding)
+QString unwritableReason(qsizetype line, TextEncoding encoding)
 {
     return QStringLiteral("the item on line %1 has characters that %2 cannot represent")
         .arg(line + 1)
         .arg(nameOf(encoding));
 }
-} // namespace
 
 std::optional<TextEncoding> encodingToWrite(const SortedItemList &list, const Request &request,
                                             TextEncoding read, QString &reason)
@@ -27,7 +24,7 @@ std::optional<TextEncoding> encodingToWrite(const SortedItemList &list, const Re
     const qsizetype line = firstUnwritableItem(list, *request.encoding, request.form);
     if (line < 0)
         return request.encoding;
-    reason = unwritable(line, *request.encoding);
+    reason = unwritableReason(line, *request.encoding);
     return std::nullopt;
 }
 
@@ -44,7 +41,7 @@ std::optional<TextEncoding> encodingToWrite(const std::function<ItemChunks()> &m
     if (request.encoding) {
         const auto line = firstUnwritable(*request.encoding);
         if (line && *line >= 0)
-            reason = unwritable(*line, *request.encoding);
+            reason = unwritableReason(*line, *request.encoding);
         return line && *line < 0 ? request.encoding : std::nullopt;
     }
     for (const TextEncoding encoding : {read, TextEncoding::Utf8}) {

@@ -27,6 +27,9 @@ struct Request {
 // Says that listsort cannot do what to path, and why; returns the failure status.
 int complain(const char *what, const QString &path, const QString &reason);
 
+// Why encoding cannot write the item on line, counted from 0.
+[[nodiscard]] QString unwritableReason(qsizetype line, TextEncoding encoding);
+
 // The encoding to write list in: the requested one, when it can write every item, or without
 // a request, the encoding the list was read in as far as it can. Empty, with reason saying
 // why, when the requested one cannot.

@@ -1,9 +1,15 @@
 #include "filesizelimit.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QRandomGenerator>
+
+#include <csignal>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 class TestListSort : public QObject
@@ -19,6 +25,11 @@ private slots:
     void outputMayBeAnInput();
     void failedWriteLeavesTheOldOutputWhole();
     void runningOutOfMemoryIsAnError();
+    void runsGiveTheBytesOfMemory_data();
+    void runsGiveTheBytesOfMemory();
+    void signalsLeaveNoTemporaryFile_data();
+    void signalsLeaveNoTemporaryFile();
+    void fullTemporaryFolderIsAnError();
 };
 
 namespace
@@ -116,7 +127,7 @@ void TestListSort::runs_data()
         << QStringList{u"-c"_qs} << QByteArray("a\r\nb\r\n") << 0 << QByteArray() << QByteArray();
     QTest::newRow("check: out of order")
         << QStringList{u"--check"_qs, u"-"_qs} << QByteArray("a\r\nc\r\nb\r\n") << 1 << QByteArray()
-        << QByteArray("listsort: -:2: saving would change this line: c\n");
+        << QByteArray("listsort: -:3: out of order: b\n");
     QTest::newRow("check: other line ends")
         << QStringList{u"-c"_qs} << QByteArray("a\r\nb\n") << 1 << QByteArray()
         << QByteArray("listsort: -:2: saving would change this line: b\n");
@@ -128,7 +139,7 @@ void TestListSort::runs_data()
         << QByteArray() << QByteArray("listsort: -:1: saving would change this line: b\n");
     QTest::newRow("check: a file")
         << QStringList{u"-c"_qs, data + u"fruit.lst"_qs} << QByteArray() << 1 << QByteArray()
-        << "listsort: " + data.toUtf8() + "fruit.lst:1: saving would change this line: pear\n";
+        << "listsort: " + data.toUtf8() + "fruit.lst:2: out of order: apple\n";
     QTest::newRow("check: in the order of --locale")
         << QStringList{u"-c"_qs, u"--locale"_qs, u"sv"_qs} << QByteArray("a\r\nz\r\n\xc3\xa5\r\n")
         << 0 << QByteArray() << QByteArray();
@@ -153,6 +164,18 @@ void TestListSort::runs_data()
     QTest::newRow("check: against the form of -r -u")
         << QStringList{u"-c"_qs, u"-r"_qs, u"-u"_qs} << QByteArray("b\r\na\r\n") << 0
         << QByteArray() << QByteArray();
+    QTest::newRow("check: -u finds a repeated item")
+        << QStringList{u"-c"_qs, u"-u"_qs} << QByteArray("a\r\nb\r\nb\r\n") << 1 << QByteArray()
+        << QByteArray("listsort: -:3: repeats the item before it: b\n");
+    QByteArray sorted;
+    for (int index = 0; index < 40'000; ++index)
+        sorted += QByteArray::number(100'000 + index) + "\r\n";
+    QTest::newRow("check: a list larger than the budget")
+        << QStringList{u"-c"_qs, u"-S"_qs, u"1K"_qs} << sorted << 0 << QByteArray() << QByteArray();
+    QTest::newRow("invalid -S") << QStringList{u"-S"_qs, u"lots"_qs} << QByteArray() << 2
+                                << QByteArray()
+                                << QByteArray("listsort: invalid memory size 'lots'\n"
+                                              "Try 'listsort --help'.\n");
     QTest::newRow("check: one file only")
         << QStringList{u"-c"_qs, u"a"_qs, u"b"_qs} << QByteArray() << 2 << QByteArray()
         << QByteArray("listsort: --check takes one FILE and no --output\n"
@@ -260,6 +283,123 @@ void TestListSort::runningOutOfMemoryIsAnError()
     });
     QCOMPARE(run.errors, QByteArray("listsort: cannot read '/dev/zero': not enough memory\n"));
     QCOMPARE(run.exitCode, 2);
+}
+
+namespace
+{
+// Random items of a few letters, accents and cases among them, so that runs hold identical
+// items, items that differ only in case, and items the collation orders apart from bytes.
+QByteArray randomItems(int count, quint32 seed)
+{
+    static const QString letters = u"abcABCéÉ -9"_qs;
+    QRandomGenerator random(seed);
+    QString text;
+    for (int item = 0; item < count; ++item) {
+        for (int length = random.bounded(1, 5); length > 0; --length)
+            text += letters[random.bounded(int(letters.size()))];
+        text += u'\n';
+    }
+    return text.toUtf8();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+} // namespace
+
+void TestListSort::runsGiveTheBytesOfMemory_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("one file") << QStringList{u"one.lst"_qs};
+    QTest::newRow("-u -r, several inputs, standard input")
+        << QStringList{u"-u"_qs, u"-r"_qs, u"one.lst"_qs, u"-"_qs, u"two.lst"_qs};
+    QTest::newRow("Windows-1252 first, then UTF-16") << QStringList{u"two.lst"_qs, u"three.lst"_qs};
+    QTest::newRow("an encoding that cannot write an item")
+        << QStringList{u"--encoding"_qs, u"windows-1252"_qs, u"one.lst"_qs, u"three.lst"_qs};
+}
+
+// A budget far smaller than the list has it sorted in many runs, merged in several rounds.
+void TestListSort::runsGiveTheBytesOfMemory()
+{
+    QFETCH(QStringList, arguments);
+    QTemporaryDir dir;
+    writeFile(dir.filePath(u"one.lst"_qs), randomItems(30'000, 1));
+    const QString latin = QString::fromUtf8(randomItems(5'000, 2)) + u"last, in UTF-8 once\n"_qs;
+    writeFile(dir.filePath(u"two.lst"_qs), latin.toLatin1());
+    const QString wide = u"日本\n"_qs + QString::fromUtf8(randomItems(5'000, 3));
+    writeFile(dir.filePath(u"three.lst"_qs),
+              "\xff\xfe" +
+                  QByteArray(reinterpret_cast<const char *>(wide.utf16()), wide.size() * 2));
+    const QByteArray input = randomItems(10'000, 4);
+    QTemporaryDir temporary;
+
+    const Run inMemory = listsort(arguments, input, dir.path());
+    const Run inRuns = listsort(
+        QStringList{u"-S"_qs, u"1K"_qs, u"-T"_qs, temporary.path()} + arguments, input, dir.path());
+    QCOMPARE(inRuns.errors, inMemory.errors);
+    QCOMPARE(inRuns.exitCode, inMemory.exitCode);
+    QVERIFY(inRuns.output == inMemory.output);
+    QVERIFY(inMemory.output.size() > 10'000 || inMemory.exitCode != 0);
+    QCOMPARE(QDir(temporary.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
+}
+
+void TestListSort::signalsLeaveNoTemporaryFile_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void TestListSort::signalsLeaveNoTemporaryFile()
+{
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    QByteArray items;
+    for (int index = 0; index < 3'000'000; ++index)
+        items += QByteArray::number((index * 7919LL) % 3'000'000) + '\n';
+    writeFile(dir.filePath(u"in.lst"_qs), items);
+    QVERIFY(QDir(dir.path()).mkdir(u"temporary"_qs));
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(LISTSORT), {u"-S"_qs, u"1K"_qs, u"-T"_qs, u"temporary"_qs,
+                                             u"-o"_qs, u"out.lst"_qs, u"in.lst"_qs});
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(500); // well into its runs
+    QCOMPARE(process.state(), QProcess::Running);
+    ::kill(pid_t(process.processId()), signal);
+    QVERIFY(process.waitForFinished(10'000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(QDir(dir.filePath(u"temporary"_qs)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"in.lst"_qs});
+}
+
+void TestListSort::fullTemporaryFolderIsAnError()
+{
+    QTemporaryDir dir;
+    const QString small = dir.filePath(u"small"_qs);
+    QVERIFY(QDir(dir.path()).mkdir(u"small"_qs));
+    if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    const auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(small).constData()); });
+    const QString output = dir.filePath(u"out.lst"_qs);
+    writeFile(output, "old\r\n");
+
+    const Run run =
+        listsort({u"-S"_qs, u"1K"_qs, u"-T"_qs, small, u"-o"_qs, output}, randomItems(100'000, 5));
+    QCOMPARE(run.errors, "listsort: cannot write temporary file in '" + small.toUtf8() +
+                             "': No space left on device\n");
+    QCOMPARE(run.exitCode, 2);
+    QFile old(output);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old\r\n"));
+    QCOMPARE(QDir(small).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestListSort)

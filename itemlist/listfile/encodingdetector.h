@@ -21,6 +21,12 @@ public:
 
     // Set once decided.
     [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_encoding; }
+    // The encoding until the rest of the file shows otherwise: UTF-8 while it is checked.
+    [[nodiscard]] TextEncoding likelyEncoding() const
+    {
+        return m_encoding ? *m_encoding
+                          : (m_utf8Mark ? TextEncoding::Utf8WithMark : TextEncoding::Utf8);
+    }
     // Where the text starts, past the byte-order mark, once decided.
     [[nodiscard]] qsizetype textStart() const { return byteOrderMark(*m_encoding).size(); }
 

@@ -50,6 +50,9 @@ public:
     [[nodiscard]] QString errorString() const { return m_errorString; }
     // The file's encoding, known at the end, or from the start for UTF-16.
     [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_detector.encoding(); }
+    // The encoding the file is read in: UTF-8 until a byte shows that it is not, and the
+    // reader starts over.
+    [[nodiscard]] TextEncoding likelyEncoding() const { return m_detector.likelyEncoding(); }
 
 private:
     enum class Phase { Reading, Done, Failed };

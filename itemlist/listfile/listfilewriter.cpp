@@ -125,9 +125,6 @@ bool writeAll(QIODevice &device, QByteArrayView bytes, QString &errorString)
 }
 } // namespace
 
-namespace
-{
-// Whether encoding can write item.
 bool canWrite(const Item &item, TextEncoding encoding)
 {
     if (isUtf16(encoding))
@@ -136,7 +133,6 @@ bool canWrite(const Item &item, TextEncoding encoding)
         return !item.hasLoneSurrogates();
     return canEncode(item.utf8(), encoding);
 }
-} // namespace
 
 qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding, ListForm form)
 {

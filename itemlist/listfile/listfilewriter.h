@@ -17,6 +17,8 @@ struct ListForm {
     bool unique = false;
 };
 
+// Whether encoding can write item.
+[[nodiscard]] bool canWrite(const Item &item, TextEncoding encoding);
 // The line of the first item of list, written in form, that encoding cannot write, counted
 // from 0; -1 when it can write them all.
 [[nodiscard]] qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding,

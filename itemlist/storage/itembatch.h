@@ -44,6 +44,8 @@ public:
     [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
     [[nodiscard]] QString at(qsizetype index) const { return m_items[index].item->toString(); }
     [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
+    // The items in the order they came, before they are keyed.
+    [[nodiscard]] const std::vector<ItemEntry> &entries() const { return m_items; }
 
     // The sorted items as a run, which takes them; the batch is left empty.
     [[nodiscard]] ItemRun takeRun(const Collation &collation, const std::stop_token &stop = {});
