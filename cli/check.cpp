@@ -1,14 +1,14 @@
 #include "check.h"
 
 #include "comparingdevice.h"
-#include "memory.h"
+#include "platform.h"
+#include "spooledinput.h"
 
-#include <QBuffer>
 #include <QFile>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <new>
 #include <string>
 
 namespace
@@ -90,27 +90,24 @@ private:
 int check(const QString &path, const Request &request)
 {
     // Standard input is read once, so the comparison works on a copy of it.
-    QByteArray input;
+    SpooledInput spool;
     std::unique_ptr<QIODevice> original;
     std::unique_ptr<QIODevice> source;
     if (path == standardStream) {
-        QFile standardInput;
-        if (!standardInput.open(stdin, QIODevice::ReadOnly))
-            return complain("read", path, standardInput.errorString());
-        try {
-            input = standardInput.readAll();
-        } catch (const std::bad_alloc &) {
-            return complain("read", path, notEnoughMemory());
-        }
-        original = std::make_unique<QBuffer>(&input);
-        source = std::make_unique<QBuffer>(&input);
+        if (!spool.take(SpooledInput::memoryLimitWithin(request.memoryBudget),
+                        request.temporaryFolder))
+            return complain(spool.failedTo(), spool.failedPath(), spool.errorString());
+        original = spool.open();
+        source = spool.open();
+        if (!original || !source)
+            return complain("read", path, platform::systemReason(errno));
     } else {
         original = std::make_unique<QFile>(path);
         source = std::make_unique<QFile>(path);
-    }
-    for (QIODevice *device : {original.get(), source.get()}) {
-        if (!device->open(QIODevice::ReadOnly))
-            return complain("read", path, device->errorString());
+        for (QIODevice *device : {original.get(), source.get()}) {
+            if (!device->open(QIODevice::ReadOnly))
+                return complain("read", path, device->errorString());
+        }
     }
 
     ListFileReader reader;

@@ -3,6 +3,7 @@
 #include "memory.h"
 #include "progress.h"
 #include "runstore.h"
+#include "spooledinput.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -71,7 +72,6 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
     for (const QString &path : paths)
         total = path == standardStream || total < 0 ? -1 : total + QFileInfo(path).size();
     progress.setPhase("reading", total);
-    const qint64 itemLimit = std::max<qint64>(request.memoryBudget - bufferMemory, 0);
     const qsizetype readBytes =
         std::clamp<qint64>(request.memoryBudget / 8, 4096, ListFileReader::roundBytes);
     ItemBatch &items = gathered.items;
@@ -85,9 +85,19 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
     qint64 before = 0; // bytes of the files read before
     for (int index = 0; index < int(paths.size()); ++index) {
         const QString &path = paths[index];
+        SpooledInput spool;
         ListFileReader reader;
-        if (!(path == standardStream ? reader.openStandardInput() : reader.open(path)))
+        if (path == standardStream) {
+            if (!spool.take(SpooledInput::memoryLimitWithin(request.memoryBudget),
+                            request.temporaryFolder))
+                return Failure{spool.failedTo(), spool.failedPath(), spool.errorString()};
+            if (!reader.open(spool.open()))
+                return Failure{"read", path, reader.errorString()};
+        } else if (!reader.open(path)) {
             return Failure{"read", path, reader.errorString()};
+        }
+        const qint64 itemLimit =
+            std::max<qint64>(request.memoryBudget - bufferMemory - spool.memoryUse(), 0);
         qsizetype fileStart = items.size();
         bool reserved = false;
         while (!reader.atEnd()) {

@@ -246,6 +246,12 @@ int openUnnamedFile(const QString &folder, QString &reason)
     ::unlink(name.constData());
     return named;
 }
+
+int reopenForReading(int handle)
+{
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(handle);
+    return ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+}
 #else
 // Without POSIX: what QFileInfo can tell; owner, group and set-id bits are left alone.
 bool fileStatus(const QString &path, FileStatus &status, QString &)
@@ -283,6 +289,11 @@ void copyOwnerAndMode(int, const FileStatus &) {}
 int openUnnamedFile(const QString &, QString &reason)
 {
     reason = systemReason(ENOSYS);
+    return -1;
+}
+
+int reopenForReading(int)
+{
     return -1;
 }
 #endif

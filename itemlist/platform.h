@@ -83,4 +83,7 @@ void copyOwnerAndMode(int handle, const FileStatus &status);
 // removes it once closed, however the process ends. Returns its handle, or -1 with reason
 // saying why.
 [[nodiscard]] int openUnnamedFile(const QString &folder, QString &reason);
+// A new handle for reading the file open at handle from its start, with a position of its
+// own; -1 on failure.
+[[nodiscard]] int reopenForReading(int handle);
 } // namespace platform

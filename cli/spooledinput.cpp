@@ -1,0 +1,84 @@
+#include "spooledinput.h"
+
+#include "memory.h"
+#include "platform.h"
+#include "run.h"
+
+#include <QBuffer>
+
+#include <new>
+
+namespace
+{
+constexpr qint64 blockBytes = 4 << 20;
+} // namespace
+
+bool SpooledInput::fail(const char *what, const QString &path, const QString &reason)
+{
+    m_failedTo = what;
+    m_failedPath = path;
+    m_errorString = reason;
+    return false;
+}
+
+bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail("read", standardStream, input.errorString());
+    const auto readBlock = [&](QByteArray &block) {
+        block.resize(blockBytes);
+        const qint64 length = input.read(block.data(), blockBytes);
+        block.resize(qMax<qint64>(length, 0));
+        return length;
+    };
+    try {
+        QByteArray block;
+        for (;;) {
+            const qint64 length = readBlock(block);
+            if (length < 0)
+                return fail("read", standardStream, input.errorString());
+            if (length == 0)
+                return true;
+            m_bytes += block;
+            if (m_bytes.size() > memoryLimit)
+                break;
+        }
+    } catch (const std::bad_alloc &) {
+        return fail("read", standardStream, notEnoughMemory());
+    }
+
+    QString reason;
+    const int handle = platform::openUnnamedFile(folder, reason);
+    m_file = std::make_unique<QFile>();
+    const auto writeFailed = [&] {
+        return fail("write temporary file in", folder,
+                    reason.isEmpty() ? m_file->errorString() : reason);
+    };
+    if (handle < 0 || !m_file->open(handle, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle))
+        return writeFailed();
+    QByteArray block = std::exchange(m_bytes, QByteArray());
+    for (;;) {
+        if (m_file->write(block) != block.size())
+            return writeFailed();
+        const qint64 length = readBlock(block);
+        if (length < 0)
+            return fail("read", standardStream, input.errorString());
+        if (length == 0)
+            return m_file->flush() || writeFailed();
+    }
+}
+
+std::unique_ptr<QIODevice> SpooledInput::open()
+{
+    if (!m_file) {
+        auto buffer = std::make_unique<QBuffer>(&m_bytes);
+        buffer->open(QIODevice::ReadOnly);
+        return buffer;
+    }
+    auto file = std::make_unique<QFile>();
+    const int handle = platform::reopenForReading(int(m_file->handle()));
+    if (handle < 0 || !file->open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return nullptr;
+    return file;
+}
