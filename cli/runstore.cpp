@@ -15,20 +15,21 @@ constexpr size_t blockEntries = 4096;
 bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
 {
     const ItemRun run = batch.takeRun(collation);
-    Run stored{std::make_unique<RunFile>(), input, run.loneSurrogateCount};
-    if (!stored.file->create(m_folder) || !writeRun(*stored.file, run))
+    Run stored{std::make_unique<RunFile>(), input, run.loneSurrogateCount, 0};
+    if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes))
         return failWriting(*stored.file);
     m_runs.push_back(std::move(stored));
     return true;
 }
 
-bool RunStore::writeRun(RunFile &file, const ItemRun &run)
+bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
 {
     const ItemEntry *previous = nullptr;
     const auto write = [&](const ItemEntry &entry) {
         if (m_form.unique && previous && previous->item->utf8() == entry.item->utf8())
             return true;
         previous = &entry;
+        itemBytes += entry.item->byteSize();
         return file.append(entry);
     };
     if (m_form.reversed)
@@ -64,15 +65,20 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation, qint64 memo
     m_collation.emplace(collation);
     m_last = last.takeRun(collation);
     m_loneSurrogateCount = m_last.loneSurrogateCount;
-    for (const Run &run : m_runs)
+    m_itemBytes = 0;
+    for (const ItemEntry &entry : m_last.entries)
+        m_itemBytes += entry.item->byteSize();
+    for (const Run &run : m_runs) {
         m_loneSurrogateCount += run.loneSurrogates;
+        m_itemBytes += run.itemBytes;
+    }
     m_readSize = std::clamp<qint64>(memory / qint64(2 * (mergeWidth + 1)), 64 << 10, 4 << 20);
     // Runs are merged a group at a time into longer runs until one merge can read them all.
     while (m_runs.size() > mergeWidth) {
         std::vector<Run> group;
         std::move(m_runs.begin(), m_runs.begin() + mergeWidth, std::back_inserter(group));
         m_runs.erase(m_runs.begin(), m_runs.begin() + mergeWidth);
-        Run merged{std::make_unique<RunFile>(), -1, 0};
+        Run merged{std::make_unique<RunFile>(), -1, 0, 0};
         if (!merged.file->create(m_folder))
             return failWriting(*merged.file);
         RunMerger merger(*m_collation, m_form.reversed, m_form.unique);
@@ -81,6 +87,7 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation, qint64 memo
                 return failWriting(*run.file);
             merger.add(readerOf(*run.file));
             merged.loneSurrogates += run.loneSurrogates;
+            merged.itemBytes += run.itemBytes;
         }
         std::vector<ItemEntry> chunk;
         do {

@@ -34,6 +34,8 @@ public:
     // Starts a merge of everything prepare() took; its chunks last until the next start.
     [[nodiscard]] ItemChunks merge();
     [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
+    // The bytes of all the items, as stored.
+    [[nodiscard]] qint64 itemBytes() const { return m_itemBytes; }
 
     // What failed: "write temporary file in" or "read temporary file in" the folder, and
     // the system's reason.
@@ -45,10 +47,11 @@ private:
         std::unique_ptr<RunFile> file;
         int input;
         qsizetype loneSurrogates;
+        qint64 itemBytes;
     };
 
-    bool writeRun(RunFile &file, const ItemRun &run);
-    bool mergeInto(RunFile &file, std::vector<Run> runs, qint64 memory);
+    // Adds the bytes of the items written to itemBytes.
+    bool writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes);
     bool failWriting(const RunFile &file);
     [[nodiscard]] RunMerger::Source readerOf(RunFile &file);
 
@@ -59,6 +62,7 @@ private:
     ItemRun m_last;
     qsizetype m_loneSurrogateCount = 0;
     qint64 m_readSize = 0;
+    qint64 m_itemBytes = 0;
     std::unique_ptr<RunMerger> m_merger;
     const char *m_failedTo = "";
     QString m_errorString;

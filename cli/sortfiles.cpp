@@ -238,7 +238,19 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
         return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
     if (!output)
         progress.reset();
-    const ItemChunks chunks = runs.merge();
+    // The share merged is told in the bytes of the items written.
+    progress->setPhase("merging", runs.itemBytes());
+    const ItemChunks merged = runs.merge();
+    qint64 done = 0;
+    const ItemChunks chunks = [&](std::vector<ItemEntry> &chunk, QString &why) {
+        if (!merged(chunk, why))
+            return false;
+        for (const ItemEntry &entry : chunk)
+            done += entry.item->byteSize();
+        if (progress)
+            progress->setDone(done);
+        return true;
+    };
     const bool written = writeTo(
         output, reason,
         [&](const QString &path) { return saveListFile(path, chunks, *encoding, reason); },
