@@ -49,7 +49,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption checkOption(
         {QStringLiteral("c"), QStringLiteral("check")},
         QStringLiteral("Write nothing; exit 0 when saving the one FILE would give back its "
-                       "bytes, else 1, naming the first line it would change."));
+                       "bytes, else 1, naming the first line out of order or that saving "
+                       "would change."));
     const QCommandLineOption localeOption(
         QStringLiteral("locale"),
         QStringLiteral("Sort in the alphabetical order of locale NAME: a POSIX name "
