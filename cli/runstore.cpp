@@ -12,13 +12,38 @@ constexpr qsizetype chunkItems = 32 * 1024;
 constexpr size_t blockEntries = 4096;
 } // namespace
 
+RunStore::RunStore(QString folder, ListForm form, qint64 readMemory)
+    : m_folder(std::move(folder)), m_form(form),
+      m_readSize(std::clamp<qint64>(readMemory / qint64(2 * (mergeWidth + 1)), 64 << 10, 4 << 20))
+{
+}
+
 bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
 {
     const ItemRun run = batch.takeRun(collation);
-    Run stored{std::make_unique<RunFile>(), input, run.loneSurrogateCount, 0};
+    Run stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
     if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes))
         return failWriting(*stored.file);
     m_runs.push_back(std::move(stored));
+    m_collation.emplace(collation);
+    // Runs are merged as they come, a group of the same level at a time, so that few files
+    // are open at once and each item is merged again only a few times. Runs of the input
+    // being read are merged only among themselves, since it may be read again from the
+    // start; those of earlier inputs are final.
+    for (int level = 0; size_t(level) < m_runs.size();) {
+        bool merged = false;
+        for (const bool earlier : {true, false}) {
+            const auto inGroup = [=](const Run &run) {
+                return run.level == level && (earlier ? run.input < input : run.input == input);
+            };
+            if (size_t(std::count_if(m_runs.begin(), m_runs.end(), inGroup)) < mergeWidth)
+                continue;
+            if (!mergeGroup(inGroup, earlier ? -1 : input, level + 1))
+                return false;
+            merged = true;
+        }
+        level = merged ? 0 : level + 1;
+    }
     return true;
 }
 
@@ -60,7 +85,7 @@ RunMerger::Source RunStore::readerOf(RunFile &file)
     };
 }
 
-bool RunStore::prepare(ItemBatch &&last, const Collation &collation, qint64 memory)
+bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
 {
     m_collation.emplace(collation);
     m_last = last.takeRun(collation);
@@ -72,35 +97,50 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation, qint64 memo
         m_loneSurrogateCount += run.loneSurrogates;
         m_itemBytes += run.itemBytes;
     }
-    m_readSize = std::clamp<qint64>(memory / qint64(2 * (mergeWidth + 1)), 64 << 10, 4 << 20);
-    // Runs are merged a group at a time into longer runs until one merge can read them all.
+    // The runs left are merged a group at a time, shortest first, until one merge can read
+    // them all.
     while (m_runs.size() > mergeWidth) {
-        std::vector<Run> group;
-        std::move(m_runs.begin(), m_runs.begin() + mergeWidth, std::back_inserter(group));
-        m_runs.erase(m_runs.begin(), m_runs.begin() + mergeWidth);
-        Run merged{std::make_unique<RunFile>(), -1, 0, 0};
-        if (!merged.file->create(m_folder))
-            return failWriting(*merged.file);
-        RunMerger merger(*m_collation, m_form.reversed, m_form.unique);
-        for (Run &run : group) {
-            if (!run.file->rewind(m_readSize))
-                return failWriting(*run.file);
-            merger.add(readerOf(*run.file));
-            merged.loneSurrogates += run.loneSurrogates;
-            merged.itemBytes += run.itemBytes;
-        }
-        std::vector<ItemEntry> chunk;
-        do {
-            QString reason;
-            if (!merger.next(chunk, chunkItems, reason))
-                return false;
-            for (const ItemEntry &entry : chunk) {
-                if (!merged.file->append(entry))
-                    return failWriting(*merged.file);
-            }
-        } while (!chunk.empty());
-        m_runs.push_back(std::move(merged));
+        std::stable_sort(m_runs.begin(), m_runs.end(),
+                         [](const Run &a, const Run &b) { return a.level < b.level; });
+        if (!mergeGroup([](const Run &) { return true; }, -1, m_runs[mergeWidth - 1].level + 1))
+            return false;
     }
+    return true;
+}
+
+bool RunStore::mergeGroup(const std::function<bool(const Run &)> &inGroup, int input, int level)
+{
+    std::vector<Run> group;
+    for (auto run = m_runs.begin(); run != m_runs.end() && group.size() < mergeWidth;) {
+        if (inGroup(*run)) {
+            group.push_back(std::move(*run));
+            run = m_runs.erase(run);
+        } else {
+            ++run;
+        }
+    }
+    Run merged{std::make_unique<RunFile>(), input, level, 0, 0};
+    if (!merged.file->create(m_folder))
+        return failWriting(*merged.file);
+    RunMerger merger(*m_collation, m_form.reversed, m_form.unique);
+    for (Run &run : group) {
+        if (!run.file->rewind(m_readSize))
+            return failWriting(*run.file);
+        merger.add(readerOf(*run.file));
+        merged.loneSurrogates += run.loneSurrogates;
+        merged.itemBytes += run.itemBytes;
+    }
+    std::vector<ItemEntry> chunk;
+    do {
+        QString reason;
+        if (!merger.next(chunk, chunkItems, reason))
+            return false;
+        for (const ItemEntry &entry : chunk) {
+            if (!merged.file->append(entry))
+                return failWriting(*merged.file);
+        }
+    } while (!chunk.empty());
+    m_runs.push_back(std::move(merged));
     return true;
 }
 

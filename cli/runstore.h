@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,7 +18,8 @@
 class RunStore
 {
 public:
-    RunStore(QString folder, ListForm form) : m_folder(std::move(folder)), m_form(form) {}
+    // Reads from runs with up to readMemory bytes at once.
+    RunStore(QString folder, ListForm form, qint64 readMemory);
 
     [[nodiscard]] bool isEmpty() const { return m_runs.empty(); }
     [[nodiscard]] const QString &folder() const { return m_folder; }
@@ -27,10 +29,9 @@ public:
     // Drops the runs of input, which is being read again.
     void dropInput(int input);
 
-    // Prepares merges of the runs and of last, sorted in memory and kept for each merge,
-    // with memory bytes for reading from the runs; merges runs first while they are too
-    // many to read from at once.
-    [[nodiscard]] bool prepare(ItemBatch &&last, const Collation &collation, qint64 memory);
+    // Prepares merges of the runs and of last, sorted in memory and kept for each merge;
+    // merges runs first while they are too many to read from at once.
+    [[nodiscard]] bool prepare(ItemBatch &&last, const Collation &collation);
     // Starts a merge of everything prepare() took; its chunks last until the next start.
     [[nodiscard]] ItemChunks merge();
     [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
@@ -46,6 +47,7 @@ private:
     struct Run {
         std::unique_ptr<RunFile> file;
         int input;
+        int level; // how many merges its items have been through
         qsizetype loneSurrogates;
         qint64 itemBytes;
     };
@@ -54,6 +56,9 @@ private:
     bool writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes);
     bool failWriting(const RunFile &file);
     [[nodiscard]] RunMerger::Source readerOf(RunFile &file);
+    // Merges the first runs that are inGroup, as many as are read at once, into one run of
+    // input and level at the end.
+    bool mergeGroup(const std::function<bool(const Run &)> &inGroup, int input, int level);
 
     QString m_folder;
     ListForm m_form;

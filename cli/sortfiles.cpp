@@ -187,7 +187,8 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
               const Request &request)
 {
     CollationInBackground collation(request.locale);
-    Gathered gathered{ItemBatch(), RunStore(request.temporaryFolder, request.form)};
+    Gathered gathered{ItemBatch(),
+                      RunStore(request.temporaryFolder, request.form, request.memoryBudget / 4)};
     std::optional<Progress> progress(std::in_place);
     // The progress line is cleared before any message, and before standard output.
     const auto fail = [&](const char *what, const QString &path, const QString &why) {
@@ -229,7 +230,7 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
         return fail(runs.failedTo(), runs.folder(), runs.errorString());
     };
     progress->setPhase("sorting runs");
-    if (!runs.prepare(std::move(gathered.items), collation.get(), request.memoryBudget / 4))
+    if (!runs.prepare(std::move(gathered.items), collation.get()))
         return runsFailed();
     progress->setPhase("merging");
     const auto encoding = encodingToWrite([&] { return runs.merge(); }, runs.loneSurrogateCount(),
