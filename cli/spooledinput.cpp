@@ -55,7 +55,9 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
         return fail("write temporary file in", folder,
                     reason.isEmpty() ? m_file->errorString() : reason);
     };
-    if (handle < 0 || !m_file->open(handle, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle))
+    // Unbuffered, so that a failed write reports the system's reason.
+    if (handle < 0 || !m_file->open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                                    QFileDevice::AutoCloseHandle))
         return writeFailed();
     QByteArray block = std::exchange(m_bytes, QByteArray());
     for (;;) {
@@ -65,7 +67,7 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
         if (length < 0)
             return fail("read", standardStream, input.errorString());
         if (length == 0)
-            return m_file->flush() || writeFailed();
+            return true;
     }
 }
 
