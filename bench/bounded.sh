@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Sorts lists larger than listsort's memory, side by side with GNU sort, and prints wall
+# time, CPU time and peak memory with the ratios and the verdict against each target:
+# - 80,000,000 items (about 0.9 GB) with the address space limited to 2,000,000 KiB, against
+#   GNU sort under en_US.UTF-8 and C within the same limit, and the output against
+#   listsort's own in-memory output without the limit;
+# - 10,000,000 items under -S 100M, against the same list sorted in memory;
+# - with HUGE_LINES, once, a list of that many items, meant to be larger than the machine's
+#   memory, against the default budget (three quarters of the memory available).
+# Temporary files of both programs go to the benchmark's own folder.
+# Usage: bench/bounded.sh BUILD_DIR [ROUNDS] [HUGE_LINES]
+set -euo pipefail
+
+source "$(dirname "$0")/common.sh"
+# One round by default: GNU sort alone takes minutes on the largest list.
+bench_arguments "${1:-}" "${2:-1}"
+huge_lines=${3:-}
+export TMPDIR=$work
+
+ensure_locales en_US
+
+limit_kib=2000000
+make_list "$build" 80000000 "$work/80M" >&2
+make_list "$build" 10000000 "$work/10M" >&2
+echo "$rounds rounds, medians shown; limited runs under ulimit -v $limit_kib" >&2
+
+measure=$build/bench/measure
+listsort=$build/cli/listsort
+limited() { (ulimit -v "$limit_kib" && exec "$measure" "$@"); }
+
+declare -A runs
+for _ in $(seq "$rounds"); do
+    runs[80M listsort-limited]+="$(limited "$listsort" -o "$work/out-limited" "$work/80M")"$'\n'
+    runs[80M sort-utf8-limited]+="$(LC_ALL=en_US.UTF-8 limited sort -o "$work/out" "$work/80M")"$'\n'
+    runs[80M sort-C-limited]+="$(LC_ALL=C limited sort -o "$work/out" "$work/80M")"$'\n'
+    runs[10M listsort-S100M]+="$("$measure" "$listsort" -S 100M -o "$work/out-runs" "$work/10M")"$'\n'
+    runs[10M listsort]+="$("$measure" "$listsort" -o "$work/out-memory" "$work/10M")"$'\n'
+done
+runs[80M listsort]="$("$measure" "$listsort" -o "$work/out-memory-80M" "$work/80M")"
+rm -f "$work/80M"
+
+printf '%-6s %-20s %8s %8s %10s\n' input command wall_s cpu_s peak_MiB
+declare -A wall peak
+for key in "80M listsort-limited" "80M sort-utf8-limited" "80M sort-C-limited" "80M listsort" \
+    "10M listsort-S100M" "10M listsort"; do
+    wall[$key]=$(printf '%s' "${runs[$key]}" | median 1)
+    peak[$key]=$(printf '%s' "${runs[$key]}" | median 3 | awk '{ print $1 / 1024 }')
+    printf '%-6s %-20s %8.3f %8.3f %10.1f\n' $key "${wall[$key]}" \
+        "$(printf '%s' "${runs[$key]}" | median 2)" "${peak[$key]}"
+done
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+same() { cmp -s "$1" "$2" && echo met || echo "NOT met"; }
+echo
+echo "targets: 80M limited wall <= 0.5x sort-utf8 and <= 1.0x sort-C, output as in memory;"
+echo "         10M -S 100M peak <= 160 MiB and wall <= 1.5x in memory, output as in memory"
+utf8=$(ratio "${wall[80M listsort-limited]}" "${wall[80M sort-utf8-limited]}")
+c=$(ratio "${wall[80M listsort-limited]}" "${wall[80M sort-C-limited]}")
+echo "80M limited: wall ${utf8}x sort-utf8 ($(verdict "$utf8" 0.5)), ${c}x sort-C" \
+    "($(verdict "$c" 1.0)), output $(same "$work/out-limited" "$work/out-memory-80M")"
+slower=$(ratio "${wall[10M listsort-S100M]}" "${wall[10M listsort]}")
+echo "10M -S 100M: peak ${peak[10M listsort-S100M]} MiB ($(verdict "${peak[10M listsort-S100M]}" 160))," \
+    "wall ${slower}x in memory ($(verdict "$slower" 1.5))," \
+    "output $(same "$work/out-runs" "$work/out-memory")"
+
+if [ -n "$huge_lines" ]; then
+    rm -f "$work"/out*
+    make_list "$build" "$huge_lines" "$work/huge" >&2
+    budget_mib=$(awk '/^MemAvailable:/ { print $2 * 3 / 4 / 1024 }' /proc/meminfo)
+    read -r huge_wall _ huge_peak < <("$measure" "$listsort" -o "$work/out" "$work/huge")
+    huge_peak=$(awk -v k="$huge_peak" 'BEGIN { print k / 1024 }')
+    echo "huge ($huge_lines items, $(stat -c %s "$work/huge") bytes): wall ${huge_wall} s," \
+        "peak ${huge_peak} MiB within a budget of ${budget_mib} MiB ($(verdict "$huge_peak" "$budget_mib"))"
+fi
