@@ -19,27 +19,58 @@
 #include <sys/resource.h>
 #endif
 
+#if defined(Q_OS_UNIX)
+namespace
+{
+std::size_t pageRounded(std::size_t size)
+{
+    const auto page = std::size_t(sysconf(_SC_PAGESIZE));
+    return (size + page - 1) / page * page;
+}
+} // namespace
+#endif
+
 namespace platform
 {
 void *allocateAligned(std::size_t size, std::size_t alignment)
 {
 #if defined(Q_OS_UNIX)
-    // A multiple of the alignment, as aligned_alloc() asks.
-    void *memory = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-    if (!memory)
+    if (alignment <= alignof(std::max_align_t)) {
+        void *memory = std::malloc(size);
+        if (!memory)
+            throw std::bad_alloc();
+        return memory;
+    }
+    // aligned_alloc() would map size plus alignment and keep all of it mapped, which for
+    // blocks aligned to a huge page doubles the address space they take: a process under an
+    // address space limit would run out at half its memory. The mapping is trimmed instead.
+    const std::size_t length = size + alignment;
+    void *mapped =
+        mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
         throw std::bad_alloc();
-    return memory;
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + alignment - 1) & ~std::uintptr_t(alignment - 1);
+    const std::uintptr_t end = aligned + pageRounded(size);
+    if (aligned > start)
+        munmap(mapped, aligned - start);
+    if (start + length > end)
+        munmap(reinterpret_cast<void *>(end), start + length - end);
+    return reinterpret_cast<void *>(aligned);
 #else
     return ::operator new(size, std::align_val_t(alignment));
 #endif
 }
 
-void freeAligned(void *memory, std::size_t alignment) noexcept
+void freeAligned(void *memory, std::size_t size, std::size_t alignment) noexcept
 {
 #if defined(Q_OS_UNIX)
-    (void)alignment;
-    std::free(memory);
+    if (alignment <= alignof(std::max_align_t))
+        std::free(memory);
+    else
+        munmap(memory, pageRounded(size));
 #else
+    (void)size;
     ::operator delete(memory, std::align_val_t(alignment));
 #endif
 }

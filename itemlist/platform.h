@@ -22,10 +22,11 @@ inline void prefetch(const void *address)
 #endif
 }
 
-// size bytes aligned to alignment, a power of two; throws std::bad_alloc when there is no
-// memory. Freed with freeAligned() and the same alignment.
+// size bytes aligned to alignment, a power of two no greater than alignof(std::max_align_t)
+// or a multiple of the page size; throws std::bad_alloc when there is no memory. Freed with
+// freeAligned() and the same size and alignment.
 [[nodiscard]] void *allocateAligned(std::size_t size, std::size_t alignment);
-void freeAligned(void *memory, std::size_t alignment) noexcept;
+void freeAligned(void *memory, std::size_t size, std::size_t alignment) noexcept;
 // A hint that [memory, memory + size), aligned to a huge page, is read all over.
 void adviseHugePages(void *memory, std::size_t size) noexcept;
 // Gives the whole pages inside [memory, memory + size) back to the system, whose content

@@ -7,7 +7,7 @@
 
 void Arena::Free::operator()(std::byte *block) const
 {
-    platform::freeAligned(block, alignment);
+    platform::freeAligned(block, size, alignment);
 }
 
 Arena::Block Arena::newBlock(qsizetype size)
@@ -18,7 +18,7 @@ Arena::Block Arena::newBlock(qsizetype size)
     // to end, and would only make the system gather huge pages for nothing.
     if (size == hugePageSize)
         platform::adviseHugePages(memory, size_t(size));
-    return Block(static_cast<std::byte *>(memory), Free{alignment});
+    return Block(static_cast<std::byte *>(memory), Free{size_t(size), alignment});
 }
 
 void *Arena::allocate(qsizetype size, qsizetype alignment)

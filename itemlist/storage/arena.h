@@ -28,6 +28,7 @@ private:
     static constexpr qsizetype hugePageSize = 2 << 20;
 
     struct Free {
+        std::size_t size;
         std::size_t alignment;
         void operator()(std::byte *block) const;
     };
