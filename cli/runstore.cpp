@@ -1,5 +1,7 @@
 #include "runstore.h"
 
+#include "chunksahead.h"
+
 #include <algorithm>
 
 namespace
@@ -20,11 +22,15 @@ RunStore::RunStore(QString folder, ListForm form, qint64 readMemory)
 
 bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
 {
-    const ItemRun run = batch.takeRun(collation);
-    Run stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
-    if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes))
-        return failWriting(*stored.file);
-    m_runs.push_back(std::move(stored));
+    {
+        // The items are freed before the merges below take memory of their own.
+        ItemBatch items = std::move(batch);
+        const ItemRun run = items.takeRun(collation);
+        Run stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
+        if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes))
+            return failWriting(*stored.file);
+        m_runs.push_back(std::move(stored));
+    }
     m_collation.emplace(collation);
     // Runs are merged as they come, a group of the same level at a time, so that few files
     // are open at once and each item is merged again only a few times. Runs of the input
@@ -163,11 +169,11 @@ ItemChunks RunStore::merge()
         next = end;
         return true;
     });
-    return [this, rewound](std::vector<ItemEntry> &chunk, QString &errorString) {
+    return chunksAhead([this, rewound](std::vector<ItemEntry> &chunk, QString &errorString) {
         if (!rewound) {
             errorString = m_errorString;
             return false;
         }
         return m_merger->next(chunk, chunkItems, errorString);
-    };
+    });
 }

@@ -49,6 +49,21 @@ private:
     std::jthread m_thread;
 };
 
+// Whether items, after a read that gave lastRead of them, leave too little of the budget for
+// another read and the sort.
+bool exceedsBudget(const ItemBatch &items, qsizetype lastRead, qint64 limit)
+{
+    constexpr auto entryBytes = qint64(sizeof(ItemEntry));
+    // Sorting takes room for another entry for each item.
+    if (items.memoryUse() + items.size() * entryBytes > limit)
+        return true;
+    // Growing the entries for another read holds the old ones and twice as many new ones at
+    // once.
+    const auto capacity = qint64(items.entries().capacity());
+    return capacity - items.size() < 2 * lastRead &&
+           items.memoryUse() + 2 * capacity * entryBytes > limit;
+}
+
 struct Failure {
     const char *what;
     QString path;
@@ -101,6 +116,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         qsizetype fileStart = items.size();
         bool reserved = false;
         while (!reader.atEnd()) {
+            const qsizetype sizeBefore = items.size();
             if (!reader.read(items, readBytes)) {
                 if (!reader.startedOver())
                     return Failure{"read", path, reader.errorString()};
@@ -128,9 +144,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                 reserved = true;
             }
             progress.setDone(before + reader.position());
-            // Sorting takes room for another entry for each item.
-            if (items.memoryUse() + items.size() * qsizetype(sizeof(ItemEntry)) <= itemLimit ||
-                reader.atEnd())
+            if (!exceedsBudget(items, items.size() - sizeBefore, itemLimit) || reader.atEnd())
                 continue;
             progress.setPhase("sorting runs", total);
             // The items of earlier files go to a run of their own, since this file may still
