@@ -153,9 +153,29 @@ int Collation::compareTied(const Item &a, const Item &b) const
 {
     if (&a == &b || a.utf8() == b.utf8())
         return 0;
+    quint8 bytesA[weightWindow];
+    quint8 bytesB[weightWindow];
+    return compareTied(a, {bytesA, writeDeepWeights(a, bytesA, weightWindow)}, b,
+                       {bytesB, writeDeepWeights(b, bytesB, weightWindow)});
+}
+
+int Collation::compareTied(const Item &a, FirstWeights weightsA, const Item &b,
+                           FirstWeights weightsB) const
+{
+    if (a.utf8() == b.utf8())
+        return 0;
+    if (weightsA.length < 0 || weightsB.length < 0)
+        return compareFully(a, b);
+    const auto byWeights =
+        std::lexicographical_compare_three_way(weightsA.bytes, weightsA.bytes + weightsA.length,
+                                               weightsB.bytes, weightsB.bytes + weightsB.length);
+    if (byWeights != 0)
+        return byWeights < 0 ? -1 : 1;
+    if (weightsA.length < weightWindow || weightsB.length < weightWindow)
+        return compareFully(a, b); // all of the weights, and equal
     // The weights of long texts that agree for a while are compared a window at a time;
     // past the deepest, or past the depth of ICU's weights, ICU compares the texts itself.
-    for (qsizetype capacity = 64; capacity <= deepestWeights; capacity *= 4) {
+    for (qsizetype capacity = weightWindow * 4; capacity <= deepestWeights; capacity *= 4) {
         if (m_scratchA.size() < size_t(capacity)) {
             m_scratchA.resize(size_t(capacity));
             m_scratchB.resize(size_t(capacity));
@@ -164,11 +184,11 @@ int Collation::compareTied(const Item &a, const Item &b) const
         const qsizetype lengthB = writeDeepWeights(b, m_scratchB.data(), capacity);
         if (lengthA < 0 || lengthB < 0)
             break;
-        const auto byWeights = std::lexicographical_compare_three_way(
+        const auto deeper = std::lexicographical_compare_three_way(
             m_scratchA.begin(), m_scratchA.begin() + lengthA, m_scratchB.begin(),
             m_scratchB.begin() + lengthB);
-        if (byWeights != 0)
-            return byWeights < 0 ? -1 : 1;
+        if (deeper != 0)
+            return deeper < 0 ? -1 : 1;
         if (lengthA < capacity || lengthB < capacity)
             break; // all of the weights, and equal
     }

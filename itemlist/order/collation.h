@@ -57,6 +57,16 @@ public:
     }
     // The order of two items with equal key prefixes, from their primary weights on.
     [[nodiscard]] int compareTied(const Item &a, const Item &b) const;
+    // The first window of an item's deep weights, as writeDeepWeights() gives them with a
+    // capacity of weightWindow, for an item compared many times.
+    static constexpr qsizetype weightWindow = 64;
+    struct FirstWeights {
+        const quint8 *bytes;
+        qsizetype length;
+    };
+    // compareTied() for items whose first weights are known.
+    [[nodiscard]] int compareTied(const Item &a, FirstWeights weightsA, const Item &b,
+                                  FirstWeights weightsB) const;
     [[nodiscard]] ItemEntry entryFor(const Item *item) const { return {keyPrefix(*item), item}; }
 
     // How deep comparisons go in primary weights before they leave the rest to ICU.

@@ -10,14 +10,32 @@ RunMerger::RunMerger(const Collation &collation, bool reversed, bool unique)
 
 void RunMerger::add(Source source)
 {
-    m_runs.push_back({std::move(source), {}, 0});
+    m_runs.emplace_back().source = std::move(source);
 }
 
-bool RunMerger::after(int a, int b) const
+Collation::FirstWeights RunMerger::firstWeights(Run &run) const
 {
-    const ItemEntry &first = m_runs[size_t(a)].entries[m_runs[size_t(a)].at];
-    const ItemEntry &second = m_runs[size_t(b)].entries[m_runs[size_t(b)].at];
-    return m_reversed ? m_collation.less(first, second) : m_collation.less(second, first);
+    if (!run.weighed) {
+        run.weightsLength = m_collation.writeDeepWeights(*run.entries[run.at].item,
+                                                         run.weights.data(), run.weights.size());
+        run.weighed = true;
+    }
+    return {run.weights.data(), run.weightsLength};
+}
+
+bool RunMerger::after(int a, int b)
+{
+    Run &runA = m_runs[size_t(a)];
+    Run &runB = m_runs[size_t(b)];
+    const ItemEntry &first = runA.entries[runA.at];
+    const ItemEntry &second = runB.entries[runB.at];
+    if (first.keyPrefix != second.keyPrefix)
+        return m_reversed ? first.keyPrefix < second.keyPrefix : second.keyPrefix < first.keyPrefix;
+    if (first.item->utf8() == second.item->utf8())
+        return false;
+    const int order =
+        m_collation.compareTied(*first.item, firstWeights(runA), *second.item, firstWeights(runB));
+    return m_reversed ? order < 0 : order > 0;
 }
 
 bool RunMerger::start(QString &errorString)
@@ -33,20 +51,38 @@ bool RunMerger::start(QString &errorString)
     return true;
 }
 
+void RunMerger::siftDown()
+{
+    const size_t size = m_heap.size();
+    for (size_t at = 0;;) {
+        size_t child = 2 * at + 1;
+        if (child >= size)
+            return;
+        if (child + 1 < size && after(m_heap[child], m_heap[child + 1]))
+            ++child;
+        if (!after(m_heap[at], m_heap[child]))
+            return;
+        std::swap(m_heap[at], m_heap[child]);
+        at = child;
+    }
+}
+
 bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString &errorString)
 {
     chunk.clear();
-    m_bytes.clear();
+    // The chunk before stays whole, for a caller that writes it while this one is merged.
+    std::string &bytes = m_bytes[m_turn];
+    m_turn = 1 - m_turn;
+    bytes.clear();
     if (!m_started && !start(errorString))
         return false;
-    const auto heapOrder = [this](int a, int b) { return after(a, b); };
-    // Items are copied into m_bytes, which may move as it grows: offsets first, addresses
+    // Items are copied into bytes, which may move as it grows: offsets first, addresses
     // at the end.
     std::vector<size_t> offsets;
     offsets.reserve(size_t(maxItems));
     const auto previous = [&]() -> std::optional<QByteArrayView> {
         if (!offsets.empty())
-            return reinterpret_cast<const Item *>(m_bytes.data() + offsets.back())->utf8();
+            return reinterpret_cast<const Item *>(bytes.data() + offsets.back())->utf8();
         if (m_hasPrevious)
             return QByteArrayView(m_previous.data(), qsizetype(m_previous.size()));
         return std::nullopt;
@@ -54,26 +90,27 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString 
     while (qsizetype(chunk.size()) < maxItems && !m_heap.empty()) {
         Run &run = m_runs[size_t(m_heap.front())];
         const ItemEntry &entry = run.entries[run.at++];
+        run.weighed = false;
         if (!m_unique || previous() != entry.item->utf8()) {
-            offsets.push_back(m_bytes.size());
-            m_bytes.append(reinterpret_cast<const char *>(entry.item),
-                           size_t(entry.item->byteSize()));
+            offsets.push_back(bytes.size());
+            bytes.append(reinterpret_cast<const char *>(entry.item),
+                         size_t(entry.item->byteSize()));
             chunk.push_back({entry.keyPrefix, nullptr});
         }
-        std::pop_heap(m_heap.begin(), m_heap.end(), heapOrder);
         if (run.at == run.entries.size()) {
             run.at = 0;
             if (!run.source(run.entries, errorString))
                 return false;
             if (run.entries.empty()) {
+                m_heap.front() = m_heap.back();
                 m_heap.pop_back();
-                continue;
             }
         }
-        std::push_heap(m_heap.begin(), m_heap.end(), heapOrder);
+        // The run on top has a new next entry, or the last run took its place.
+        siftDown();
     }
     for (size_t index = 0; index < chunk.size(); ++index)
-        chunk[index].item = reinterpret_cast<const Item *>(m_bytes.data() + offsets[index]);
+        chunk[index].item = reinterpret_cast<const Item *>(bytes.data() + offsets[index]);
     if (m_unique && !chunk.empty()) {
         const QByteArrayView last = chunk.back().item->utf8();
         m_previous.assign(last.data(), size_t(last.size()));

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ public:
 
     void add(Source source);
     // Replaces chunk with up to maxItems next entries of the merge, whose items live in the
-    // merger's memory until the next call; chunk stays empty at the end.
+    // merger's memory until the call after the next; chunk stays empty at the end.
     [[nodiscard]] bool next(std::vector<ItemEntry> &chunk, qsizetype maxItems,
                             QString &errorString);
 
@@ -33,19 +34,29 @@ private:
         Source source;
         std::vector<ItemEntry> entries;
         size_t at = 0;
+        // The first weights of the next entry, worked out at its first tie and kept, since
+        // the merge compares it again at each step until it comes out.
+        std::array<quint8, Collation::weightWindow> weights;
+        qsizetype weightsLength = 0;
+        bool weighed = false;
     };
 
     bool start(QString &errorString);
     // Whether run a's next entry comes out after run b's.
-    [[nodiscard]] bool after(int a, int b) const;
+    [[nodiscard]] bool after(int a, int b);
+    [[nodiscard]] Collation::FirstWeights firstWeights(Run &run) const;
+    // Moves the run on top of the heap down to its place: one pass, where popping and
+    // pushing it would take two.
+    void siftDown();
 
     Collation m_collation;
     bool m_reversed;
     bool m_unique;
     bool m_started = false;
     std::vector<Run> m_runs;
-    std::vector<int> m_heap; // runs with entries left, the next one to come out first
-    std::string m_bytes;     // the items of the last chunk
-    std::string m_previous;  // the last item of the chunk before, when unique
+    std::vector<int> m_heap;            // runs with entries left, the next one to come out first
+    std::array<std::string, 2> m_bytes; // the items of the last two chunks
+    int m_turn = 0;                     // which of them the next chunk takes
+    std::string m_previous;             // the last item of the chunk before, when unique
     bool m_hasPrevious = false;
 };
