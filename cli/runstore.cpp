@@ -1,6 +1,7 @@
 #include "runstore.h"
 
 #include "chunksahead.h"
+#include "order/parallel.h"
 
 #include <algorithm>
 
@@ -55,17 +56,39 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
 
 bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
 {
-    const ItemEntry *previous = nullptr;
-    const auto write = [&](const ItemEntry &entry) {
-        if (m_form.unique && previous && previous->item->utf8() == entry.item->utf8())
-            return true;
-        previous = &entry;
-        itemBytes += entry.item->byteSize();
-        return file.append(entry);
+    // Records are laid out a block at a time, a piece of each on a thread of its own.
+    const auto count = qsizetype(run.entries.size());
+    const auto entryAt = [&](qsizetype position) -> const ItemEntry & {
+        return run.entries[size_t(m_form.reversed ? count - 1 - position : position)];
     };
-    if (m_form.reversed)
-        return std::all_of(run.entries.rbegin(), run.entries.rend(), write);
-    return std::all_of(run.entries.begin(), run.entries.end(), write);
+    std::vector<std::string> pieces;
+    std::vector<qint64> pieceBytes;
+    for (qsizetype start = 0; start < count; start += blockEntries * 16) {
+        const qsizetype length = std::min(count - start, qsizetype(blockEntries) * 16);
+        const int threads = threadCountFor(length, minimumEntriesPerThread);
+        pieces.resize(size_t(threads));
+        pieceBytes.assign(size_t(threads), 0);
+        runInParallel(threads, [&](int part) {
+            std::string &piece = pieces[size_t(part)];
+            piece.clear();
+            const qsizetype end = start + partBegin(length, threads, part + 1);
+            for (qsizetype position = start + partBegin(length, threads, part); position < end;
+                 ++position) {
+                const ItemEntry &entry = entryAt(position);
+                if (m_form.unique && position > 0 &&
+                    entryAt(position - 1).item->utf8() == entry.item->utf8())
+                    continue;
+                pieceBytes[size_t(part)] += entry.item->byteSize();
+                RunFile::appendRecord(entry, piece);
+            }
+        });
+        for (int part = 0; part < threads; ++part) {
+            itemBytes += pieceBytes[size_t(part)];
+            if (!file.appendRecords(pieces[size_t(part)]))
+                return false;
+        }
+    }
+    return true;
 }
 
 void RunStore::dropInput(int input)

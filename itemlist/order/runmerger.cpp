@@ -90,14 +90,19 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString 
     while (qsizetype(chunk.size()) < maxItems && !m_heap.empty()) {
         Run &run = m_runs[size_t(m_heap.front())];
         const ItemEntry &entry = run.entries[run.at++];
-        run.weighed = false;
         if (!m_unique || previous() != entry.item->utf8()) {
             offsets.push_back(bytes.size());
             bytes.append(reinterpret_cast<const char *>(entry.item),
                          size_t(entry.item->byteSize()));
             chunk.push_back({entry.keyPrefix, nullptr});
         }
-        if (run.at == run.entries.size()) {
+        if (run.at < run.entries.size()) {
+            // The same text again still comes out first, with the same weights.
+            const ItemEntry &following = run.entries[run.at];
+            if (following.keyPrefix == entry.keyPrefix &&
+                following.item->utf8() == entry.item->utf8())
+                continue;
+        } else {
             run.at = 0;
             if (!run.source(run.entries, errorString))
                 return false;
@@ -107,6 +112,7 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString 
             }
         }
         // The run on top has a new next entry, or the last run took its place.
+        run.weighed = false;
         siftDown();
     }
     for (size_t index = 0; index < chunk.size(); ++index)

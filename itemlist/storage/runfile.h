@@ -20,10 +20,19 @@ public:
     // Appends entry to the run.
     [[nodiscard]] bool append(const ItemEntry &entry)
     {
-        const qsizetype size = entry.item->byteSize();
-        m_buffer.append(reinterpret_cast<const char *>(&entry.keyPrefix), sizeof entry.keyPrefix)
-            .append(reinterpret_cast<const char *>(entry.item), size_t(size));
+        appendRecord(entry, m_buffer);
         return m_buffer.size() < writeSize || flush();
+    }
+    // Appends records that appendRecord() laid out, for runs laid out on several threads.
+    [[nodiscard]] bool appendRecords(const std::string &records)
+    {
+        m_buffer.append(records);
+        return m_buffer.size() < writeSize || flush();
+    }
+    static void appendRecord(const ItemEntry &entry, std::string &records)
+    {
+        records.append(reinterpret_cast<const char *>(&entry.keyPrefix), sizeof entry.keyPrefix)
+            .append(reinterpret_cast<const char *>(entry.item), size_t(entry.item->byteSize()));
     }
     // Ends writing, and starts reading from the first entry, readSize bytes at a time; again
     // from the first on each call.
