@@ -26,13 +26,14 @@ echo "$rounds rounds, medians shown; limited runs under ulimit -v $limit_kib" >&
 
 measure=$build/bench/measure
 listsort=$build/cli/listsort
+# env sets the locale for sort alone: this shell may have started before it was generated.
 limited() { (ulimit -v "$limit_kib" && exec "$measure" "$@"); }
 
 declare -A runs
 for _ in $(seq "$rounds"); do
     runs[80M listsort-limited]+="$(limited "$listsort" -o "$work/out-limited" "$work/80M")"$'\n'
-    runs[80M sort-utf8-limited]+="$(LC_ALL=en_US.UTF-8 limited sort -o "$work/out" "$work/80M")"$'\n'
-    runs[80M sort-C-limited]+="$(LC_ALL=C limited sort -o "$work/out" "$work/80M")"$'\n'
+    runs[80M sort-utf8-limited]+="$(limited env LC_ALL=en_US.UTF-8 sort -o "$work/out" "$work/80M")"$'\n'
+    runs[80M sort-C-limited]+="$(limited env LC_ALL=C sort -o "$work/out" "$work/80M")"$'\n'
     runs[10M listsort-S100M]+="$("$measure" "$listsort" -S 100M -o "$work/out-runs" "$work/10M")"$'\n'
     runs[10M listsort]+="$("$measure" "$listsort" -o "$work/out-memory" "$work/10M")"$'\n'
 done
