@@ -13,6 +13,8 @@ constexpr size_t mergeWidth = 32;
 constexpr qsizetype chunkItems = 32 * 1024;
 // Entries handed to the merge at a time from the run kept in memory.
 constexpr size_t blockEntries = 4096;
+// Entries of a run laid out for its file at a time, in a piece for each core.
+constexpr qsizetype layoutEntries = 64 * 1024;
 } // namespace
 
 RunStore::RunStore(QString folder, ListForm form, qint64 readMemory)
@@ -56,15 +58,14 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
 
 bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
 {
-    // Records are laid out a block at a time, a piece of each on a thread of its own.
     const auto count = qsizetype(run.entries.size());
     const auto entryAt = [&](qsizetype position) -> const ItemEntry & {
         return run.entries[size_t(m_form.reversed ? count - 1 - position : position)];
     };
     std::vector<std::string> pieces;
     std::vector<qint64> pieceBytes;
-    for (qsizetype start = 0; start < count; start += blockEntries * 16) {
-        const qsizetype length = std::min(count - start, qsizetype(blockEntries) * 16);
+    for (qsizetype start = 0; start < count; start += layoutEntries) {
+        const qsizetype length = std::min(count - start, layoutEntries);
         const int threads = threadCountFor(length, minimumEntriesPerThread);
         pieces.resize(size_t(threads));
         pieceBytes.assign(size_t(threads), 0);

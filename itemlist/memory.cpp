@@ -14,7 +14,10 @@ qint64 availableMemory()
             available = std::min(available, std::max<qint64>(0, limit - std::max<qint64>(used, 0)));
     };
     within(facts.physicalAvailable, 0);
-    within(facts.addressSpaceLimit, facts.addressSpaceUsed);
+    // Threads map their stacks and the allocator a heap for each, in address space that no
+    // allocation counts: a limit of it leaves room for them.
+    constexpr qint64 threadReserve = 256 << 20;
+    within(facts.addressSpaceLimit, facts.addressSpaceUsed + threadReserve);
     within(facts.dataLimit, facts.dataUsed);
     within(facts.groupLimit, facts.groupUsed);
     return available;
