@@ -49,19 +49,15 @@ private:
     std::jthread m_thread;
 };
 
-// Whether items, after a read that gave lastRead of them, leave too little of the budget for
-// another read and the sort.
-bool exceedsBudget(const ItemBatch &items, qsizetype lastRead, qint64 limit)
+constexpr auto entryBytes = qint64(sizeof(ItemEntry));
+// The least a read takes before the items go to a run.
+constexpr qint64 minimumReadBytes = 64 << 10;
+
+// Whether growing the entries of items would go past limit: growing holds the old ones and
+// twice as many new ones at once.
+bool cannotGrow(const ItemBatch &items, qint64 limit)
 {
-    constexpr auto entryBytes = qint64(sizeof(ItemEntry));
-    // Sorting takes room for another entry for each item.
-    if (items.memoryUse() + items.size() * entryBytes > limit)
-        return true;
-    // Growing the entries for another read holds the old ones and twice as many new ones at
-    // once.
-    const auto capacity = qint64(items.entries().capacity());
-    return capacity - items.size() < 2 * lastRead &&
-           items.memoryUse() + 2 * capacity * entryBytes > limit;
+    return items.memoryUse() + 2 * qint64(items.entries().capacity()) * entryBytes > limit;
 }
 
 struct Failure {
@@ -115,36 +111,51 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             std::max<qint64>(request.memoryBudget - bufferMemory - spool.memoryUse(), 0);
         qsizetype fileStart = items.size();
         bool reserved = false;
+        qint64 bytesPerItem = 1; // of the file, from its first piece
+        qint64 batchStart = 0;   // where in the file the items of the batch start
+        // The bytes that the entries reserved have room for, with a margin for items shorter
+        // than the file's mean; all of readBytes while the entries may grow.
+        const auto bytesFitting = [&] {
+            if (!reserved || !cannotGrow(items, itemLimit))
+                return qint64(readBytes);
+            const qint64 room = qint64(items.entries().capacity()) - items.size();
+            return std::min<qint64>(readBytes, room * bytesPerItem * 4 / 5);
+        };
         while (!reader.atEnd()) {
-            const qsizetype sizeBefore = items.size();
-            if (!reader.read(items, readBytes)) {
+            if (!reader.read(items, std::max(bytesFitting(), minimumReadBytes))) {
                 if (!reader.startedOver())
                     return Failure{"read", path, reader.errorString()};
                 // The file is read again from its start: what was read of it goes.
                 gathered.runs.dropInput(index);
+                batchStart = 0;
                 if (fileStart == 0)
                     items = ItemBatch();
                 else
                     items.truncate(fileStart);
                 continue;
             }
-            if (!reserved && reader.position() > 0 && items.size() > fileStart) {
+            if (!reserved && reader.position() > batchStart && items.size() > fileStart) {
                 // The first piece shows about how many items the file holds, and how many
                 // fit the budget.
                 const qsizetype read = items.size() - fileStart;
-                const qint64 perItem = reader.position() / read + 2 * qint64(sizeof(ItemEntry));
+                const qint64 pieceBytes = reader.position() - batchStart;
+                bytesPerItem = std::max<qint64>(pieceBytes / read, 1);
+                // Sorting takes room for another entry for each item.
+                const qint64 perItem = bytesPerItem + 2 * entryBytes;
+                const qsizetype fileItems =
+                    estimatedItemCount(read, pieceBytes, reader.size() - batchStart);
                 try {
-                    items.reserve(
-                        items.size() +
-                        std::min(estimatedItemCount(read, reader.position(), reader.size()),
-                                 qsizetype(itemLimit / perItem)));
+                    items.reserve(std::max(items.size(), std::min(fileStart + fileItems,
+                                                                  qsizetype(itemLimit / perItem))));
                 } catch (const std::bad_alloc &) {
                     // Then the batch grows as it goes.
                 }
                 reserved = true;
             }
             progress.setDone(before + reader.position());
-            if (!exceedsBudget(items, items.size() - sizeBefore, itemLimit) || reader.atEnd())
+            const bool full = items.memoryUse() + items.size() * entryBytes > itemLimit ||
+                              bytesFitting() < minimumReadBytes;
+            if (!full || reader.atEnd())
                 continue;
             progress.setPhase("sorting runs", total);
             // The items of earlier files go to a run of their own, since this file may still
@@ -160,6 +171,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                 return failed;
             reader.startNewMemory();
             reserved = false;
+            batchStart = reader.position();
             progress.setPhase("reading", total);
         }
         if (path != standardStream)

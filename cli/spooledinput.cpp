@@ -55,13 +55,13 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
         return fail("write temporary file in", folder,
                     reason.isEmpty() ? m_file->errorString() : reason);
     };
-    // Unbuffered, so that a failed write reports the system's reason.
     if (handle < 0 || !m_file->open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
                                     QFileDevice::AutoCloseHandle))
         return writeFailed();
     QByteArray block = std::exchange(m_bytes, QByteArray());
     for (;;) {
-        if (m_file->write(block) != block.size())
+        // Written past QFile, which does not always tell the system's reason for a failure.
+        if (!platform::writeAll(int(m_file->handle()), block, reason))
             return writeFailed();
         const qint64 length = readBlock(block);
         if (length < 0)

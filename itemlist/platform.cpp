@@ -283,6 +283,21 @@ int reopenForReading(int handle)
     const QByteArray path = "/proc/self/fd/" + QByteArray::number(handle);
     return ::open(path.constData(), O_RDONLY | O_CLOEXEC);
 }
+
+bool writeAll(int handle, QByteArrayView bytes, QString &reason)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(handle, bytes.data() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            reason = systemReason(written < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
 #else
 // Without POSIX: what QFileInfo can tell; owner, group and set-id bits are left alone.
 bool fileStatus(const QString &path, FileStatus &status, QString &)
@@ -326,6 +341,17 @@ int openUnnamedFile(const QString &, QString &reason)
 int reopenForReading(int)
 {
     return -1;
+}
+
+bool writeAll(int handle, QByteArrayView bytes, QString &reason)
+{
+    QFile file;
+    if (!file.open(handle, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(bytes.data(), bytes.size()) != bytes.size()) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
 }
 #endif
 } // namespace platform

@@ -87,4 +87,7 @@ void copyOwnerAndMode(int handle, const FileStatus &status);
 // A new handle for reading the file open at handle from its start, with a position of its
 // own; -1 on failure.
 [[nodiscard]] int reopenForReading(int handle);
+// Writes all of bytes to the file open at handle, at its position; false with reason, the
+// system's own, saying why it could not.
+[[nodiscard]] bool writeAll(int handle, QByteArrayView bytes, QString &reason);
 } // namespace platform

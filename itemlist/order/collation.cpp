@@ -162,8 +162,6 @@ int Collation::compareTied(const Item &a, const Item &b) const
 int Collation::compareTied(const Item &a, FirstWeights weightsA, const Item &b,
                            FirstWeights weightsB) const
 {
-    if (a.utf8() == b.utf8())
-        return 0;
     if (weightsA.length < 0 || weightsB.length < 0)
         return compareFully(a, b);
     const auto byWeights =

@@ -31,7 +31,7 @@ bool RunMerger::after(int a, int b)
     const ItemEntry &second = runB.entries[runB.at];
     if (first.keyPrefix != second.keyPrefix)
         return m_reversed ? first.keyPrefix < second.keyPrefix : second.keyPrefix < first.keyPrefix;
-    if (first.item->utf8() == second.item->utf8())
+    if (first.item->sameAs(*second.item))
         return false;
     const int order =
         m_collation.compareTied(*first.item, firstWeights(runA), *second.item, firstWeights(runB));
@@ -99,8 +99,7 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString 
         if (run.at < run.entries.size()) {
             // The same text again still comes out first, with the same weights.
             const ItemEntry &following = run.entries[run.at];
-            if (following.keyPrefix == entry.keyPrefix &&
-                following.item->utf8() == entry.item->utf8())
+            if (following.keyPrefix == entry.keyPrefix && following.item->sameAs(*entry.item))
                 continue;
         } else {
             run.at = 0;

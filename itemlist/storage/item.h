@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstring>
+
 class Arena;
 
 // One item of a list as stored in an Arena: a header holding its length, then its text in
@@ -29,6 +31,12 @@ public:
     {
         const QByteArrayView text = utf8();
         return text.data() + text.size() - reinterpret_cast<const char *>(this);
+    }
+    // Whether other holds the same text: one comparison of the bytes, header and all.
+    [[nodiscard]] bool sameAs(const Item &other) const
+    {
+        const qsizetype size = byteSize();
+        return size == other.byteSize() && std::memcmp(this, &other, size_t(size)) == 0;
     }
     [[nodiscard]] bool hasLoneSurrogates() const
     {

@@ -41,12 +41,11 @@ bool RunFile::create(const QString &folder)
 
 bool RunFile::flush()
 {
-    for (qsizetype done = 0; done < qsizetype(m_buffer.size());) {
-        const qint64 written = m_file.write(m_buffer.data() + done, qint64(m_buffer.size()) - done);
-        if (written <= 0)
-            return fail();
-        done += written;
-    }
+    // Written past QFile, which does not always tell the system's reason for a failed write.
+    if (!platform::writeAll(int(m_file.handle()),
+                            QByteArrayView(m_buffer.data(), qsizetype(m_buffer.size())),
+                            m_errorString))
+        return false;
     m_buffer.clear();
     return true;
 }
