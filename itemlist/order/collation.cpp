@@ -162,33 +162,25 @@ int Collation::compareTied(const Item &a, const Item &b) const
 int Collation::compareTied(const Item &a, FirstWeights weightsA, const Item &b,
                            FirstWeights weightsB) const
 {
-    if (weightsA.length < 0 || weightsB.length < 0)
-        return compareFully(a, b);
-    const auto byWeights =
-        std::lexicographical_compare_three_way(weightsA.bytes, weightsA.bytes + weightsA.length,
-                                               weightsB.bytes, weightsB.bytes + weightsB.length);
-    if (byWeights != 0)
-        return byWeights < 0 ? -1 : 1;
-    if (weightsA.length < weightWindow || weightsB.length < weightWindow)
-        return compareFully(a, b); // all of the weights, and equal
     // The weights of long texts that agree for a while are compared a window at a time;
     // past the deepest, or past the depth of ICU's weights, ICU compares the texts itself.
-    for (qsizetype capacity = weightWindow * 4; capacity <= deepestWeights; capacity *= 4) {
+    for (qsizetype capacity = weightWindow; weightsA.length >= 0 && weightsB.length >= 0;) {
+        const auto byWeights = std::lexicographical_compare_three_way(
+            weightsA.bytes, weightsA.bytes + weightsA.length, weightsB.bytes,
+            weightsB.bytes + weightsB.length);
+        if (byWeights != 0)
+            return byWeights < 0 ? -1 : 1;
+        if (weightsA.length < capacity || weightsB.length < capacity)
+            break; // all of the weights, and equal
+        capacity *= 4;
+        if (capacity > deepestWeights)
+            break;
         if (m_scratchA.size() < size_t(capacity)) {
             m_scratchA.resize(size_t(capacity));
             m_scratchB.resize(size_t(capacity));
         }
-        const qsizetype lengthA = writeDeepWeights(a, m_scratchA.data(), capacity);
-        const qsizetype lengthB = writeDeepWeights(b, m_scratchB.data(), capacity);
-        if (lengthA < 0 || lengthB < 0)
-            break;
-        const auto deeper = std::lexicographical_compare_three_way(
-            m_scratchA.begin(), m_scratchA.begin() + lengthA, m_scratchB.begin(),
-            m_scratchB.begin() + lengthB);
-        if (deeper != 0)
-            return deeper < 0 ? -1 : 1;
-        if (lengthA < capacity || lengthB < capacity)
-            break; // all of the weights, and equal
+        weightsA = {m_scratchA.data(), writeDeepWeights(a, m_scratchA.data(), capacity)};
+        weightsB = {m_scratchB.data(), writeDeepWeights(b, m_scratchB.data(), capacity)};
     }
     return compareFully(a, b);
 }
