@@ -49,15 +49,17 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
     }
 
     QString reason;
-    const int handle = platform::openUnnamedFile(folder, reason);
+    platform::FileHandle handle = platform::openUnnamedFile(folder, reason);
     m_file = std::make_unique<QFile>();
     const auto writeFailed = [&] {
         return fail("write temporary file in", folder,
                     reason.isEmpty() ? m_file->errorString() : reason);
     };
-    if (handle < 0 || !m_file->open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
-                                    QFileDevice::AutoCloseHandle))
+    if (!handle.isOpen() ||
+        !m_file->open(handle.get(), QIODevice::ReadWrite | QIODevice::Unbuffered,
+                      QFileDevice::AutoCloseHandle))
         return writeFailed();
+    handle.release();
     QByteArray block = std::exchange(m_bytes, QByteArray());
     for (;;) {
         // Written past QFile, which does not always tell the system's reason for a failure.
@@ -79,8 +81,11 @@ std::unique_ptr<QIODevice> SpooledInput::open()
         return buffer;
     }
     auto file = std::make_unique<QFile>();
-    const int handle = platform::reopenForReading(int(m_file->handle()));
-    if (handle < 0 || !file->open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    QString reason;
+    platform::FileHandle handle = platform::reopenForReading(int(m_file->handle()), reason);
+    if (!handle.isOpen() ||
+        !file->open(handle.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return nullptr;
+    handle.release();
     return file;
 }

@@ -1,15 +1,19 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
+#include <stop_token>
+#include <utility>
 
 // Every call that depends on the operating system or the compiler, so that the rest of the
 // program is plain C++ and Qt. This is written for Linux with GCC or Clang; elsewhere each
 // call falls back to what portable C++ offers, or to nothing where the call is only a hint.
-// The fallbacks are kept simple, since no other system is built or tested yet.
+// The fallbacks are kept simple, since no other system is built or tested yet. The
+// definitions live in platform/, a file for each concern.
 namespace platform
 {
 // Asks the processor to start fetching the memory at address, which is read soon.
@@ -22,6 +26,8 @@ inline void prefetch(const void *address)
 #endif
 }
 
+// --- Memory (platform/memory.cpp) ---
+
 // size bytes aligned to alignment, a power of two no greater than alignof(std::max_align_t)
 // or a multiple of the page size; throws std::bad_alloc when there is no memory. Freed with
 // freeAligned() and the same size and alignment.
@@ -32,10 +38,6 @@ void adviseHugePages(void *memory, std::size_t size) noexcept;
 // Gives the whole pages inside [memory, memory + size) back to the system, whose content
 // reads as zeros from then on; freeing them later then costs next to nothing.
 void releasePages(void *memory, std::size_t size) noexcept;
-
-// Lowers the calling thread's priority as far as it goes, for work that must never slow the
-// window down; threads it starts inherit the priority.
-void lowerThreadPriority() noexcept;
 
 // What the system tells of memory, in bytes; -1 where it tells nothing (no limit set, or
 // no such thing on this system).
@@ -51,13 +53,50 @@ struct MemoryFacts {
 };
 [[nodiscard]] MemoryFacts memoryFacts();
 
+// --- The process (platform/process.cpp) ---
+
+// Lowers the calling thread's priority as far as it goes, for work that must never slow the
+// window down; threads it starts inherit the priority.
+void lowerThreadPriority() noexcept;
 // Whether standard error goes to a terminal, where a person reads it as it comes.
 [[nodiscard]] bool standardErrorIsTerminal();
-
 // The system's words for an error number of the C library.
 [[nodiscard]] QString systemReason(int error);
+// The system's words for the error of the last call that failed.
+[[nodiscard]] QString lastSystemReason();
 
-// What a save needs to know of the file a path names, following links.
+// --- File names (platform/filenames.cpp) ---
+
+// A file name is kept as a QString that gives back the exact bytes the system knows it by:
+// a name that is not text in the system's encoding holds each byte that does not decode as
+// the lone surrogate U+DC80 + byte, as Python's "surrogateescape" does.
+[[nodiscard]] QString fileNameFromNative(const QByteArray &bytes);
+[[nodiscard]] QByteArray nativeFileName(const QString &name);
+// The name for a message: the bytes that do not decode shown as octal escapes ("\350").
+[[nodiscard]] QString shownFileName(const QString &name);
+
+// --- Files (platform/files.cpp) ---
+
+// Owns a handle of an open file, as the system numbers them, and closes it.
+class FileHandle
+{
+public:
+    FileHandle() = default;
+    explicit FileHandle(int handle) : m_handle(handle) {}
+    FileHandle(FileHandle &&other) noexcept : m_handle(other.release()) {}
+    FileHandle &operator=(FileHandle &&other) noexcept;
+    ~FileHandle();
+
+    [[nodiscard]] bool isOpen() const { return m_handle >= 0; }
+    [[nodiscard]] int get() const { return m_handle; }
+    // Gives up the handle, for a caller that closes it itself.
+    int release() { return std::exchange(m_handle, -1); }
+
+private:
+    int m_handle = -1;
+};
+
+// What a save needs to know of a file.
 struct FileStatus {
     enum class Kind { Missing, Folder, Regular, Other };
     Kind kind = Kind::Missing;
@@ -66,28 +105,83 @@ struct FileStatus {
     unsigned owner = 0;
     unsigned group = 0;
     unsigned mode = 0; // permission, set-id and sticky bits
+    qint64 size = 0;
+    qint64 modified = 0; // in nanoseconds
+
+    // Whether both describe the same file with the same content, as far as its size and
+    // time of change tell.
+    [[nodiscard]] bool sameVersionAs(const FileStatus &other) const
+    {
+        return kind == other.kind && device == other.device && inode == other.inode &&
+               size == other.size && modified == other.modified;
+    }
 };
-// The status of path; false when it cannot be found out, with reason saying why. A path
-// that names nothing, or a dangling link, is Missing.
+// The status of the file path names, following links; false when it cannot be found out,
+// with reason saying why. A path that names nothing, or a dangling link, is Missing.
 [[nodiscard]] bool fileStatus(const QString &path, FileStatus &status, QString &reason);
+// The status of the file open at handle.
+[[nodiscard]] bool fileStatus(int handle, FileStatus &status, QString &reason);
 // Whether the process may write to the file at path; false with reason when not.
 [[nodiscard]] bool isWritable(const QString &path, QString &reason);
 // The reason a folder cannot be written as a file.
 [[nodiscard]] QString folderReason();
+
+// Opens the file at path for reading. Opening never waits for a FIFO's writer; reading
+// waits instead, in readSome().
+[[nodiscard]] FileHandle openForReading(const QString &path, QString &reason);
+// Reads up to size bytes, once there are some or the file has ended; the count read, 0 at
+// the end, -1 on failure with reason saying why, or with an empty reason once stop is
+// requested while it waits.
+[[nodiscard]] qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &stop,
+                              QString &reason);
+// Writes all of bytes to the file open at handle, at its position; false with reason, the
+// system's own, saying why it could not.
+[[nodiscard]] bool writeAll(int handle, QByteArrayView bytes, QString &reason);
+
+// The handle of standard output.
+[[nodiscard]] int standardOutput();
+// The handle that path stands for when it names an open handle of the process rather than a
+// file: /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one; -1 when it
+// names a file. Decided by the path as given, before any link leads into the process.
+[[nodiscard]] int handleNamed(const QString &path);
+// A handle of its own for writing to the open handle, at the same position.
+[[nodiscard]] FileHandle duplicateForWriting(int handle, QString &reason);
+// Whether path lies where the system keeps devices and the process's own handles (/dev,
+// /proc): what it names is written directly, never replaced.
+[[nodiscard]] bool isSystemPath(const QString &path);
+// Whether a save into a FIFO that no program reads yet waits for a reader.
+enum class ReaderWait { Wait, Fail };
+// Opens the file at path for writing into it as it is, without truncating it; a FIFO that
+// no program reads fails at once unless told to wait.
+[[nodiscard]] FileHandle openForWritingInto(const QString &path, ReaderWait wait, QString &reason);
+
+// The file that path names once every link on the way is followed, even to a file that does
+// not exist yet; path itself when it is no link. Empty with reason on a loop.
+[[nodiscard]] QString linkTarget(const QString &path, QString &reason);
+// Creates a new file beside path, in its folder, for content that is to replace it, with
+// the mode a new file gets; its name goes to temporaryPath.
+[[nodiscard]] FileHandle createBeside(const QString &path, QString &temporaryPath, QString &reason);
+// Writes the file's content through to the disk.
+[[nodiscard]] bool syncToDisk(int handle, QString &reason);
+// Gives the file at from the name to, replacing what had it, in one step.
+[[nodiscard]] bool renameOver(const QString &from, const QString &to, QString &reason);
+void removeFile(const QString &path) noexcept;
 // Whether the file open at handle is the one that status describes.
 [[nodiscard]] bool isSameFile(int handle, const FileStatus &status);
 // Gives the file open at handle the owner, group and mode of status, as far as the process
 // may: an unprivileged one keeps its own owner, and maybe the group.
 void copyOwnerAndMode(int handle, const FileStatus &status);
+// Holds target's lock for writing, waiting a while for other writers; false with reason when
+// they hold it on. The lock goes with the handle.
+[[nodiscard]] bool lockForWriting(int target, QString &reason);
+// Replaces the content of the file open at target with the size bytes of the file open at
+// source. Room for all of it is taken first, so that a full disk leaves target as it was.
+[[nodiscard]] bool overwrite(int target, int source, qint64 size, QString &reason);
 
 // Opens a new file in folder for reading and writing that has no name, so that the system
-// removes it once closed, however the process ends. Returns its handle, or -1 with reason
-// saying why.
-[[nodiscard]] int openUnnamedFile(const QString &folder, QString &reason);
+// removes it once closed, however the process ends.
+[[nodiscard]] FileHandle openUnnamedFile(const QString &folder, QString &reason);
 // A new handle for reading the file open at handle from its start, with a position of its
-// own; -1 on failure.
-[[nodiscard]] int reopenForReading(int handle);
-// Writes all of bytes to the file open at handle, at its position; false with reason, the
-// system's own, saying why it could not.
-[[nodiscard]] bool writeAll(int handle, QByteArrayView bytes, QString &reason);
+// own.
+[[nodiscard]] FileHandle reopenForReading(int handle, QString &reason);
 } // namespace platform

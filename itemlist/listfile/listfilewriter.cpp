@@ -233,10 +233,11 @@ namespace
 {
 // Replaces the file at path with what write writes to it.
 template <typename Write>
-bool saveWith(const QString &path, QString &errorString, const Write &write)
+bool saveWith(const QString &path, platform::ReaderWait wait, QString &errorString,
+              const Write &write)
 {
     try {
-        SaveTarget target;
+        SaveTarget target(wait);
         if (!target.open(path)) {
             errorString = target.errorString();
             return false;
@@ -256,9 +257,9 @@ bool saveWith(const QString &path, QString &errorString, const Write &write)
 } // namespace
 
 bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,
-                  QString &errorString, ListForm form)
+                  QString &errorString, ListForm form, platform::ReaderWait wait)
 {
-    return saveWith(path, errorString, [&](QIODevice &device) {
+    return saveWith(path, wait, errorString, [&](QIODevice &device) {
         return writeListItems(device, list, encoding, errorString, form);
     });
 }
@@ -266,7 +267,7 @@ bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding 
 bool saveListFile(const QString &path, const ItemChunks &chunks, TextEncoding encoding,
                   QString &errorString)
 {
-    return saveWith(path, errorString, [&](QIODevice &device) {
+    return saveWith(path, platform::ReaderWait::Wait, errorString, [&](QIODevice &device) {
         return writeListItems(device, chunks, encoding, errorString);
     });
 }

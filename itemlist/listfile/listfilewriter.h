@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listfile/textencoding.h"
+#include "platform.h"
 #include "sorteditemlist.h"
 
 #include <QIODevice>
@@ -35,9 +36,11 @@ struct ListForm {
                                   TextEncoding encoding, QString &errorString, ListForm form = {});
 
 // Replaces the file at path with the items of list, written as writeListItems() does; see
-// SaveTarget for how each kind of file is written.
+// SaveTarget for how each kind of file is written. A FIFO that no program reads waits for
+// one, or fails at once.
 [[nodiscard]] bool saveListFile(const QString &path, const SortedItemList &list,
-                                TextEncoding encoding, QString &errorString, ListForm form = {});
+                                TextEncoding encoding, QString &errorString, ListForm form = {},
+                                platform::ReaderWait wait = platform::ReaderWait::Wait);
 
 // Gives a writer the items to write a chunk at a time, in the order they are written:
 // replaces entries with the next chunk, whose items stay valid until the next call, and

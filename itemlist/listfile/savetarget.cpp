@@ -1,7 +1,15 @@
 #include "listfile/savetarget.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <QDir>
+
+SaveTarget::~SaveTarget()
+{
+    if (!m_temporaryPath.isEmpty()) {
+        m_device.reset();
+        m_handle = {};
+        platform::removeFile(m_temporaryPath);
+    }
+}
 
 bool SaveTarget::fail(const QString &reason)
 {
@@ -12,53 +20,109 @@ bool SaveTarget::fail(const QString &reason)
 bool SaveTarget::open(const QString &path)
 {
     using Kind = platform::FileStatus::Kind;
-    platform::FileStatus status;
+    m_path = path;
     QString reason;
+    if (const int handle = platform::handleNamed(path); handle >= 0) {
+        platform::FileHandle duplicate = platform::duplicateForWriting(handle, reason);
+        return duplicate.isOpen() ? openDirectly(std::move(duplicate)) : fail(reason);
+    }
+    platform::FileStatus status;
     if (!platform::fileStatus(path, status, reason))
         return fail(reason);
-    switch (status.kind) {
-    case Kind::Missing:
-        // A file yet to be made; QSaveFile makes it, at the end of a dangling link too.
-        return openReplacement(path, nullptr);
-    case Kind::Folder:
+    if (status.kind == Kind::Folder)
         return fail(platform::folderReason());
-    case Kind::Other:
-        return openDirectly(path);
-    case Kind::Regular:
-        break;
+    if (status.kind == Kind::Other || platform::isSystemPath(path)) {
+        platform::FileHandle file = platform::openForWritingInto(path, m_wait, reason);
+        if (!file.isOpen())
+            return fail(reason);
+        // A regular file reached through the system's folders is written over in place.
+        if (status.kind == Kind::Regular)
+            return openInPlace(std::move(file));
+        return openDirectly(std::move(file));
     }
+    if (status.kind == Kind::Missing)
+        return openReplacement(path, nullptr);
     if (!platform::isWritable(path, reason))
         return fail(reason);
     return openReplacement(path, &status);
 }
 
-bool SaveTarget::openReplacement(const QString &path, const platform::FileStatus *old)
+bool SaveTarget::openStandardOutput()
 {
-    auto *replacement = new QSaveFile(path);
-    m_file.reset(replacement);
-    QSaveFile &file = *replacement;
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    // A temporary file, not the old one written in place: it takes the old one's owner,
-    // group and mode.
-    if (old && !platform::isSameFile(file.handle(), *old))
-        platform::copyOwnerAndMode(file.handle(), *old);
+    QString reason;
+    platform::FileHandle duplicate =
+        platform::duplicateForWriting(platform::standardOutput(), reason);
+    return duplicate.isOpen() ? openDirectly(std::move(duplicate)) : fail(reason);
+}
+
+bool SaveTarget::openDirectly(platform::FileHandle handle)
+{
+    m_way = Way::Directly;
+    m_handle = std::move(handle);
+    m_device.emplace(m_handle.get());
     return true;
 }
-bool SaveTarget::openDirectly(const QString &path)
+
+bool SaveTarget::openReplacement(const QString &path, const platform::FileStatus *old)
 {
-    m_file = std::make_unique<QFile>(path);
-    QFileDevice &file = *m_file;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
+    QString reason;
+    // A link stays a link: the file it leads to is replaced, or made when missing.
+    const QString target = platform::linkTarget(path, reason);
+    if (target.isEmpty())
+        return fail(reason);
+    platform::FileHandle replacement = platform::createBeside(target, m_temporaryPath, reason);
+    if (!replacement.isOpen()) {
+        if (!old)
+            return fail(reason);
+        platform::FileHandle file =
+            platform::openForWritingInto(target, platform::ReaderWait::Wait, reason);
+        return file.isOpen() ? openInPlace(std::move(file)) : fail(reason);
+    }
+    if (old && !platform::isSameFile(replacement.get(), *old))
+        platform::copyOwnerAndMode(replacement.get(), *old);
+    m_way = Way::Replacing;
+    m_path = target;
+    m_handle = std::move(replacement);
+    m_device.emplace(m_handle.get());
+    return true;
+}
+
+bool SaveTarget::openInPlace(platform::FileHandle target)
+{
+    QString reason;
+    const QString folder = QDir::tempPath();
+    platform::FileHandle staging = platform::openUnnamedFile(folder, reason);
+    if (!staging.isOpen())
+        return fail(QStringLiteral("its folder allows no new file, and no copy could be made "
+                                   "in the temporary folder '%1': %2")
+                        .arg(QDir::toNativeSeparators(folder), reason));
+    m_way = Way::InPlace;
+    m_target = std::move(target);
+    m_handle = std::move(staging);
+    m_device.emplace(m_handle.get());
     return true;
 }
 
 bool SaveTarget::commit()
 {
-    if (auto *replacement = qobject_cast<QSaveFile *>(m_file.get()))
-        return replacement->commit() || fail(replacement->errorString());
-    m_file->close();
-    return m_file->error() == QFileDevice::NoError || fail(m_file->errorString());
+    QString reason;
+    switch (m_way) {
+    case Way::Directly:
+        return true;
+    case Way::Replacing:
+        if (!platform::syncToDisk(m_handle.get(), reason) ||
+            !platform::renameOver(m_temporaryPath, m_path, reason))
+            return fail(reason);
+        m_temporaryPath.clear();
+        return true;
+    case Way::InPlace: {
+        platform::FileStatus written;
+        if (!platform::fileStatus(m_handle.get(), written, reason) ||
+            !platform::lockForWriting(m_target.get(), reason) ||
+            !platform::overwrite(m_target.get(), m_handle.get(), written.size, reason))
+            return fail(reason);
+        return true;
+    }
+    }
+    return true;
 }

@@ -29,12 +29,13 @@ std::optional<qsizetype> recordLength(const char *bytes, qsizetype available)
 
 bool RunFile::create(const QString &folder)
 {
-    const int handle = platform::openUnnamedFile(folder, m_errorString);
-    if (handle < 0)
+    platform::FileHandle handle = platform::openUnnamedFile(folder, m_errorString);
+    if (!handle.isOpen())
         return false;
-    if (!m_file.open(handle, QIODevice::ReadWrite | QIODevice::Unbuffered,
+    if (!m_file.open(handle.get(), QIODevice::ReadWrite | QIODevice::Unbuffered,
                      QFileDevice::AutoCloseHandle))
         return fail();
+    handle.release();
     m_buffer.reserve(writeSize + 4096);
     return true;
 }

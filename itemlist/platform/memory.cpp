@@ -1,18 +1,13 @@
 #include "platform.h"
 
 #include <QFile>
-#include <QFileInfo>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <new>
 
 #if defined(Q_OS_UNIX)
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #if defined(Q_OS_LINUX)
@@ -100,23 +95,6 @@ void releasePages(void *memory, std::size_t size) noexcept
 #endif
 }
 
-bool standardErrorIsTerminal()
-{
-#if defined(Q_OS_UNIX)
-    return isatty(STDERR_FILENO) == 1;
-#else
-    return false;
-#endif
-}
-
-void lowerThreadPriority() noexcept
-{
-#if defined(Q_OS_LINUX)
-    // On Linux a thread's nice value is its own, and the threads it starts inherit it.
-    setpriority(PRIO_PROCESS, id_t(gettid()), 19);
-#endif
-}
-
 #if defined(Q_OS_LINUX)
 namespace
 {
@@ -196,162 +174,4 @@ MemoryFacts memoryFacts()
 #endif
     return facts;
 }
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-#if defined(Q_OS_UNIX)
-bool fileStatus(const QString &path, FileStatus &status, QString &reason)
-{
-    struct stat found = {};
-    if (::stat(QFile::encodeName(path).constData(), &found) != 0) {
-        status = {};
-        if (errno == ENOENT)
-            return true;
-        reason = systemReason(errno);
-        return false;
-    }
-    using Kind = FileStatus::Kind;
-    status.kind = S_ISDIR(found.st_mode)   ? Kind::Folder
-                  : S_ISREG(found.st_mode) ? Kind::Regular
-                                           : Kind::Other;
-    status.device = found.st_dev;
-    status.inode = found.st_ino;
-    status.owner = found.st_uid;
-    status.group = found.st_gid;
-    status.mode = found.st_mode & 07777;
-    return true;
-}
-
-bool isWritable(const QString &path, QString &reason)
-{
-    if (::access(QFile::encodeName(path).constData(), W_OK) == 0)
-        return true;
-    reason = systemReason(errno);
-    return false;
-}
-
-QString folderReason()
-{
-    return systemReason(EISDIR);
-}
-
-bool isSameFile(int handle, const FileStatus &status)
-{
-    struct stat found = {};
-    return ::fstat(handle, &found) == 0 && std::uint64_t(found.st_dev) == status.device &&
-           std::uint64_t(found.st_ino) == status.inode;
-}
-
-void copyOwnerAndMode(int handle, const FileStatus &status)
-{
-    // Changing the owner clears the set-user-ID and set-group-ID bits, so the mode comes
-    // after. Either may be refused to a process that is not privileged; the group alone may
-    // still be allowed.
-    if (::fchown(handle, uid_t(status.owner), gid_t(status.group)) != 0)
-        (void)::fchown(handle, uid_t(-1), gid_t(status.group));
-    (void)::fchmod(handle, mode_t(status.mode));
-}
-
-int openUnnamedFile(const QString &folder, QString &reason)
-{
-    const QByteArray path = QFile::encodeName(folder);
-#if defined(O_TMPFILE)
-    const int handle = ::open(path.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (handle >= 0)
-        return handle;
-    // Some file systems cannot make unnamed files: a named one, removed at once, instead.
-    if (errno != EOPNOTSUPP && errno != EISDIR) {
-        reason = systemReason(errno);
-        return -1;
-    }
-#endif
-    QByteArray name = path + "/listsort-XXXXXX";
-    const int named = ::mkostemp(name.data(), O_CLOEXEC);
-    if (named < 0) {
-        reason = systemReason(errno);
-        return -1;
-    }
-    ::unlink(name.constData());
-    return named;
-}
-
-int reopenForReading(int handle)
-{
-    const QByteArray path = "/proc/self/fd/" + QByteArray::number(handle);
-    return ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-}
-
-bool writeAll(int handle, QByteArrayView bytes, QString &reason)
-{
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t written = ::write(handle, bytes.data() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            reason = systemReason(written < 0 ? errno : ENOSPC);
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
-#else
-// Without POSIX: what QFileInfo can tell; owner, group and set-id bits are left alone.
-bool fileStatus(const QString &path, FileStatus &status, QString &)
-{
-    const QFileInfo info(path);
-    using Kind = FileStatus::Kind;
-    status = {};
-    status.kind = !info.exists() ? Kind::Missing
-                  : info.isDir() ? Kind::Folder
-                  : info.isFile() ? Kind::Regular
-                                  : Kind::Other;
-    return true;
-}
-
-bool isWritable(const QString &path, QString &reason)
-{
-    if (QFileInfo(path).isWritable())
-        return true;
-    reason = systemReason(EACCES);
-    return false;
-}
-
-QString folderReason()
-{
-    return systemReason(EISDIR);
-}
-
-bool isSameFile(int, const FileStatus &)
-{
-    return false;
-}
-
-void copyOwnerAndMode(int, const FileStatus &) {}
-
-int openUnnamedFile(const QString &, QString &reason)
-{
-    reason = systemReason(ENOSYS);
-    return -1;
-}
-
-int reopenForReading(int)
-{
-    return -1;
-}
-
-bool writeAll(int handle, QByteArrayView bytes, QString &reason)
-{
-    QFile file;
-    if (!file.open(handle, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        reason = file.errorString();
-        return false;
-    }
-    return true;
-}
-#endif
 } // namespace platform
