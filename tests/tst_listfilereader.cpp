@@ -1,8 +1,11 @@
 #include "listfile.h"
 #include "testhelpers.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 class TestListFileReader : public QObject
 {
@@ -17,6 +20,8 @@ private slots:
     void invalidUtf8AnywhereMakesTheWholeFileWindows1252();
     void noByteBecomesAReplacementCharacter();
     void hugeLineIsOneItem();
+    void smallRoundsKeepEveryItem_data();
+    void smallRoundsKeepEveryItem();
     void unreadableFileFailsWithAReason_data();
     void unreadableFileFailsWithAReason();
     void utf16CutInsideACharacterFailsAndKeepsTheItems();
@@ -152,6 +157,74 @@ void TestListFileReader::hugeLineIsOneItem()
     QVERIFY(readListFile(writeFile(dir, line + "\r\n,"), batch, error));
     QCOMPARE(batch.size(), 3);
     QCOMPARE(batch.at(0).size(), line.size());
+}
+
+namespace
+{
+// A pipe, as far as the reader can tell: it cannot seek.
+class PipeLike : public QIODevice
+{
+public:
+    explicit PipeLike(const QByteArray &bytes) : m_bytes(bytes) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 length = std::min(maxSize, m_bytes.size() - m_read);
+        std::memcpy(data, m_bytes.constData() + m_read, size_t(length));
+        m_read += length;
+        return length;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_read = 0;
+};
+} // namespace
+
+void TestListFileReader::smallRoundsKeepEveryItem_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QStringList>("items");
+
+    const QByteArray longLine(100, 'a');
+    // Rounds of 16 bytes put the long line in the first of the pieces of the last round.
+    QTest::newRow("long last line without a line end")
+        << "b\n" + longLine << false << QStringList{u"b"_qs, QString::fromLatin1(longLine)};
+    QTest::newRow("last item of a long line, after a comma")
+        << "b\n" + longLine + ",c" << false
+        << QStringList{u"b"_qs, QString::fromLatin1(longLine), u"c"_qs};
+    QTest::newRow("from a pipe") << "b\n" + longLine << true
+                                 << QStringList{u"b"_qs, QString::fromLatin1(longLine)};
+    QTest::newRow("from a pipe, not UTF-8: read again from its copy")
+        << QByteArray("\xef\xbb\xbf") + longLine + "\n\xe9" << true
+        << QStringList{u"\u00ef\u00bb\u00bf"_qs + QString::fromLatin1(longLine), u"\u00e9"_qs};
+}
+
+// The last item was once dropped when the last line of a file was longer than a round.
+void TestListFileReader::smallRoundsKeepEveryItem()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, pipe);
+    QFETCH(QStringList, items);
+
+    auto device = std::make_unique<PipeLike>(bytes);
+    std::unique_ptr<QIODevice> file = std::move(device);
+    if (!pipe) {
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(bytes);
+        buffer->open(QIODevice::ReadOnly);
+        file = std::move(buffer);
+    }
+    ListFileReader reader;
+    reader.setRoundBytes(16);
+    QVERIFY(reader.open(std::move(file)));
+    ItemBatch batch;
+    QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
+    QCOMPARE(textsOf(batch), items);
 }
 
 void TestListFileReader::unreadableFileFailsWithAReason_data()

@@ -1,16 +1,24 @@
 #include "listfile/handledevice.h"
 
-#include "platform.h"
-
-HandleDevice::HandleDevice(int handle) : m_handle(handle)
+HandleDevice::HandleDevice(platform::FileHandle handle, OpenMode mode, std::stop_token stop)
+    : m_handle(std::move(handle)), m_stop(std::move(stop))
 {
-    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    open(mode | QIODevice::Unbuffered);
+}
+
+qint64 HandleDevice::readData(char *data, qint64 maxSize)
+{
+    QString reason;
+    const qint64 length = platform::readSome(m_handle.get(), data, maxSize, m_stop, reason);
+    if (length < 0)
+        setErrorString(reason.isEmpty() ? QStringLiteral("stopped") : reason);
+    return length;
 }
 
 qint64 HandleDevice::writeData(const char *data, qint64 length)
 {
     QString reason;
-    if (!platform::writeAll(m_handle, QByteArrayView(data, length), reason)) {
+    if (!platform::writeAll(m_handle.get(), QByteArrayView(data, length), reason)) {
         setErrorString(reason);
         return -1;
     }

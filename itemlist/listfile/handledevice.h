@@ -1,20 +1,27 @@
 #pragma once
 
+#include "platform.h"
+
 #include <QIODevice>
 
-// Writes to an open file handle that it does not own, and tells the system's own reason when
-// a write fails (QFile does not always).
+#include <stop_token>
+
+// Reads or writes an open file handle, which it owns, front to back, and tells the system's
+// own reason when that fails (QFile does not always). A read waits for bytes from a FIFO or
+// a device, and gives up once stop is requested.
 class HandleDevice : public QIODevice
 {
 public:
-    explicit HandleDevice(int handle);
+    HandleDevice(platform::FileHandle handle, OpenMode mode, std::stop_token stop = {});
 
     [[nodiscard]] bool isSequential() const override { return true; }
+    [[nodiscard]] int handle() const { return m_handle.get(); }
 
 protected:
-    qint64 readData(char *, qint64) override { return -1; }
+    qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *data, qint64 length) override;
 
 private:
-    int m_handle;
+    platform::FileHandle m_handle;
+    std::stop_token m_stop;
 };

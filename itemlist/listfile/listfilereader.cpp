@@ -1,10 +1,10 @@
 #include "listfile/listfilereader.h"
 
+#include "listfile/handledevice.h"
 #include "listfile/itemtokenizer.h"
 #include "memory.h"
 #include "order/parallel.h"
 
-#include <QBuffer>
 #include <QFile>
 
 #include <atomic>
@@ -13,9 +13,6 @@
 
 namespace
 {
-// Below this many bytes of text per core, starting threads costs more than it saves.
-constexpr qsizetype minimumPerThread = 1 << 20;
-
 // The length of the whole lines at the start of text: up to its last line end, but not a CR
 // at its very end, which may be the first half of a CR LF.
 qsizetype wholeLines(QByteArrayView text)
@@ -28,46 +25,63 @@ qsizetype wholeLines(QByteArrayView text)
 }
 } // namespace
 
-bool ListFileReader::open(const QString &path)
+bool ListFileReader::open(const QString &path, std::stop_token stop)
 {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly))
+    QString reason;
+    platform::FileHandle handle = platform::openForReading(path, reason);
+    platform::FileStatus status;
+    if (!handle.isOpen() || !platform::fileStatus(handle.get(), status, reason))
+        return fail(reason);
+    m_fileStatus = status;
+    if (status.kind != platform::FileStatus::Kind::Regular)
+        return open(std::make_unique<HandleDevice>(std::move(handle), QIODevice::ReadOnly,
+                                                   std::move(stop)));
+    auto file = std::make_unique<QFile>();
+    if (!file->open(handle.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return fail(file->errorString());
+    handle.release();
     return open(std::move(file));
-}
-
-bool ListFileReader::openStandardInput()
-{
-    auto input = std::make_unique<QFile>();
-    if (!input->open(stdin, QIODevice::ReadOnly))
-        return fail(input->errorString());
-    return open(std::move(input));
 }
 
 bool ListFileReader::open(std::unique_ptr<QIODevice> device)
 {
     m_device = std::move(device);
-    if (m_device->isSequential()) {
-        // A file that turns out not to be UTF-8 is read again, which a pipe cannot give.
-        auto buffer = std::make_unique<QBuffer>();
-        try {
-            buffer->setData(m_device->readAll());
-        } catch (const std::bad_alloc &) {
-            return fail(notEnoughMemory());
-        }
-        if (auto *file = qobject_cast<QFile *>(m_device.get()); file && file->error())
-            return fail(file->errorString());
-        buffer->open(QIODevice::ReadOnly);
-        m_device = std::move(buffer);
+    m_pieces.resize(size_t(threadCountFor(m_roundBytes, m_minimumPerThread)));
+    // The first bytes tell whether the file has a byte-order mark; a device that cannot seek
+    // is kept from its first byte, in case it has to be read again.
+    m_checkingUtf8 = true;
+    QByteArray head(3, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (qint64 length = 1; got < head.size() && length > 0; got += length) {
+        length = readRaw(head.data() + got, head.size() - got);
+        if (length < 0)
+            return fail(m_device->errorString());
     }
-    m_pieces.resize(size_t(threadCountFor(roundBytes, minimumPerThread)));
-    const qsizetype markLength = m_detector.takeStart(m_device->peek(3));
+    head.truncate(got);
+    const qsizetype markLength = m_detector.takeStart(head);
+    m_pending = head;
+    m_pendingAt = markLength;
+    m_position = markLength;
     m_checkingUtf8 = !m_detector.encoding();
     if (!m_checkingUtf8)
-        return startText();
-    m_decoder = TextDecoder(TextEncoding::Utf8);
+        m_replay.clear();
+    m_decoder = TextDecoder(m_detector.likelyEncoding());
+    m_text.clear();
     m_phase = Phase::Reading;
-    return m_device->seek(markLength) || fail(m_device->errorString());
+    return true;
+}
+
+void ListFileReader::setRoundBytes(qsizetype bytes)
+{
+    m_roundBytes = bytes;
+    m_minimumPerThread = std::max<qsizetype>(bytes / 4, 1);
+}
+
+qint64 ListFileReader::size() const
+{
+    if (!m_device)
+        return 0;
+    return m_device->isSequential() ? -1 : m_device->size();
 }
 
 bool ListFileReader::fail(const QString &reason)
@@ -77,12 +91,29 @@ bool ListFileReader::fail(const QString &reason)
     return false;
 }
 
-bool ListFileReader::startText()
+qint64 ListFileReader::readRaw(char *into, qint64 size)
 {
-    m_decoder = TextDecoder(*m_detector.encoding());
-    m_text.clear();
-    m_phase = Phase::Reading;
-    return m_device->seek(m_detector.textStart()) || fail(m_device->errorString());
+    qint64 done = std::min<qint64>(size, m_pending.size() - m_pendingAt);
+    if (done > 0) {
+        std::memcpy(into, m_pending.constData() + m_pendingAt, size_t(done));
+        m_pendingAt += done;
+        if (m_pendingAt == m_pending.size()) {
+            m_pending = QByteArray();
+            m_pendingAt = 0;
+        }
+    }
+    if (done < size) {
+        const qint64 length = m_device->read(into + done, size - done);
+        if (length < 0 && done == 0)
+            return -1;
+        if (length > 0) {
+            if (m_checkingUtf8 && m_device->isSequential())
+                m_replay.append(into + done, length);
+            done += length;
+        }
+    }
+    m_position += done;
+    return done;
 }
 
 bool ListFileReader::startOver()
@@ -91,7 +122,20 @@ bool ListFileReader::startOver()
     m_checkingUtf8 = false;
     m_startedOver = true;
     startNewMemory();
-    startText();
+    const qsizetype textStart = m_detector.textStart();
+    if (m_device->isSequential()) {
+        m_pending = std::exchange(m_replay, QByteArray());
+        m_pendingAt = textStart;
+    } else {
+        m_pending = QByteArray();
+        m_pendingAt = 0;
+        if (!m_device->seek(textStart))
+            return fail(m_device->errorString());
+    }
+    m_position = textStart;
+    m_decoder = TextDecoder(*m_detector.encoding());
+    m_text.clear();
+    m_phase = Phase::Reading;
     return false;
 }
 
@@ -106,10 +150,10 @@ bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
     m_startedOver = false;
     try {
         for (qsizetype done = 0; done < maxBytes && m_phase == Phase::Reading;) {
-            const qint64 before = m_device->pos();
-            if (!readRound(items, std::min(maxBytes - done, roundBytes)))
+            const qint64 before = m_position;
+            if (!readRound(items, std::min(maxBytes - done, m_roundBytes)))
                 return false;
-            done += m_device ? m_device->pos() - before : roundBytes;
+            done += std::max<qint64>(m_position - before, 1);
         }
     } catch (const std::bad_alloc &) {
         return fail(notEnoughMemory());
@@ -123,7 +167,7 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
     const qint64 fileSize = size();
     bool reserved = false;
     while (!atEnd()) {
-        if (!read(items, roundBytes)) {
+        if (!read(items, m_roundBytes)) {
             if (!startedOver())
                 return false;
             // The text of a batch of this file's items alone goes too.
@@ -134,7 +178,7 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
             continue;
         }
         // The first piece shows about how many items the file holds.
-        if (!reserved && m_device && fileSize > 0) {
+        if (!reserved && fileSize > 0) {
             try {
                 items.reserve(before +
                               estimatedItemCount(items.size() - before, position(), fileSize));
@@ -143,10 +187,15 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
             }
             reserved = true;
         }
-        if (progress && m_device)
+        if (progress)
             progress(position());
     }
     return true;
+}
+
+bool ListFileReader::holdsTooMuch(qsizetype moreText) const
+{
+    return qint64(m_text.size()) + moreText + m_replay.size() > m_memoryLimit;
 }
 
 bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
@@ -154,18 +203,25 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     // The text is read straight after what is left of the last round, or decoded there.
     const qsizetype carried = m_text.size();
     const bool inPlace = m_decoder.isIdentity();
+    // Decoded text takes up to three bytes for each byte read.
+    const qsizetype perByte = inPlace ? 1 : 3;
+    if (holdsTooMuch(maxBytes * perByte))
+        return fail(notEnoughMemory());
     // A line longer than a round would have the buffer grow and copy it over and over: room
-    // for the rest of the file at once, which is all the line may still need.
-    if (carried >= roundBytes) {
-        const qint64 left = m_device->size() - m_device->pos();
-        const qsizetype needed = carried + qsizetype(left) * (inPlace ? 1 : 3) + roundBytes;
-        if (m_text.capacity() < needed)
+    // for the rest of the file at once, which is all the line may still need, or for a
+    // device of unknown length, twice the room so far.
+    if (carried >= m_roundBytes) {
+        const qint64 total = size();
+        const qint64 left =
+            total >= 0 ? std::max<qint64>(total - m_position, 0) : m_text.capacity() / perByte;
+        const qsizetype needed = carried + qsizetype(left) * perByte + m_roundBytes;
+        if (m_text.capacity() < needed && !holdsTooMuch(needed - carried))
             m_text.reserve(needed);
     }
     QByteArray &bytes = inPlace ? m_text : m_chunk;
     const qsizetype start = inPlace ? carried : 0;
     bytes.resize(start + maxBytes);
-    const qint64 length = m_device->read(bytes.data() + start, maxBytes);
+    const qint64 length = readRaw(bytes.data() + start, maxBytes);
     if (length < 0)
         return fail(m_device->errorString());
     bytes.resize(start + length);
@@ -194,6 +250,8 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
         m_device.reset();
         m_text = QByteArray();
         m_chunk = QByteArray();
+        m_replay = QByteArray();
+        m_pending = QByteArray();
         if (m_decoder.endedInsideACharacter())
             return fail(QStringLiteral("the file ends inside a character: its last byte is "
                                        "half of a UTF-16 character"));
@@ -205,13 +263,18 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
 bool ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
 {
     const int threads =
-        std::min(threadCountFor(lines.size(), minimumPerThread), int(m_pieces.size()));
+        std::min(threadCountFor(lines.size(), m_minimumPerThread), int(m_pieces.size()));
     std::vector<qsizetype> starts{0};
     for (int part = 1; part < threads; ++part) {
         const qsizetype end = lines.indexOf('\n', partBegin(lines.size(), threads, part));
         starts.push_back(end < 0 ? lines.size() : std::max(end + 1, starts.back()));
     }
     starts.push_back(lines.size());
+    // The file's last item, which may have no line end, is finished by the piece that holds
+    // the end of the text: after a long last line, the pieces after it are empty.
+    int endingPart = threads - 1;
+    while (endingPart > 0 && starts[size_t(endingPart)] == lines.size())
+        --endingPart;
     const bool mayHoldLoneSurrogates = isUtf16(m_detector.encoding().value_or(TextEncoding::Utf8));
     std::atomic<bool> valid = true;
     runInParallel(threads, [&](int part) {
@@ -224,7 +287,7 @@ bool ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
         }
         ItemTokenizer tokenizer(mayHoldLoneSurrogates);
         tokenizer.feed(piece, m_pieces[size_t(part)]);
-        if (last && part == threads - 1)
+        if (last && part == endingPart)
             tokenizer.finish(m_pieces[size_t(part)]);
     });
     return valid;

@@ -3,14 +3,17 @@
 #include "listfile/encodingdetector.h"
 #include "listfile/textdecoder.h"
 #include "listfile/textencoding.h"
+#include "platform.h"
 #include "storage/itembatch.h"
 
 #include <QIODevice>
 #include <QString>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 // Reads the items of a list file a bounded piece at a time, so that a caller can keep a
@@ -19,17 +22,26 @@
 //
 // A file without a UTF-16 byte-order mark is read as UTF-8 while it is checked to be so. One
 // that turns out not to be is read again from the start, as Windows-1252: the read that finds
-// out returns false with startedOver() set, and every item read so far must be dropped.
+// out returns false with startedOver() set, and every item read so far must be dropped. A
+// FIFO or a device, which cannot be read again, is read once: the reader keeps a copy of its
+// bytes until the encoding is known.
 class ListFileReader
 {
 public:
     // Bytes read and tokenized at a time, on all cores; larger reads go in rounds of this.
     static constexpr qsizetype roundBytes = 4 << 20;
 
-    [[nodiscard]] bool open(const QString &path);
-    [[nodiscard]] bool openStandardInput();
+    // Opens the file at path. A read of what is not a regular file waits for its bytes, and
+    // fails once stop is requested.
+    [[nodiscard]] bool open(const QString &path, std::stop_token stop = {});
     // Reads from device, which is open for reading.
     [[nodiscard]] bool open(std::unique_ptr<QIODevice> device);
+    // The most that the text the reader holds (a line not finished yet, the copy of a FIFO's
+    // bytes) may take: beyond it a read fails with notEnoughMemory().
+    void setMemoryLimit(qint64 bytes) { m_memoryLimit = bytes; }
+    // For tests and the fuzzer only: reads in rounds of bytes, tokenized on all cores in
+    // pieces of a quarter of that, so that small texts cross rounds and pieces inside items.
+    void setRoundBytes(qsizetype bytes);
 
     // Reads about maxBytes more bytes of the file and appends their items to items.
     // Returns false when reading fails, with errorString() saying why, or when the reader
@@ -43,9 +55,10 @@ public:
     // taken so far goes once the caller drops them.
     void startNewMemory();
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
-    // The bytes of the file read so far, and in all; the size is 0 once at the end.
-    [[nodiscard]] qint64 position() const { return m_device ? m_device->pos() : 0; }
-    [[nodiscard]] qint64 size() const { return m_device ? m_device->size() : 0; }
+    // The bytes of the file read so far, and in all: -1 when the file does not tell (a FIFO),
+    // 0 once at the end.
+    [[nodiscard]] qint64 position() const { return m_position; }
+    [[nodiscard]] qint64 size() const;
     [[nodiscard]] bool startedOver() const { return m_startedOver; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
     // The file's encoding, known at the end, or from the start for UTF-16.
@@ -53,25 +66,39 @@ public:
     // The encoding the file is read in: UTF-8 until a byte shows that it is not, and the
     // reader starts over.
     [[nodiscard]] TextEncoding likelyEncoding() const { return m_detector.likelyEncoding(); }
+    // The status of the file as it was opened, when opened by path.
+    [[nodiscard]] const std::optional<platform::FileStatus> &fileStatus() const
+    {
+        return m_fileStatus;
+    }
 
 private:
     enum class Phase { Reading, Done, Failed };
 
     bool fail(const QString &reason);
-    bool startText();
+    qint64 readRaw(char *into, qint64 size);
     bool readRound(ItemBatch &items, qsizetype maxBytes);
     bool tokenizeInParallel(QByteArrayView lines, bool last);
     bool startOver();
+    [[nodiscard]] bool holdsTooMuch(qsizetype moreText) const;
 
     std::unique_ptr<QIODevice> m_device;
+    std::optional<platform::FileStatus> m_fileStatus;
     Phase m_phase = Phase::Failed;
     EncodingDetector m_detector;
     TextDecoder m_decoder;
     bool m_checkingUtf8 = false;
     bool m_startedOver = false;
-    QByteArray m_text;               // decoded text not tokenized yet: the start of a line cut off
-    QByteArray m_chunk;              // bytes read, for decoders that convert
+    qint64 m_position = 0;
+    QByteArray m_pending; // bytes of the file to read, from m_pendingAt, before the device's
+    qsizetype m_pendingAt = 0;
+    QByteArray m_replay; // what a device that cannot seek gave, while it may be read again
+    QByteArray m_text;   // decoded text not tokenized yet: the start of a line cut off
+    QByteArray m_chunk;  // bytes read, for decoders that convert
     std::vector<ItemBatch> m_pieces; // one for each core, whose memory the items share
+    qsizetype m_roundBytes = roundBytes;
+    qsizetype m_minimumPerThread = 1 << 20; // below this many bytes a core, one thread is quicker
+    qint64 m_memoryLimit = std::numeric_limits<qint64>::max();
     QString m_errorString;
 };
 

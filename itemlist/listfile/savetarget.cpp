@@ -6,7 +6,6 @@ SaveTarget::~SaveTarget()
 {
     if (!m_temporaryPath.isEmpty()) {
         m_device.reset();
-        m_handle = {};
         platform::removeFile(m_temporaryPath);
     }
 }
@@ -58,8 +57,7 @@ bool SaveTarget::openStandardOutput()
 bool SaveTarget::openDirectly(platform::FileHandle handle)
 {
     m_way = Way::Directly;
-    m_handle = std::move(handle);
-    m_device.emplace(m_handle.get());
+    m_device.emplace(std::move(handle), QIODevice::WriteOnly);
     return true;
 }
 
@@ -82,8 +80,7 @@ bool SaveTarget::openReplacement(const QString &path, const platform::FileStatus
         platform::copyOwnerAndMode(replacement.get(), *old);
     m_way = Way::Replacing;
     m_path = target;
-    m_handle = std::move(replacement);
-    m_device.emplace(m_handle.get());
+    m_device.emplace(std::move(replacement), QIODevice::WriteOnly);
     return true;
 }
 
@@ -98,8 +95,7 @@ bool SaveTarget::openInPlace(platform::FileHandle target)
                         .arg(QDir::toNativeSeparators(folder), reason));
     m_way = Way::InPlace;
     m_target = std::move(target);
-    m_handle = std::move(staging);
-    m_device.emplace(m_handle.get());
+    m_device.emplace(std::move(staging), QIODevice::WriteOnly);
     return true;
 }
 
@@ -110,16 +106,16 @@ bool SaveTarget::commit()
     case Way::Directly:
         return true;
     case Way::Replacing:
-        if (!platform::syncToDisk(m_handle.get(), reason) ||
+        if (!platform::syncToDisk(m_device->handle(), reason) ||
             !platform::renameOver(m_temporaryPath, m_path, reason))
             return fail(reason);
         m_temporaryPath.clear();
         return true;
     case Way::InPlace: {
         platform::FileStatus written;
-        if (!platform::fileStatus(m_handle.get(), written, reason) ||
+        if (!platform::fileStatus(m_device->handle(), written, reason) ||
             !platform::lockForWriting(m_target.get(), reason) ||
-            !platform::overwrite(m_target.get(), m_handle.get(), written.size, reason))
+            !platform::overwrite(m_target.get(), m_device->handle(), written.size, reason))
             return fail(reason);
         return true;
     }

@@ -48,10 +48,9 @@ private:
 
     platform::ReaderWait m_wait;
     Way m_way = Way::Directly;
-    platform::FileHandle m_handle; // what the device writes to
     platform::FileHandle m_target; // the file written in place
     QString m_temporaryPath;       // the replacement, until it takes the file's place
     QString m_path;
-    std::optional<HandleDevice> m_device;
+    std::optional<HandleDevice> m_device; // what is written
     QString m_errorString;
 };
