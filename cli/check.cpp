@@ -1,12 +1,13 @@
 #include "check.h"
 
 #include "comparingdevice.h"
+#include "listfile/handledevice.h"
+#include "memory.h"
 #include "platform.h"
 #include "spooledinput.h"
 
 #include <QFile>
 
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -87,37 +88,55 @@ private:
 };
 } // namespace
 
+namespace
+{
+std::unique_ptr<QIODevice> asFile(platform::FileHandle handle)
+{
+    auto file = std::make_unique<QFile>();
+    if (!handle.isOpen() || !file->open(handle.get(), QIODevice::ReadOnly, QFile::AutoCloseHandle))
+        return nullptr;
+    handle.release();
+    return file;
+}
+} // namespace
+
 int check(const QString &path, const Request &request)
 {
-    // Standard input is read once, so the comparison works on a copy of it.
+    const QString name = inputName(path);
+    QString reason;
+    platform::FileHandle input = path == standardStream ? platform::duplicateStandardInput(reason)
+                                                        : platform::openForReading(path, reason);
+    platform::FileStatus status;
+    if (!input.isOpen() || !platform::fileStatus(input.get(), status, reason))
+        return complain("read", name, reason);
+    // The comparison reads the file a second time, beside the reader: what can be read only
+    // once (a pipe, a device, standard input) is read into a copy first.
     SpooledInput spool;
     std::unique_ptr<QIODevice> original;
     std::unique_ptr<QIODevice> source;
-    if (path == standardStream) {
-        if (!spool.take(SpooledInput::memoryLimitWithin(request.memoryBudget),
+    if (status.kind != platform::FileStatus::Kind::Regular) {
+        HandleDevice device(std::move(input), QIODevice::ReadOnly);
+        if (!spool.take(device, name, SpooledInput::memoryLimitWithin(request.memoryBudget),
                         request.temporaryFolder))
-            return complain(spool.failedTo(), spool.failedPath(), spool.errorString());
+            return complain(spool.failedTo(), spool.failedName(), spool.errorString());
         original = spool.open();
         source = spool.open();
-        if (!original || !source)
-            return complain("read", path, platform::systemReason(errno));
     } else {
-        original = std::make_unique<QFile>(path);
-        source = std::make_unique<QFile>(path);
-        for (QIODevice *device : {original.get(), source.get()}) {
-            if (!device->open(QIODevice::ReadOnly))
-                return complain("read", path, device->errorString());
-        }
+        source = asFile(platform::reopenForReading(input.get(), reason));
+        original = asFile(std::move(input));
     }
+    if (!original || !source)
+        return complain("read", name, reason.isEmpty() ? platform::lastSystemReason() : reason);
 
     ListFileReader reader;
+    reader.setMemoryLimit(availableMemory());
     if (!reader.open(std::move(source)))
-        return complain("read", path, reader.errorString());
+        return complain("read", name, reader.errorString());
     const Collation collation(request.locale);
     // One pass, which starts again when the file turns out not to be UTF-8.
     for (;;) {
         if (!original->seek(0))
-            return complain("read", path, original->errorString());
+            return complain("read", name, original->errorString());
         const TextEncoding read = reader.likelyEncoding();
         const TextEncoding encoding = request.encoding.value_or(read);
         InOrderItems items(reader, collation, request.form, encoding);
@@ -130,7 +149,7 @@ int check(const QString &path, const Request &request)
         if (items.stop() == Stop::StartedOver)
             continue;
         if (!passed)
-            return complain(items.stop() == Stop::Unwritable ? "write" : "read", path, reason);
+            return complain(items.stop() == Stop::Unwritable ? "write" : "read", name, reason);
         // A line the save would write otherwise comes first; else the item that stopped the
         // pass, on the line after those compared.
         const bool formDiffers = comparison.differs();
@@ -140,8 +159,9 @@ int check(const QString &path, const Request &request)
         const char *what = formDiffers || items.stop() == Stop::No ? "saving would change this line"
                            : items.stop() == Stop::OutOfOrder      ? "out of order"
                                                                    : "repeats the item before it";
-        std::fprintf(stderr, "listsort: %s:%lld: %s: %s\n", qPrintable(path),
-                     static_cast<long long>(line.number), what, qPrintable(line.text));
+        std::fprintf(stderr, "listsort: %s:%lld: %s: %s\n",
+                     qPrintable(platform::shownFileName(path)), static_cast<long long>(line.number),
+                     what, qPrintable(line.text));
         return unsorted;
     }
 }

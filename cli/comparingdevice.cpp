@@ -35,46 +35,63 @@ bool ComparingDevice::finish()
 
 ComparingDevice::Line ComparingDevice::differingLine()
 {
-    std::string encodedLineEnd;
-    appendEncoded("\n", m_encoding, encodedLineEnd);
-    const QByteArrayView lineEnd(encodedLineEnd.data(), qsizetype(encodedLineEnd.size()));
-    // Byte-order marks are whole units, so line ends start at multiples of the unit.
-    const auto unit = qint64(lineEnd.size());
-    const auto isLineEnd = [&](QByteArrayView bytes, qint64 at) {
-        return bytes.sliced(at, unit) == lineEnd;
-    };
+    // Line ends are counted as the reader counts them: CR LF, LF or CR, each in the units of
+    // the encoding, which byte-order marks are whole ones of.
+    std::string encoded;
+    appendEncoded("\r\n", m_encoding, encoded);
+    const auto unit = qint64(encoded.size() / 2);
+    const QByteArrayView cr(encoded.data(), unit);
+    const QByteArrayView lf(encoded.data() + unit, unit);
     const qint64 markLength = byteOrderMark(m_encoding).size();
     m_original.seek(markLength);
     Line line{1, {}};
     qint64 lineStart = markLength;
+    qint64 lastLineStart = markLength;
+    bool afterCr = false;
     for (qint64 offset = markLength; offset + unit <= m_differsAt;) {
         const QByteArray block = m_original.read(std::min<qint64>(1 << 20, m_differsAt - offset));
         const qint64 whole = block.size() - block.size() % unit;
+        if (whole == 0)
+            break;
         for (qint64 at = 0; at < whole; at += unit) {
-            if (isLineEnd(block, at)) {
+            const QByteArrayView character = QByteArrayView(block).sliced(at, unit);
+            const bool isCr = character == cr;
+            if (isCr || (character == lf && !afterCr)) {
                 ++line.number;
+                lastLineStart = std::exchange(lineStart, offset + at + unit);
+            } else if (character == lf) {
                 lineStart = offset + at + unit;
             }
+            afterCr = isCr;
         }
         offset += whole;
         m_original.seek(offset);
     }
+    // Right after a CR the difference is in that line's end: CR where a save writes CR LF.
+    if (afterCr) {
+        --line.number;
+        lineStart = lastLineStart;
+    }
 
-    // The line, up to a few hundred bytes of it, for a message.
-    constexpr qint64 shown = 300;
+    // The start of the line, enough of it for a message.
+    constexpr qint64 shownCharacters = 80;
     m_original.seek(lineStart);
-    const QByteArray text = m_original.read(shown - shown % unit);
+    const QByteArray text = m_original.read(4 * shownCharacters * unit);
     qint64 length = text.size() - text.size() % unit;
     for (qint64 at = 0; at < length; at += unit) {
-        if (isLineEnd(text, at))
+        const QByteArrayView character = QByteArrayView(text).sliced(at, unit);
+        if (character == cr || character == lf)
             length = at;
     }
     TextDecoder decoder(m_encoding);
     QByteArray utf8;
     decoder.decode(QByteArrayView(text).first(length), utf8);
-    decoder.finish(utf8);
     appendUtf16(utf8, line.text);
-    if (line.text.endsWith(u'\r'))
-        line.text.chop(1);
+    if (line.text.size() > shownCharacters) {
+        qsizetype cut = shownCharacters;
+        if (line.text[cut].isLowSurrogate())
+            --cut;
+        line.text = line.text.first(cut) + QChar(0x2026);
+    }
     return line;
 }

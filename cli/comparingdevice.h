@@ -22,7 +22,7 @@ public:
 
     struct Line {
         qint64 number; // counted from 1
-        QString text;  // as the original has it, without its line end
+        QString text;  // its start as the original has it, without its line end
     };
     // The original's first line that differs; reads the original again.
     [[nodiscard]] Line differingLine();

@@ -6,17 +6,16 @@
 #include "listfile.h"
 #include "memory.h"
 #include "order/collationlocale.h"
+#include "platform.h"
 #include "run.h"
 #include "sortfiles.h"
 #include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 
 #include <cstdio>
 #include <exception>
-#include <new>
 
 namespace
 {
@@ -30,6 +29,7 @@ int usageError(const QString &message)
 
 int main(int argc, char *argv[])
 {
+    platform::holdClosedStandardHandles();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("listsort"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(AppVersion::display));
@@ -87,7 +87,11 @@ int main(int argc, char *argv[])
     parser.addOptions({helpOption, versionOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("List files to sort."),
                                  QStringLiteral("[FILE...]"));
-    if (!parser.parse(QCoreApplication::arguments()))
+    // File names reach the system with the very bytes they were given as.
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index)
+        arguments.append(platform::fileNameFromNative(argv[index]));
+    if (!parser.parse(arguments))
         return usageError(parser.errorText());
     // The environment's locale is looked up only when no --locale overrides it: checking a
     // name opens a collation.
@@ -120,7 +124,7 @@ int main(int argc, char *argv[])
                     {parser.isSet(reverseOption), parser.isSet(uniqueOption)},
                     0,
                     parser.isSet(temporaryOption) ? parser.value(temporaryOption)
-                                                  : QDir::tempPath()};
+                                                  : platform::temporaryFolder()};
     if (parser.isSet(memoryOption)) {
         const auto budget = memoryBudgetNamed(parser.value(memoryOption));
         if (!budget)
@@ -142,18 +146,20 @@ int main(int argc, char *argv[])
         inputs.append(standardStream);
     if (parser.isSet(checkOption) && (inputs.size() > 1 || parser.isSet(outputOption)))
         return usageError(QStringLiteral("--check takes one FILE and no --output"));
-    // Each step names its file when memory runs out; this is for anything else that fails.
+    // Memory that runs out while checking is named after the file checked; a sort names
+    // what it was doing itself, and this is for what fails before it starts.
+    const bool checking = parser.isSet(checkOption);
     try {
-        if (parser.isSet(checkOption))
+        if (checking)
             return check(inputs.constFirst(), request);
         return sortFiles(inputs,
                          parser.isSet(outputOption) ? std::optional(parser.value(outputOption))
                                                     : std::nullopt,
                          request);
-    } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "listsort: %s\n", qPrintable(notEnoughMemory()));
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "listsort: %s\n", error.what());
+        if (checking)
+            return complain("read", inputName(inputs.constFirst()), reasonFor(error));
+        std::fprintf(stderr, "listsort: %s\n", qPrintable(reasonFor(error)));
+        return failure;
     }
-    return failure;
 }

@@ -1,10 +1,22 @@
 #include "run.h"
 
+#include "platform.h"
+
 #include <cstdio>
 
-int complain(const char *what, const QString &path, const QString &reason)
+QString quotedName(const QString &path)
 {
-    std::fprintf(stderr, "listsort: cannot %s '%s': %s\n", what, qPrintable(path),
+    return u'\'' + platform::shownFileName(path) + u'\'';
+}
+
+QString inputName(const QString &path)
+{
+    return path == standardStream ? QStringLiteral("standard input") : quotedName(path);
+}
+
+int complain(const char *what, const QString &name, const QString &reason)
+{
+    std::fprintf(stderr, "listsort: cannot %s %s: %s\n", what, qPrintable(name),
                  qPrintable(reason));
     return failure;
 }

@@ -1,12 +1,12 @@
 #include "sortfiles.h"
 
+#include "listfile/handledevice.h"
+#include "listfile/savetarget.h"
 #include "memory.h"
+#include "platform.h"
 #include "progress.h"
 #include "runstore.h"
 #include "spooledinput.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <exception>
@@ -62,7 +62,7 @@ bool cannotGrow(const ItemBatch &items, qint64 limit)
 
 struct Failure {
     const char *what;
-    QString path;
+    QString name; // as a message names it
     QString reason;
 };
 
@@ -71,6 +71,7 @@ struct Gathered {
     ItemBatch items;
     RunStore runs;
     TextEncoding firstFileEncoding = TextEncoding::Utf8;
+    QString reading; // the input being read
 };
 
 // Reads the list files at paths into gathered, within the request's memory budget: when
@@ -79,16 +80,25 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                                   CollationInBackground &collation, Gathered &gathered,
                                   Progress &progress)
 {
+    // The bytes of all inputs, for the progress line; -1 when one of them does not tell.
+    const auto sizeOf = [](const QString &path) -> qint64 {
+        platform::FileStatus status;
+        QString reason;
+        if (path == standardStream || !platform::fileStatus(path, status, reason) ||
+            status.kind != platform::FileStatus::Kind::Regular)
+            return -1;
+        return status.size;
+    };
     qint64 total = 0;
     for (const QString &path : paths)
-        total = path == standardStream || total < 0 ? -1 : total + QFileInfo(path).size();
+        total = total < 0 || sizeOf(path) < 0 ? -1 : total + sizeOf(path);
     progress.setPhase("reading", total);
     const qsizetype readBytes =
         std::clamp<qint64>(request.memoryBudget / 8, 4096, ListFileReader::roundBytes);
     ItemBatch &items = gathered.items;
     const auto toRun = [&](int input) -> std::optional<Failure> {
         if (!gathered.runs.add(std::move(items), collation.get(), input))
-            return Failure{gathered.runs.failedTo(), gathered.runs.folder(),
+            return Failure{gathered.runs.failedTo(), quotedName(gathered.runs.folder()),
                            gathered.runs.errorString()};
         items = ItemBatch();
         return std::nullopt;
@@ -96,16 +106,26 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
     qint64 before = 0; // bytes of the files read before
     for (int index = 0; index < int(paths.size()); ++index) {
         const QString &path = paths[index];
+        gathered.reading = path;
         SpooledInput spool;
         ListFileReader reader;
+        // A single item larger than the budget may take its own size beyond it, but never
+        // more than there is.
+        reader.setMemoryLimit(availableMemory());
+        const QString name = inputName(path);
         if (path == standardStream) {
-            if (!spool.take(SpooledInput::memoryLimitWithin(request.memoryBudget),
+            QString reason;
+            platform::FileHandle input = platform::duplicateStandardInput(reason);
+            if (!input.isOpen())
+                return Failure{"read", name, reason};
+            HandleDevice source(std::move(input), QIODevice::ReadOnly);
+            if (!spool.take(source, name, SpooledInput::memoryLimitWithin(request.memoryBudget),
                             request.temporaryFolder))
-                return Failure{spool.failedTo(), spool.failedPath(), spool.errorString()};
+                return Failure{spool.failedTo(), spool.failedName(), spool.errorString()};
             if (!reader.open(spool.open()))
-                return Failure{"read", path, reader.errorString()};
+                return Failure{"read", name, reader.errorString()};
         } else if (!reader.open(path)) {
-            return Failure{"read", path, reader.errorString()};
+            return Failure{"read", name, reader.errorString()};
         }
         const qint64 itemLimit =
             std::max<qint64>(request.memoryBudget - bufferMemory - spool.memoryUse(), 0);
@@ -124,7 +144,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         while (!reader.atEnd()) {
             if (!reader.read(items, std::max(bytesFitting(), minimumReadBytes))) {
                 if (!reader.startedOver())
-                    return Failure{"read", path, reader.errorString()};
+                    return Failure{"read", name, reader.errorString()};
                 // The file is read again from its start: what was read of it goes.
                 gathered.runs.dropInput(index);
                 batchStart = 0;
@@ -142,8 +162,11 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                 bytesPerItem = std::max<qint64>(pieceBytes / read, 1);
                 // Sorting takes room for another entry for each item.
                 const qint64 perItem = bytesPerItem + 2 * entryBytes;
+                // A FIFO's length is unknown: as many as the budget holds.
                 const qsizetype fileItems =
-                    estimatedItemCount(read, pieceBytes, reader.size() - batchStart);
+                    reader.size() < 0
+                        ? qsizetype(itemLimit / perItem)
+                        : estimatedItemCount(read, pieceBytes, reader.size() - batchStart);
                 try {
                     items.reserve(std::max(items.size(), std::min(fileStart + fileItems,
                                                                   qsizetype(itemLimit / perItem))));
@@ -174,8 +197,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             batchStart = reader.position();
             progress.setPhase("reading", total);
         }
-        if (path != standardStream)
-            before += QFileInfo(path).size();
+        before += std::max<qint64>(sizeOf(path), 0);
         if (index == 0)
             gathered.firstFileEncoding = reader.encoding().value_or(TextEncoding::Utf8);
     }
@@ -189,49 +211,35 @@ bool writeTo(const std::optional<QString> &output, QString &reason, const Save &
 {
     if (output)
         return save(*output);
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly)) {
+    SaveTarget out;
+    if (!out.openStandardOutput()) {
         reason = out.errorString();
         return false;
     }
     try {
-        if (!write(out))
-            return false;
+        return write(out.device());
     } catch (const std::bad_alloc &) {
         reason = notEnoughMemory();
         return false;
     }
-    if (!out.flush()) {
-        reason = out.errorString();
-        return false;
-    }
-    return true;
 }
-} // namespace
 
-int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
-              const Request &request)
+// Sorts what was gathered and writes it to output, or to standard output; target is what
+// messages call it. Returns the exit status.
+template <typename Fail>
+int sortAndWrite(Gathered &gathered, const Collation &collation,
+                 const std::optional<QString> &output, const QString &target,
+                 const Request &request, std::optional<Progress> &progress, const Fail &fail)
 {
-    CollationInBackground collation(request.locale);
-    Gathered gathered{ItemBatch(),
-                      RunStore(request.temporaryFolder, request.form, request.memoryBudget / 4)};
-    std::optional<Progress> progress(std::in_place);
-    // The progress line is cleared before any message, and before standard output.
-    const auto fail = [&](const char *what, const QString &path, const QString &why) {
-        progress.reset();
-        return complain(what, path, why);
-    };
-    if (const auto failed = readInputs(inputs, request, collation, gathered, *progress))
-        return fail(failed->what, failed->path, failed->reason);
-    const QString target = output.value_or(standardStream);
     QString reason;
+
     if (gathered.runs.isEmpty()) {
         progress->setPhase("sorting");
-        SortedItemList list(collation.get());
+        SortedItemList list(collation);
         try {
             list.insert(std::move(gathered.items));
         } catch (const std::bad_alloc &) {
-            return fail("read", inputs.constLast(), notEnoughMemory());
+            return fail("read", inputName(gathered.reading), notEnoughMemory());
         }
         progress->setPhase("writing");
         // Nothing is written or replaced when the file would not hold every item.
@@ -253,10 +261,10 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
 
     RunStore &runs = gathered.runs;
     const auto runsFailed = [&] {
-        return fail(runs.failedTo(), runs.folder(), runs.errorString());
+        return fail(runs.failedTo(), quotedName(runs.folder()), runs.errorString());
     };
     progress->setPhase("sorting runs");
-    if (!runs.prepare(std::move(gathered.items), collation.get()))
+    if (!runs.prepare(std::move(gathered.items), collation))
         return runsFailed();
     progress->setPhase("merging");
     const auto encoding = encodingToWrite([&] { return runs.merge(); }, runs.loneSurrogateCount(),
@@ -285,4 +293,34 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
     if (written)
         return 0;
     return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
+}
+} // namespace
+
+int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
+              const Request &request)
+{
+    CollationInBackground collation(request.locale);
+    Gathered gathered{ItemBatch(),
+                      RunStore(request.temporaryFolder, request.form, request.memoryBudget / 4),
+                      TextEncoding::Utf8,
+                      {}};
+    std::optional<Progress> progress(std::in_place);
+    // The progress line is cleared before any message, and before standard output.
+    const auto fail = [&](const char *what, const QString &name, const QString &why) {
+        progress.reset();
+        return complain(what, name, why);
+    };
+    // Memory that runs out is named after the input being read, or after the output.
+    try {
+        if (const auto failed = readInputs(inputs, request, collation, gathered, *progress))
+            return fail(failed->what, failed->name, failed->reason);
+    } catch (const std::exception &failure) {
+        return fail("read", inputName(gathered.reading), reasonFor(failure));
+    }
+    const QString target = output ? quotedName(*output) : standardOutputName;
+    try {
+        return sortAndWrite(gathered, collation.get(), output, target, request, progress, fail);
+    } catch (const std::exception &failure) {
+        return fail("write", target, reasonFor(failure));
+    }
 }

@@ -13,19 +13,17 @@ namespace
 constexpr qint64 blockBytes = 4 << 20;
 } // namespace
 
-bool SpooledInput::fail(const char *what, const QString &path, const QString &reason)
+bool SpooledInput::fail(const char *what, const QString &name, const QString &reason)
 {
     m_failedTo = what;
-    m_failedPath = path;
+    m_failedName = name;
     m_errorString = reason;
     return false;
 }
 
-bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
+bool SpooledInput::take(QIODevice &input, const QString &name, qint64 memoryLimit,
+                        const QString &folder)
 {
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail("read", standardStream, input.errorString());
     const auto readBlock = [&](QByteArray &block) {
         block.resize(blockBytes);
         const qint64 length = input.read(block.data(), blockBytes);
@@ -37,7 +35,7 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
         for (;;) {
             const qint64 length = readBlock(block);
             if (length < 0)
-                return fail("read", standardStream, input.errorString());
+                return fail("read", name, input.errorString());
             if (length == 0)
                 return true;
             m_bytes += block;
@@ -45,14 +43,14 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
                 break;
         }
     } catch (const std::bad_alloc &) {
-        return fail("read", standardStream, notEnoughMemory());
+        return fail("read", name, notEnoughMemory());
     }
 
     QString reason;
     platform::FileHandle handle = platform::openUnnamedFile(folder, reason);
     m_file = std::make_unique<QFile>();
     const auto writeFailed = [&] {
-        return fail("write temporary file in", folder,
+        return fail("write temporary file in", quotedName(folder),
                     reason.isEmpty() ? m_file->errorString() : reason);
     };
     if (!handle.isOpen() ||
@@ -67,7 +65,7 @@ bool SpooledInput::take(qint64 memoryLimit, const QString &folder)
             return writeFailed();
         const qint64 length = readBlock(block);
         if (length < 0)
-            return fail("read", standardStream, input.errorString());
+            return fail("read", name, input.errorString());
         if (length == 0)
             return true;
     }

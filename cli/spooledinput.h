@@ -7,35 +7,37 @@
 
 #include <memory>
 
-// Standard input kept so that it can be read from the start again, as a file that turns out
-// not to be UTF-8 is: in memory while it stays within a limit, beyond it in an unnamed
-// temporary file.
+// Input that can be read only once (standard input, a FIFO, a device) kept so that it can be
+// read from the start again, as a file that turns out not to be UTF-8 is: in memory while it
+// stays within a limit, beyond it in an unnamed temporary file.
 class SpooledInput
 {
 public:
-    // Reads all of standard input. On failure returns false with what ("read" standard
-    // input, or "write temporary file in" the folder), path and reason set.
-    [[nodiscard]] bool take(qint64 memoryLimit, const QString &folder);
+    // Reads all of source, which a message calls name. On failure returns false with what
+    // ("read" the source, or "write temporary file in" the folder), the name of what failed,
+    // and the reason set.
+    [[nodiscard]] bool take(QIODevice &source, const QString &name, qint64 memoryLimit,
+                            const QString &folder);
     // A new device that reads what was taken from its start, open.
     [[nodiscard]] std::unique_ptr<QIODevice> open();
     // The bytes of memory that what was taken holds.
     [[nodiscard]] qint64 memoryUse() const { return m_bytes.size(); }
-    // The most of standard input kept in memory within budget.
+    // The most of the input kept in memory within budget.
     [[nodiscard]] static qint64 memoryLimitWithin(qint64 budget)
     {
         return qMin(budget / 8, qint64(1) << 30);
     }
 
     [[nodiscard]] const char *failedTo() const { return m_failedTo; }
-    [[nodiscard]] const QString &failedPath() const { return m_failedPath; }
+    [[nodiscard]] const QString &failedName() const { return m_failedName; }
     [[nodiscard]] const QString &errorString() const { return m_errorString; }
 
 private:
-    bool fail(const char *what, const QString &path, const QString &reason);
+    bool fail(const char *what, const QString &name, const QString &reason);
 
     QByteArray m_bytes;
     std::unique_ptr<QFile> m_file; // the temporary file, when there is one
     const char *m_failedTo = "";
-    QString m_failedPath;
+    QString m_failedName;
     QString m_errorString;
 };

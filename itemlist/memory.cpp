@@ -4,6 +4,17 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
+#include <system_error>
+
+QString reasonFor(const std::exception &failure)
+{
+    const auto *system = dynamic_cast<const std::system_error *>(&failure);
+    if (dynamic_cast<const std::bad_alloc *>(&failure) ||
+        (system && system->code() == std::errc::resource_unavailable_try_again))
+        return notEnoughMemory();
+    return QString::fromLocal8Bit(failure.what());
+}
 
 qint64 availableMemory()
 {

@@ -138,8 +138,14 @@ struct FileStatus {
 // system's own, saying why it could not.
 [[nodiscard]] bool writeAll(int handle, QByteArrayView bytes, QString &reason);
 
+// Keeps a closed standard input, output or error from being taken by the next file opened,
+// which would then be read or written in its place: each gets the null device, open the
+// wrong way round, so that using it fails as a closed one does.
+void holdClosedStandardHandles();
 // The handle of standard output.
 [[nodiscard]] int standardOutput();
+// A handle of its own for reading standard input, at its position.
+[[nodiscard]] FileHandle duplicateStandardInput(QString &reason);
 // The handle that path stands for when it names an open handle of the process rather than a
 // file: /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one; -1 when it
 // names a file. Decided by the path as given, before any link leads into the process.
@@ -178,6 +184,8 @@ void copyOwnerAndMode(int handle, const FileStatus &status);
 // source. Room for all of it is taken first, so that a full disk leaves target as it was.
 [[nodiscard]] bool overwrite(int target, int source, qint64 size, QString &reason);
 
+// The folder for temporary files: $TMPDIR as it is set, else the system's.
+[[nodiscard]] QString temporaryFolder();
 // Opens a new file in folder for reading and writing that has no name, so that the system
 // removes it once closed, however the process ends.
 [[nodiscard]] FileHandle openUnnamedFile(const QString &folder, QString &reason);

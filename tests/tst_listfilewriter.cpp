@@ -4,12 +4,18 @@
 
 #include <QBuffer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +37,7 @@ private slots:
     void saveKeepsModeAndOwner();
     void saveWritesIntoWhatIsNotARegularFile_data();
     void saveWritesIntoWhatIsNotARegularFile();
+    void saveWritesInPlaceWhenTheFolderIsClosed_data();
     void saveWritesInPlaceWhenTheFolderIsClosed();
     void failedSaveLeavesTheOldFileWhole();
     void failedSaveSaysWhy_data();
@@ -355,26 +362,60 @@ void TestListFileWriter::saveWritesIntoWhatIsNotARegularFile()
         QCOMPARE(contents(dir.filePath(u"file"_qs)), QByteArray("a\r\nb\r\n"));
 }
 
+void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed_data()
+{
+    QTest::addColumn<QString>("hindrance");
+    QTest::addColumn<QByteArray>("saved"); // the file's bytes after the save
+    QTest::newRow("written") << QString() << QByteArray("new\r\nnnn");
+    QTest::newRow("a full disk leaves the file whole") << u"full"_qs << QByteArray("old\r\n");
+    QTest::newRow("waits for another save's lock") << u"locked"_qs << QByteArray("new\r\nnnn");
+}
+
+// A failed save in place once left the file half written.
 void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
 {
+    QFETCH(QString, hindrance);
+    QFETCH(QByteArray, saved);
+
     QTemporaryDir dir;
     const QString folder = dir.filePath(u"closed"_qs);
     QVERIFY(QDir().mkdir(folder));
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+    if (hindrance == u"full" &&
+        ::mount("tmpfs", nativeFolder.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    const auto unmount = qScopeGuard([&] { ::umount(nativeFolder.constData()); });
     const QString path = folder + u"/list.lst"_qs;
     writeBytes(path, "old\r\n");
+    if (hindrance == u"full") { // no room left for a longer list
+        QFile filler(folder + u"/filler"_qs);
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+    }
     QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x6666)));
     QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x5555)));
     QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
+    // Another save holds the lock for a moment.
+    const int other = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    QCOMPARE(::flock(other, hindrance == u"locked" ? LOCK_EX : LOCK_UN), 0);
+    std::jthread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::close(other);
+    });
 
     QString error;
-    bool saved;
+    bool written;
     {
         const UnprivilegedAccess access;
-        saved = saveListFile(path, listOf({u"new"_qs}), TextEncoding::Utf8, error);
+        written =
+            saveListFile(path, listOf({u"new"_qs, QString(8192, u'n')}), TextEncoding::Utf8, error);
     }
     QFile::setPermissions(folder, QFile::Permissions(0x7700));
-    QVERIFY2(saved, qPrintable(error));
-    QCOMPARE(contents(path), QByteArray("new\r\n"));
+    QCOMPARE(written, hindrance != u"full");
+    if (!written)
+        QCOMPARE(error, u"No space left on device"_qs);
+    QVERIFY2(contents(path).startsWith(saved), contents(path).left(40).constData());
 }
 
 void TestListFileWriter::failedSaveLeavesTheOldFileWhole()

@@ -9,8 +9,10 @@
 #include <QRandomGenerator>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 class TestListSort : public QObject
 {
@@ -23,6 +25,12 @@ private slots:
     void orderFollowsTheLocale();
     void helpShowsUsageAndTheOrder();
     void outputMayBeAnInput();
+    void outputNamedAsAHandleIsWrittenWhereItPoints_data();
+    void outputNamedAsAHandleIsWrittenWhereItPoints();
+    void messagesNameWhatFailed_data();
+    void messagesNameWhatFailed();
+    void fileNamesThatAreNotUtf8_data();
+    void fileNamesThatAreNotUtf8();
     void failedWriteLeavesTheOldOutputWhole();
     void runningOutOfMemoryIsAnError();
     void runsGiveTheBytesOfMemory_data();
@@ -60,6 +68,25 @@ Run listsort(const QStringList &arguments, const QByteArray &input = {},
     if (!process.waitForFinished(60'000))
         qFatal("listsort did not finish");
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The bytes of the file at path, a name given as the system's bytes; "(none)" without one.
+QByteArray contentsOfNative(const QByteArray &path)
+{
+    std::FILE *file = std::fopen(path.constData(), "rb");
+    if (!file)
+        return "(none)";
+    QByteArray bytes(4096, Qt::Uninitialized);
+    bytes.truncate(qsizetype(std::fread(bytes.data(), 1, size_t(bytes.size()), file)));
+    std::fclose(file);
+    return bytes;
 }
 } // namespace
 
@@ -103,8 +130,9 @@ void TestListSort::runs_data()
     QTest::newRow("--encoding that cannot write an item")
         << QStringList{u"--encoding"_qs, u"cp1252"_qs} << QByteArray("a\n\xe6\x97\xa5\n") << 2
         << QByteArray()
-        << QByteArray("listsort: cannot write '-': the item on line 2 has characters that "
-                      "windows-1252 cannot represent\n");
+        << QByteArray(
+               "listsort: cannot write standard output: the item on line 2 has characters that "
+               "windows-1252 cannot represent\n");
     QTest::newRow("unknown encoding")
         << QStringList{u"--encoding"_qs, u"ebcdic"_qs} << QByteArray() << 2 << QByteArray()
         << QByteArray("listsort: unknown encoding 'ebcdic'; use utf-8, utf-8-bom, utf-16le, "
@@ -115,8 +143,9 @@ void TestListSort::runs_data()
                       "a\0b",
                       5)
         << 2 << QByteArray()
-        << QByteArray("listsort: cannot read '-': the file ends inside a character: its last "
-                      "byte is half of a UTF-16 character\n");
+        << QByteArray(
+               "listsort: cannot read standard input: the file ends inside a character: its last "
+               "byte is half of a UTF-16 character\n");
     QTest::newRow("/dev/stdout is written, not replaced")
         << QStringList{u"-o"_qs, u"/dev/stdout"_qs} << QByteArray("b\na\n") << 0
         << QByteArray("a\r\nb\r\n") << QByteArray();
@@ -140,6 +169,18 @@ void TestListSort::runs_data()
     QTest::newRow("check: a file")
         << QStringList{u"-c"_qs, data + u"fruit.lst"_qs} << QByteArray() << 1 << QByteArray()
         << "listsort: " + data.toUtf8() + "fruit.lst:2: out of order: apple\n";
+    QTest::newRow("check: a pipe given by name")
+        << QStringList{u"-c"_qs, u"/dev/stdin"_qs} << QByteArray("a\r\nb\r\n") << 0 << QByteArray()
+        << QByteArray();
+    QTest::newRow("check: /dev/null") << QStringList{u"-c"_qs, u"/dev/null"_qs} << QByteArray() << 0
+                                      << QByteArray() << QByteArray();
+    QTest::newRow("check: counts CR line ends as the reader does")
+        << QStringList{u"-c"_qs} << QByteArray("a\r\nb\rc\r\n") << 1 << QByteArray()
+        << QByteArray("listsort: -:2: saving would change this line: b\n");
+    QTest::newRow("check: a long line is cut")
+        << QStringList{u"-c"_qs} << "b\r\n" + QByteArray(200, 'a') + "\r\n"
+        << 1 << QByteArray()
+        << "listsort: -:2: out of order: " + QByteArray(80, 'a') + "\xe2\x80\xa6\n";
     QTest::newRow("check: in the order of --locale")
         << QStringList{u"-c"_qs, u"--locale"_qs, u"sv"_qs} << QByteArray("a\r\nz\r\n\xc3\xa5\r\n")
         << 0 << QByteArray() << QByteArray();
@@ -159,8 +200,9 @@ void TestListSort::runs_data()
     QTest::newRow("-r: the line of an item that the encoding cannot write")
         << QStringList{u"-r"_qs, u"--encoding"_qs, u"cp1252"_qs}
         << QByteArray("a\nb\n\xe6\x97\xa5\n") << 2 << QByteArray()
-        << QByteArray("listsort: cannot write '-': the item on line 1 has characters that "
-                      "windows-1252 cannot represent\n");
+        << QByteArray(
+               "listsort: cannot write standard output: the item on line 1 has characters that "
+               "windows-1252 cannot represent\n");
     QTest::newRow("check: against the form of -r -u")
         << QStringList{u"-c"_qs, u"-r"_qs, u"-u"_qs} << QByteArray("b\r\na\r\n") << 0
         << QByteArray() << QByteArray();
@@ -247,6 +289,128 @@ void TestListSort::outputMayBeAnInput()
     QCOMPARE(sorted.readAll(), QByteArray("apple\r\nfig\r\npear\r\n"));
 }
 
+void TestListSort::outputNamedAsAHandleIsWrittenWhereItPoints_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::newRow("/dev/stdout") << u"/dev/stdout"_qs;
+    QTest::newRow("/dev/fd/1") << u"/dev/fd/1"_qs;
+    QTest::newRow("/proc/self/fd/1") << u"/proc/self/fd/1"_qs;
+    QTest::newRow("a link to /dev/stdout") << u"link"_qs;
+}
+
+// Standard output appended to a log was once replaced by the sorted list.
+void TestListSort::outputNamedAsAHandleIsWrittenWhereItPoints()
+{
+    QFETCH(QString, output);
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(u"/dev/stdout"_qs, dir.filePath(u"link"_qs)));
+    const QString log = dir.filePath(u"log.txt"_qs);
+    writeFile(log, "before\n");
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setStandardOutputFile(log, QIODevice::Append);
+    process.start(QStringLiteral(LISTSORT), {u"-o"_qs, output, u"-"_qs});
+    process.write("b\na\n");
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60'000));
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    QCOMPARE(process.exitCode(), 0);
+    QFile written(log);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("before\na\r\nb\r\n"));
+}
+
+void TestListSort::messagesNameWhatFailed_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("standardOutput"); // a file, or "closed"
+    QTest::addColumn<QByteArray>("errors");
+
+    QTest::newRow("temporary folder as $TMPDIR gives it")
+        << QStringList{u"TMPDIR=/nonexistent"_qs, u"-S"_qs, u"1b"_qs} << QString()
+        << QByteArray("listsort: cannot write temporary file in '/nonexistent': No such file or "
+                      "directory\n");
+    QTest::newRow("full standard output")
+        << QStringList{} << u"/dev/full"_qs
+        << QByteArray("listsort: cannot write standard output: No space left on device\n");
+    QTest::newRow("closed standard output")
+        << QStringList{} << u"closed"_qs
+        << QByteArray("listsort: cannot write standard output: Bad file descriptor\n");
+}
+
+void TestListSort::messagesNameWhatFailed()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, standardOutput);
+    QFETCH(QByteArray, errors);
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!arguments.isEmpty() && arguments.constFirst().contains(u'=')) {
+        const QString setting = arguments.takeFirst();
+        environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    }
+    process.setProcessEnvironment(environment);
+    if (standardOutput == u"closed")
+        process.setChildProcessModifier([] { ::close(1); });
+    else if (!standardOutput.isEmpty())
+        process.setStandardOutputFile(standardOutput);
+    process.start(QStringLiteral(LISTSORT), arguments);
+    process.write("b\na\n");
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60'000));
+    QCOMPARE(process.readAllStandardError(), errors);
+    QCOMPARE(process.exitCode(), 2);
+}
+
+void TestListSort::fileNamesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QString>("arguments"); // for printf, in the shell
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("errors");
+    QTest::addColumn<QByteArray>("written"); // what legacy\350out.lst then holds
+
+    QTest::newRow("read") << u"legacy\\350name.lst"_qs << QByteArray("x\r\n") << QByteArray()
+                          << QByteArray("(none)");
+    QTest::newRow("written under that very name")
+        << u"-o legacy\\350out.lst legacy\\350name.lst"_qs << QByteArray() << QByteArray()
+        << QByteArray("x\r\n");
+    QTest::newRow("named with the bytes escaped")
+        << u"missing\\350.lst"_qs << QByteArray()
+        << QByteArray("listsort: cannot read 'missing\\350.lst': No such file or directory\n")
+        << QByteArray("(none)");
+}
+
+void TestListSort::fileNamesThatAreNotUtf8()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, errors);
+    QFETCH(QByteArray, written);
+
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray name = folder + "/legacy\350name.lst";
+    const QByteArray out = folder + "/legacy\350out.lst";
+    // QTemporaryDir cannot remove what QString cannot name.
+    const auto remove = qScopeGuard([&] {
+        std::remove(name.constData());
+        std::remove(out.constData());
+    });
+    std::FILE *legacy = std::fopen(name.constData(), "wb");
+    QVERIFY(legacy && std::fputs("x\n", legacy) >= 0 && std::fclose(legacy) == 0);
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    // The shell's printf makes the bytes, which no QString argument could carry.
+    process.start(u"/bin/sh"_qs, {u"-c"_qs, u"exec \"$0\" $(printf ' %1')"_qs.arg(arguments),
+                                  QStringLiteral(LISTSORT)});
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60'000));
+    QCOMPARE(process.readAllStandardError(), errors);
+    QCOMPARE(process.readAllStandardOutput(), output);
+    QCOMPARE(contentsOfNative(out), written);
+}
+
 void TestListSort::failedWriteLeavesTheOldOutputWhole()
 {
     QTemporaryDir dir;
@@ -302,12 +466,6 @@ QByteArray randomItems(int count, quint32 seed)
     return text.toUtf8();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 } // namespace
 
 void TestListSort::runsGiveTheBytesOfMemory_data()

@@ -195,7 +195,9 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
 
 bool ListFileReader::holdsTooMuch(qsizetype moreText) const
 {
-    return qint64(m_text.size()) + moreText + m_replay.size() > m_memoryLimit;
+    // The text of a round or two, which reading any file takes, is not held to the limit.
+    const qint64 held = qint64(m_text.size()) + moreText + m_replay.size();
+    return held > 6 * m_roundBytes && held > m_memoryLimit;
 }
 
 bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)

@@ -37,7 +37,7 @@ public:
     // Reads from device, which is open for reading.
     [[nodiscard]] bool open(std::unique_ptr<QIODevice> device);
     // The most that the text the reader holds (a line not finished yet, the copy of a FIFO's
-    // bytes) may take: beyond it a read fails with notEnoughMemory().
+    // bytes) may take beyond a few rounds' worth: past it a read fails with notEnoughMemory().
     void setMemoryLimit(qint64 bytes) { m_memoryLimit = bytes; }
     // For tests and the fuzzer only: reads in rounds of bytes, tokenized on all cores in
     // pieces of a quarter of that, so that small texts cross rounds and pieces inside items.

@@ -1,7 +1,5 @@
 #include "listfile/savetarget.h"
 
-#include <QDir>
-
 SaveTarget::~SaveTarget()
 {
     if (!m_temporaryPath.isEmpty()) {
@@ -87,12 +85,12 @@ bool SaveTarget::openReplacement(const QString &path, const platform::FileStatus
 bool SaveTarget::openInPlace(platform::FileHandle target)
 {
     QString reason;
-    const QString folder = QDir::tempPath();
+    const QString folder = platform::temporaryFolder();
     platform::FileHandle staging = platform::openUnnamedFile(folder, reason);
     if (!staging.isOpen())
         return fail(QStringLiteral("its folder allows no new file, and no copy could be made "
                                    "in the temporary folder '%1': %2")
-                        .arg(QDir::toNativeSeparators(folder), reason));
+                        .arg(platform::shownFileName(folder), reason));
     m_way = Way::InPlace;
     m_target = std::move(target);
     m_device.emplace(std::move(staging), QIODevice::WriteOnly);

@@ -246,9 +246,35 @@ bool writeAll(int handle, QByteArrayView bytes, QString &reason)
     return true;
 }
 
+void holdClosedStandardHandles()
+{
+    for (const int handle : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(handle, F_GETFD) < 0 && errno == EBADF) {
+            const int opened = ::open("/dev/null", handle == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+            if (opened >= 0 && opened != handle) {
+                ::dup2(opened, handle);
+                ::close(opened);
+            }
+        }
+    }
+}
+
 int standardOutput()
 {
     return STDOUT_FILENO;
+}
+
+FileHandle duplicateStandardInput(QString &reason)
+{
+    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
+    if (flags < 0)
+        return failed(reason);
+    if ((flags & O_ACCMODE) == O_WRONLY) {
+        reason = systemReason(EBADF);
+        return {};
+    }
+    FileHandle duplicate(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
 }
 
 FileHandle duplicateForWriting(int handle, QString &reason)
@@ -269,12 +295,6 @@ FileHandle openForWritingInto(const QString &path, ReaderWait wait, QString &rea
     const int waiting = wait == ReaderWait::Fail ? O_NONBLOCK : 0;
     FileHandle file(::open(nativeFileName(path).constData(), O_WRONLY | O_CLOEXEC | waiting));
     if (!file.isOpen() || !setBlocking(file.get(), true))
-        return failed(reason);
-    // A regular file reached through the system's folders is written from its start.
-    FileStatus status;
-    if (!fileStatus(file.get(), status, reason))
-        return {};
-    if (status.kind == FileStatus::Kind::Regular && ::ftruncate(file.get(), 0) != 0)
         return failed(reason);
     return file;
 }
@@ -370,6 +390,12 @@ bool overwrite(int target, int source, qint64 size, QString &reason)
         done += length;
     }
     return (::ftruncate(target, off_t(size)) == 0 || fail(reason)) && syncToDisk(target, reason);
+}
+
+QString temporaryFolder()
+{
+    const QByteArray set = qgetenv("TMPDIR");
+    return set.isEmpty() ? QStringLiteral("/tmp") : fileNameFromNative(set);
 }
 
 FileHandle openUnnamedFile(const QString &folder, QString &reason)
@@ -481,9 +507,19 @@ bool writeAll(int handle, QByteArrayView bytes, QString &reason)
     return true;
 }
 
+void holdClosedStandardHandles() {}
+
 int standardOutput()
 {
     return ::_fileno(stdout);
+}
+
+FileHandle duplicateStandardInput(QString &reason)
+{
+    FileHandle duplicate(::_dup(::_fileno(stdin)));
+    if (!duplicate.isOpen())
+        reason = lastSystemReason();
+    return duplicate;
 }
 
 FileHandle duplicateForWriting(int handle, QString &reason)
@@ -543,6 +579,11 @@ bool overwrite(int, int, qint64, QString &reason)
 {
     reason = systemReason(ENOSYS);
     return false;
+}
+
+QString temporaryFolder()
+{
+    return QDir::tempPath();
 }
 
 FileHandle openUnnamedFile(const QString &, QString &reason)
