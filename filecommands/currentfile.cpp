@@ -7,29 +7,56 @@
 
 QString CurrentFile::loadFinished(const LoadOutcome &outcome)
 {
-    m_loadedPath = outcome.path;
+    m_path = outcome.path;
     m_encoding = outcome.encoding;
-    m_loadedWhole = outcome.errorString.isEmpty();
-    if (m_loadedWhole)
+    m_version = outcome.status;
+    m_mustAsk = !outcome.errorString.isEmpty();
+    if (!m_mustAsk)
         return {};
     return QStringLiteral("Cannot load the list from \"%1\": %2.\n\nThe file was not loaded "
                           "whole, so Save list will ask for a file name.")
         .arg(QDir::toNativeSeparators(outcome.path), outcome.errorString);
 }
 
+QString CurrentFile::changeOnDisk(const QString &path) const
+{
+    using Kind = platform::FileStatus::Kind;
+    if (path != m_path || !m_version || m_version->kind != Kind::Regular)
+        return {};
+    platform::FileStatus now;
+    QString reason;
+    if (!platform::fileStatus(path, now, reason) || now.kind == Kind::Missing ||
+        now.sameVersionAs(*m_version))
+        return {};
+    return QStringLiteral("The file \"%1\" has changed on disk since it was loaded or saved "
+                          "here.\n\nSave list will ask for a file name, so that the change is "
+                          "not written over unseen.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 void CurrentFile::chosenForSaving(const QString &path)
 {
-    if (path != m_loadedPath)
+    if (path != m_path)
         m_encoding = TextEncoding::Utf8;
-    m_loadedWhole = true;
+    m_path = path;
+    m_version.reset();
+    m_mustAsk = false;
 }
 
 bool CurrentFile::save(const QString &path, const SortedItemList &list, QString &message)
 {
     m_encoding = encodingForSaving(list, m_encoding);
     QString errorString;
-    if (saveListFile(path, list, m_encoding, errorString))
+    if (saveListFile(path, list, m_encoding, errorString, {}, platform::ReaderWait::Fail)) {
+        platform::FileStatus saved;
+        m_path = path;
+        m_version =
+            platform::fileStatus(path, saved, errorString) ? std::optional(saved) : std::nullopt;
         return true;
+    }
+    // A name just chosen that cannot be written is not kept as one to write to unasked.
+    if (!m_version)
+        m_mustAsk = true;
     message = QStringLiteral("Cannot save the list to \"%1\": %2")
                   .arg(QDir::toNativeSeparators(path), errorString);
     return false;

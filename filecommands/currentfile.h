@@ -1,8 +1,11 @@
 #pragma once
 
 #include "listfile/textencoding.h"
+#include "platform.h"
 
 #include <QString>
+
+#include <optional>
 
 class SortedItemList;
 struct LoadOutcome;
@@ -10,27 +13,35 @@ struct LoadOutcome;
 // What the Save command knows of the current file, and how it writes it: in the encoding
 // the file was read in, so that other programs that read it keep seeing the same text.
 //
-// A file that did not load whole (a read error, memory running out, a last character cut
-// in half) is never written over without the user naming it again: until a later load
-// reads a file whole, or the user confirms a name in the save dialog, Save must ask.
+// Save never writes over what the user has not seen. Until the user names a file again in
+// the save dialog, Save must ask when the last load did not read its file whole (a read
+// error, memory running out, a last character cut in half), or when a save to a name just
+// chosen failed. And a file that another program changed or replaced since it was loaded or
+// saved here is written only to a name the user then confirms.
 class CurrentFile
 {
 public:
     // A load ended. Returns what to tell the user, or an empty string when all went well.
     [[nodiscard]] QString loadFinished(const LoadOutcome &outcome);
     // Whether Save must ask for a name even though one is set.
-    [[nodiscard]] bool mustAskForName() const { return !m_loadedWhole; }
+    [[nodiscard]] bool mustAskForName() const { return m_mustAsk; }
+    // What to tell the user when the file at path changed on disk since it was last loaded or
+    // saved here, so that Save must ask; an empty string when it did not, or is gone.
+    [[nodiscard]] QString changeOnDisk(const QString &path) const;
     // The user chose path in the save dialog: a file that was not loaded is new, and
     // written as UTF-8.
     void chosenForSaving(const QString &path);
 
     // Replaces the file at path with the items of list. An item that the file's encoding
     // cannot hold turns the whole file into UTF-8, which keeps every character; later saves
-    // stay with what the file now is. Returns false with what to tell the user.
+    // stay with what the file now is. A FIFO that no program reads fails at once, so that
+    // the window never waits for one. Returns false with what to tell the user.
     [[nodiscard]] bool save(const QString &path, const SortedItemList &list, QString &message);
 
 private:
-    QString m_loadedPath;
+    QString m_path;
+    // The file as it was when last loaded or saved here; empty for a name just chosen.
+    std::optional<platform::FileStatus> m_version;
     TextEncoding m_encoding = TextEncoding::Utf8;
-    bool m_loadedWhole = true;
+    bool m_mustAsk = false;
 };

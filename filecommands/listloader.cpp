@@ -7,8 +7,6 @@
 #include "order/merging.h"
 #include "platform.h"
 
-#include <QFileInfo>
-
 #include <new>
 
 namespace
@@ -99,6 +97,7 @@ void ListLoader::start(const QString &path)
     m_workDone = false;
     m_error.clear();
     m_encoding = TextEncoding::Utf8;
+    m_status.reset();
     m_handed = 0;
     m_releasedCount = 0;
     m_model.holdBase(true);
@@ -116,10 +115,13 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
     // the window answers at once even while they keep every core busy.
     platform::lowerThreadPriority();
     ListFileReader reader;
+    // A line that never ends, as /dev/zero gives, stops at the budget like everything else.
+    reader.setMemoryLimit(memoryBudget >= 0 ? memoryBudget : availableMemory());
     std::shared_ptr<const ItemRun> base = start;
     QString error;
-    bool ok = reader.open(path);
-    BatchPlan plan(QFileInfo(path).size());
+    // A FIFO that no program writes keeps the read waiting, until the window closes.
+    bool ok = reader.open(path, stop);
+    BatchPlan plan(std::max<qint64>(reader.size(), 0));
     try {
         while (ok && !reader.atEnd() && !stop.stop_requested()) {
             freeReleased(); // what the window replaced last, before this batch takes memory
@@ -164,6 +166,7 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
     std::unique_lock lock(m_mutex);
     m_error = ok ? QString() : error.isEmpty() ? reader.errorString() : error;
     m_encoding = reader.encoding().value_or(TextEncoding::Utf8);
+    m_status = reader.fileStatus();
     m_workDone = true;
     scheduleTake();
     // The base the window replaces last is freed here too, not on the window's thread.
@@ -225,7 +228,7 @@ void ListLoader::takeStep()
         m_takePending = false;
         if (!m_workDone)
             return;
-        const LoadOutcome outcome{m_path, m_error, m_encoding};
+        const LoadOutcome outcome{m_path, m_error, m_encoding, m_status};
         lock.unlock();
         m_running = false;
         m_model.holdBase(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listfile/textencoding.h"
+#include "platform.h"
 #include "storage/itemrun.h"
 
 #include <QObject>
@@ -21,6 +22,8 @@ struct LoadOutcome {
     QString errorString; // empty when the whole file was read
     // The file's encoding, or UTF-8 when the file could not be read far enough to tell.
     TextEncoding encoding = TextEncoding::Utf8;
+    // The file as it was when the load opened it; empty when it could not be opened.
+    std::optional<platform::FileStatus> status;
 };
 
 // Loads a list file into a model without holding up the window. A worker thread reads the
@@ -82,5 +85,6 @@ private:
     bool m_workDone = false;
     QString m_error;
     TextEncoding m_encoding = TextEncoding::Utf8;
+    std::optional<platform::FileStatus> m_status;
     std::jthread m_worker; // last, so that it is joined before the rest goes
 };

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace
 {
 const QString title = QStringLiteral("[Zarno] (list) file sorter");
@@ -44,6 +46,8 @@ Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &colla
     setWindowTitle(title);
     setFixedSize(203, 270);
     Text1->setValidator(new SingleLineValidator(Text1));
+    // The list takes items of any length, as files give them; so does the field.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
     setTabOrder(List1, Text1);
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
@@ -96,7 +100,15 @@ void Sorter::Command3_Click()
     if (m_loader->isRunning())
         return;
     // The dialog proposes the current name, if any.
-    if (cd1->FileName().isEmpty() || m_currentFile->mustAskForName()) {
+    bool ask = cd1->FileName().isEmpty() || m_currentFile->mustAskForName();
+    if (!ask) {
+        const QString change = m_currentFile->changeOnDisk(cd1->FileName());
+        if (!change.isEmpty()) {
+            m_boxes.showError(this, change);
+            ask = true;
+        }
+    }
+    if (ask) {
         if (!selectFile(*cd1, FileDialogKind::Save, *this, FormTitle, m_boxes))
             return;
         m_currentFile->chosenForSaving(cd1->FileName());

@@ -11,12 +11,15 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 class TestFileCommands : public QObject
 {
@@ -37,10 +40,15 @@ private slots:
     void loadAndSaveAreRefusedWhileALoadRuns();
     void theListGrowsSortedWhileALoadRuns();
     void selectionStaysOnItsItemWhileALoadRuns();
+    void closingDuringALoadEndsTheProgram_data();
     void closingDuringALoadEndsTheProgram();
     void unreadableFileShowsWhyAndKeepsTheList_data();
     void unreadableFileShowsWhyAndKeepsTheList();
     void failedSaveShowsWhyAndLeavesTheOldFileWhole();
+    void saveToAFifoThatNoProgramReadsFailsAtOnce();
+    void failedSaveToANewNameLeavesSaveAsking();
+    void saveAfterAChangeOnDisk_data();
+    void saveAfterAChangeOnDisk();
     void saveAfterALoad_data();
     void saveAfterALoad();
     void loadStopsAtTheMemoryBudget();
@@ -344,9 +352,21 @@ void TestFileCommands::selectionStaysOnItsItemWhileALoadRuns()
     QVERIFY(onItem50());
 }
 
+void TestFileCommands::closingDuringALoadEndsTheProgram_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("large file") << u"large"_qs;
+    QTest::newRow("FIFO that no program writes") << u"fifo"_qs;
+}
+
 void TestFileCommands::closingDuringALoadEndsTheProgram()
 {
-    const QString path = bigFile(*m_dir, 1'000'000);
+    QFETCH(QString, kind);
+    QString path = m_dir->filePath(u"fifo"_qs);
+    if (kind == u"large")
+        path = bigFile(*m_dir, 1'000'000);
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     auto sorter = std::make_unique<Sorter>(*m_prompts, *m_prompts);
     sorter->show();
     m_prompts->answers = {path};
@@ -355,27 +375,36 @@ void TestFileCommands::closingDuringALoadEndsTheProgram()
     QTimer::singleShot(20'000, qApp, [] { QApplication::exit(1); }); // in case it hangs
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(sorter->List1->ListCount() < 1'000'000);
+    QElapsedTimer stopping;
+    stopping.start();
     sorter.reset(); // stops the load
+    QVERIFY2(stopping.elapsed() < 2'000, "the load should stop at once");
     QVERIFY(m_prompts->errors.isEmpty());
 }
 
 void TestFileCommands::unreadableFileShowsWhyAndKeepsTheList_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("missing file") << u"missing.lst"_qs;
-    QTest::newRow("folder") << u"."_qs;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing file") << u"missing.lst"_qs << u"No such file or directory"_qs;
+    QTest::newRow("folder") << u"."_qs << u"Is a directory"_qs;
+    // /dev/zero once grew the window until the system ended it.
+    QTest::newRow("a line that never ends") << u"/dev/zero"_qs << u"not enough memory"_qs;
 }
 
 void TestFileCommands::unreadableFileShowsWhyAndKeepsTheList()
 {
     QFETCH(QString, name);
+    QFETCH(QString, reason);
 
     Sorter sorter(*m_prompts, *m_prompts);
+    sorter.findChild<ListLoader *>()->setMemoryBudget(64 << 20);
     sorter.Command1->click();
     const QString path = QDir(m_dir->path()).absoluteFilePath(name);
     load(sorter, path);
     QCOMPARE(m_prompts->errors.size(), 1);
-    QVERIFY2(m_prompts->errors[0].startsWith(u"Cannot load the list from \""_qs),
+    QVERIFY2(m_prompts->errors[0].startsWith(u"Cannot load the list from \""_qs) &&
+                 m_prompts->errors[0].contains(reason),
              qPrintable(m_prompts->errors[0]));
     QCOMPARE(sorter.List1->ListCount(), 1);
 }
@@ -397,6 +426,89 @@ void TestFileCommands::failedSaveShowsWhyAndLeavesTheOldFileWhole()
     QVERIFY(m_prompts->errors[0].startsWith(u"Cannot save the list to \""_qs + path));
     QCOMPARE(contents(path), QByteArray("pear\r\napple\r\nfig\r\n"));
     QCOMPARE(sorter.List1->ListCount(), 20'003);
+}
+
+void TestFileCommands::saveToAFifoThatNoProgramReadsFailsAtOnce()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = m_dir->filePath(u"fifo"_qs);
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    m_prompts->answers = {path};
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->errors, QStringList{u"Cannot save the list to \""_qs + path +
+                                            u"\": No such device or address"_qs});
+}
+
+// Every Save after a failed one to a new name once tried that name again, unasked.
+void TestFileCommands::failedSaveToANewNameLeavesSaveAsking()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString gone = m_dir->filePath(u"gone/list.lst"_qs);
+    const QString path = m_dir->filePath(u"list.lst"_qs);
+    m_prompts->answers = {gone, path};
+    sorter.Command1->click();
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->errors.size(), 1);
+    sorter.Command3->click();
+    QCOMPARE(m_prompts->shown, (QStringList{u"save"_qs, u"save"_qs}));
+    QCOMPARE(m_prompts->proposed.constLast(), gone);
+    QCOMPARE(contents(path), QByteArray("add to list\r\n"));
+}
+
+void TestFileCommands::saveAfterAChangeOnDisk_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("saveAnswer"); // "" cancels, "same" confirms the file's name
+    QTest::addColumn<QByteArray>("saved");   // the file's bytes after Save
+
+    QTest::newRow("changed: asks, and a cancel leaves the change")
+        << u"append"_qs << u""_qs << QByteArray("pear\r\napple\r\nfig\r\nkiwi\r\n");
+    QTest::newRow("changed: writes the name confirmed")
+        << u"append"_qs << u"same"_qs << QByteArray("apple\r\nfig\r\npear\r\n");
+    QTest::newRow("replaced by another file: asks")
+        << u"replace"_qs << u""_qs << QByteArray("plum\r\n");
+    QTest::newRow("deleted: written again")
+        << u"delete"_qs << u""_qs << QByteArray("apple\r\nfig\r\npear\r\n");
+    QTest::newRow("its own earlier save: written over")
+        << u"saved here"_qs << u""_qs << QByteArray("apple\r\nfig\r\npear\r\n");
+}
+
+// Save once wrote over what another program had added to the file since it was loaded.
+void TestFileCommands::saveAfterAChangeOnDisk()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, saveAnswer);
+    QFETCH(QByteArray, saved);
+
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = copyOfData("fruit.lst");
+    load(sorter, path);
+    QFile file(path);
+    if (change == u"append") {
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("kiwi\r\n");
+        file.close();
+    } else if (change == u"replace") {
+        const QString other = m_dir->filePath(u"other.lst"_qs);
+        QFile plum(other);
+        QVERIFY(plum.open(QIODevice::WriteOnly) && plum.write("plum\r\n") == 6);
+        plum.close();
+        QVERIFY(QFile::remove(path) && QFile::rename(other, path));
+    } else if (change == u"delete") {
+        QVERIFY(file.remove());
+    } else {
+        sorter.Command3->click();
+    }
+    const qsizetype shownBefore = m_prompts->shown.size();
+    m_prompts->answers.append(saveAnswer == u"same" ? path : saveAnswer);
+    sorter.Command3->click();
+    const bool asked = change == u"append" || change == u"replace";
+    QCOMPARE(m_prompts->shown.size(), shownBefore + (asked ? 1 : 0));
+    QCOMPARE(m_prompts->errors.size(), asked ? 1 + (saveAnswer.isEmpty() ? 1 : 0) : 0);
+    if (asked)
+        QVERIFY2(m_prompts->errors[0].contains(u"has changed on disk"_qs),
+                 qPrintable(m_prompts->errors[0]));
+    QCOMPARE(contents(path), saved);
 }
 
 void TestFileCommands::saveAfterALoad_data()

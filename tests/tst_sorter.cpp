@@ -110,6 +110,9 @@ void TestSorter::add_data()
     QTest::newRow("descending input comes out ascending")
         << QStringList{u"c"_qs, u"b"_qs, u"a"_qs} << QStringList{u"a"_qs, u"b"_qs, u"c"_qs};
     QTest::newRow("text is added untrimmed") << QStringList{u"  x "_qs} << QStringList{u"  x "_qs};
+    // The field once cut its text at 32,767 characters.
+    QTest::newRow("text of any length")
+        << QStringList{QString(40'000, u'x')} << QStringList{QString(40'000, u'x')};
 }
 
 void TestSorter::add()
