@@ -19,6 +19,8 @@
 #include <unistd.h>
 #else
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -461,11 +463,21 @@ bool fileStatus(const QString &path, FileStatus &status, QString &)
     return true;
 }
 
-bool fileStatus(int, FileStatus &status, QString &reason)
+bool fileStatus(int handle, FileStatus &status, QString &reason)
 {
+    struct _stat64 found = {};
     status = {};
-    reason = systemReason(ENOSYS);
-    return false;
+    if (::_fstat64(handle, &found) != 0) {
+        reason = lastSystemReason();
+        return false;
+    }
+    using Kind = FileStatus::Kind;
+    status.kind = (found.st_mode & _S_IFDIR)   ? Kind::Folder
+                  : (found.st_mode & _S_IFREG) ? Kind::Regular
+                                               : Kind::Other;
+    status.size = found.st_size;
+    status.modified = qint64(found.st_mtime) * 1'000'000'000;
+    return true;
 }
 
 bool isWritable(const QString &path, QString &reason)
@@ -539,9 +551,17 @@ FileHandle openForWritingInto(const QString &path, ReaderWait, QString &reason)
     return file;
 }
 
-FileHandle createBeside(const QString &, QString &, QString &reason)
+FileHandle createBeside(const QString &path, QString &temporaryPath, QString &reason)
 {
-    return unsupported(reason);
+    const QString candidate =
+        path + u'.' + QString::number(QRandomGenerator::global()->generate(), 36);
+    FileHandle file(::_wopen(reinterpret_cast<const wchar_t *>(candidate.utf16()),
+                             _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE));
+    if (!file.isOpen())
+        reason = lastSystemReason();
+    else
+        temporaryPath = candidate;
+    return file;
 }
 
 bool syncToDisk(int handle, QString &reason)
@@ -552,10 +572,13 @@ bool syncToDisk(int handle, QString &reason)
     return false;
 }
 
-bool renameOver(const QString &, const QString &, QString &reason)
+bool renameOver(const QString &from, const QString &to, QString &reason)
 {
-    reason = systemReason(ENOSYS);
-    return false;
+    std::error_code error;
+    std::filesystem::rename(from.toStdWString(), to.toStdWString(), error);
+    if (error)
+        reason = QString::fromStdString(error.message());
+    return !error;
 }
 
 void removeFile(const QString &path) noexcept
