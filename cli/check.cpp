@@ -1,8 +1,11 @@
 #include "check.h"
 
 #include "comparingdevice.h"
+#include "listfile.h"
 #include "listfile/handledevice.h"
 #include "memory.h"
+#include "messages.h"
+#include "order/collation.h"
 #include "platform.h"
 #include "spooledinput.h"
 
@@ -53,7 +56,7 @@ public:
                         m_stop = Stop::OutOfOrder;
                         break;
                     }
-                    if (m_form.unique && previous->item->utf8() == entry.item->utf8()) {
+                    if (m_form.unique && isRepeat(*previous->item, *entry.item)) {
                         m_stop = Stop::Repeated;
                         break;
                     }
@@ -64,10 +67,9 @@ public:
         }
         // The last item stays for the next round to be compared with.
         if (!chunk.empty()) {
-            const Item &last = *chunk.back().item;
-            m_previousBytes.assign(reinterpret_cast<const char *>(&last), size_t(last.byteSize()));
-            m_previousEntry = {chunk.back().keyPrefix,
-                               reinterpret_cast<const Item *>(m_previousBytes.data())};
+            m_previousBytes.clear();
+            chunk.back().item->appendTo(m_previousBytes);
+            m_previousEntry = {chunk.back().keyPrefix, Item::laidOutAt(m_previousBytes.data())};
             m_previous = &m_previousEntry;
         }
         return true;
@@ -142,10 +144,11 @@ int check(const QString &path, const Request &request)
         InOrderItems items(reader, collation, request.form, encoding);
         ComparingDevice comparison(*original, read);
         QString reason;
-        const bool passed = writeListItems(
-            comparison,
-            [&](std::vector<ItemEntry> &chunk, QString &why) { return items.next(chunk, why); },
-            encoding, reason);
+        const bool passed =
+            writeListItems(comparison, ItemStream([&](std::vector<ItemEntry> &chunk, QString &why) {
+                               return items.next(chunk, why);
+                           }),
+                           encoding, reason);
         if (items.stop() == Stop::StartedOver)
             continue;
         if (!passed)

@@ -14,7 +14,7 @@ struct Chunk {
 class ChunksAhead
 {
 public:
-    explicit ChunksAhead(ItemChunks source) : m_source(std::move(source)) {}
+    explicit ChunksAhead(ItemStream source) : m_source(std::move(source)) {}
 
     bool next(std::vector<ItemEntry> &entries, QString &errorString)
     {
@@ -33,20 +33,20 @@ private:
     {
         return std::async(std::launch::async, [this] {
             Chunk chunk;
-            chunk.read = m_source(chunk.entries, chunk.errorString);
+            chunk.read = m_source.next(chunk.entries, chunk.errorString);
             return chunk;
         });
     }
 
-    ItemChunks m_source;
+    ItemStream m_source;
     std::future<Chunk> m_next; // waited for when the last copy of the chunks goes
 };
 } // namespace
 
-ItemChunks chunksAhead(ItemChunks source)
+ItemStream chunksAhead(ItemStream source)
 {
     auto ahead = std::make_shared<ChunksAhead>(std::move(source));
-    return [ahead](std::vector<ItemEntry> &entries, QString &errorString) {
+    return ItemStream([ahead](std::vector<ItemEntry> &entries, QString &errorString) {
         return ahead->next(entries, errorString);
-    };
+    });
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "listfile/listfilewriter.h"
+#include "storage/itemstream.h"
 
-// Chunks of source, each merged on a thread of its own while the caller writes the one
-// before, so that merging and writing take a core each. The items of a chunk that source
-// gives must stay valid until the call after the next.
-[[nodiscard]] ItemChunks chunksAhead(ItemChunks source);
+// The chunks of source, each made on a thread of its own while the caller writes the one
+// before, so that merging and writing take a core each.
+[[nodiscard]] ItemStream chunksAhead(ItemStream source);

@@ -5,9 +5,10 @@
 #include "helptext.h"
 #include "listfile.h"
 #include "memory.h"
+#include "messages.h"
 #include "order/collationlocale.h"
 #include "platform.h"
-#include "run.h"
+#include "request.h"
 #include "sortfiles.h"
 #include "version.h"
 

@@ -1,7 +1,8 @@
 #include "runstore.h"
 
 #include "chunksahead.h"
-#include "order/parallel.h"
+#include "order/sorting.h"
+#include "parallel.h"
 
 #include <algorithm>
 
@@ -17,8 +18,8 @@ constexpr size_t blockEntries = 4096;
 constexpr qsizetype layoutEntries = 64 * 1024;
 } // namespace
 
-RunStore::RunStore(QString folder, ListForm form, qint64 readMemory)
-    : m_folder(std::move(folder)), m_form(form),
+RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
+    : m_folder(std::move(folder)), m_backwards(backwards),
       m_readSize(std::clamp<qint64>(readMemory / qint64(2 * (mergeWidth + 1)), 64 << 10, 4 << 20))
 {
 }
@@ -28,8 +29,8 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
     {
         // The items are freed before the merges below take memory of their own.
         ItemBatch items = std::move(batch);
-        const ItemRun run = items.takeRun(collation);
-        Run stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
+        const ItemRun run = sortedRun(std::move(items), collation);
+        StoredRun stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
         if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes))
             return failWriting(*stored.file);
         m_runs.push_back(std::move(stored));
@@ -42,7 +43,7 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
     for (int level = 0; size_t(level) < m_runs.size();) {
         bool merged = false;
         for (const bool earlier : {true, false}) {
-            const auto inGroup = [=](const Run &run) {
+            const auto inGroup = [=](const StoredRun &run) {
                 return run.level == level && (earlier ? run.input < input : run.input == input);
             };
             if (size_t(std::count_if(m_runs.begin(), m_runs.end(), inGroup)) < mergeWidth)
@@ -60,7 +61,7 @@ bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
 {
     const auto count = qsizetype(run.entries.size());
     const auto entryAt = [&](qsizetype position) -> const ItemEntry & {
-        return run.entries[size_t(m_form.reversed ? count - 1 - position : position)];
+        return run.entries[size_t(m_backwards ? count - 1 - position : position)];
     };
     std::vector<std::string> pieces;
     std::vector<qint64> pieceBytes;
@@ -76,9 +77,6 @@ bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
             for (qsizetype position = start + partBegin(length, threads, part); position < end;
                  ++position) {
                 const ItemEntry &entry = entryAt(position);
-                if (m_form.unique && position > 0 &&
-                    entryAt(position - 1).item->utf8() == entry.item->utf8())
-                    continue;
                 pieceBytes[size_t(part)] += entry.item->byteSize();
                 RunFile::appendRecord(entry, piece);
             }
@@ -94,7 +92,7 @@ bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
 
 void RunStore::dropInput(int input)
 {
-    std::erase_if(m_runs, [&](const Run &run) { return run.input == input; });
+    std::erase_if(m_runs, [&](const StoredRun &run) { return run.input == input; });
 }
 
 bool RunStore::failWriting(const RunFile &file)
@@ -118,12 +116,12 @@ RunMerger::Source RunStore::readerOf(RunFile &file)
 bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
 {
     m_collation.emplace(collation);
-    m_last = last.takeRun(collation);
+    m_last = sortedRun(std::move(last), collation);
     m_loneSurrogateCount = m_last.loneSurrogateCount;
     m_itemBytes = 0;
     for (const ItemEntry &entry : m_last.entries)
         m_itemBytes += entry.item->byteSize();
-    for (const Run &run : m_runs) {
+    for (const StoredRun &run : m_runs) {
         m_loneSurrogateCount += run.loneSurrogates;
         m_itemBytes += run.itemBytes;
     }
@@ -131,16 +129,18 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
     // them all.
     while (m_runs.size() > mergeWidth) {
         std::stable_sort(m_runs.begin(), m_runs.end(),
-                         [](const Run &a, const Run &b) { return a.level < b.level; });
-        if (!mergeGroup([](const Run &) { return true; }, -1, m_runs[mergeWidth - 1].level + 1))
+                         [](const StoredRun &a, const StoredRun &b) { return a.level < b.level; });
+        if (!mergeGroup([](const StoredRun &) { return true; }, -1,
+                        m_runs[mergeWidth - 1].level + 1))
             return false;
     }
     return true;
 }
 
-bool RunStore::mergeGroup(const std::function<bool(const Run &)> &inGroup, int input, int level)
+bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup, int input,
+                          int level)
 {
-    std::vector<Run> group;
+    std::vector<StoredRun> group;
     for (auto run = m_runs.begin(); run != m_runs.end() && group.size() < mergeWidth;) {
         if (inGroup(*run)) {
             group.push_back(std::move(*run));
@@ -149,11 +149,11 @@ bool RunStore::mergeGroup(const std::function<bool(const Run &)> &inGroup, int i
             ++run;
         }
     }
-    Run merged{std::make_unique<RunFile>(), input, level, 0, 0};
+    StoredRun merged{std::make_unique<RunFile>(), input, level, 0, 0};
     if (!merged.file->create(m_folder))
         return failWriting(*merged.file);
-    RunMerger merger(*m_collation, m_form.reversed, m_form.unique);
-    for (Run &run : group) {
+    RunMerger merger(*m_collation, m_backwards);
+    for (StoredRun &run : group) {
         if (!run.file->rewind(m_readSize))
             return failWriting(*run.file);
         merger.add(readerOf(*run.file));
@@ -174,11 +174,11 @@ bool RunStore::mergeGroup(const std::function<bool(const Run &)> &inGroup, int i
     return true;
 }
 
-ItemChunks RunStore::merge()
+ItemStream RunStore::merge()
 {
-    m_merger = std::make_unique<RunMerger>(*m_collation, m_form.reversed, m_form.unique);
+    m_merger = std::make_unique<RunMerger>(*m_collation, m_backwards);
     bool rewound = true;
-    for (Run &run : m_runs) {
+    for (StoredRun &run : m_runs) {
         rewound = rewound && (run.file->rewind(m_readSize) || failWriting(*run.file));
         m_merger->add(readerOf(*run.file));
     }
@@ -186,18 +186,19 @@ ItemChunks RunStore::merge()
     m_merger->add([this, next = size_t(0)](std::vector<ItemEntry> &entries, QString &) mutable {
         const std::vector<ItemEntry> &all = m_last.entries;
         const size_t end = std::min(all.size(), next + blockEntries);
-        if (m_form.reversed)
+        if (m_backwards)
             entries.assign(all.rbegin() + ptrdiff_t(next), all.rbegin() + ptrdiff_t(end));
         else
             entries.assign(all.begin() + ptrdiff_t(next), all.begin() + ptrdiff_t(end));
         next = end;
         return true;
     });
-    return chunksAhead([this, rewound](std::vector<ItemEntry> &chunk, QString &errorString) {
-        if (!rewound) {
-            errorString = m_errorString;
-            return false;
-        }
-        return m_merger->next(chunk, chunkItems, errorString);
-    });
+    return chunksAhead(
+        ItemStream([this, rewound](std::vector<ItemEntry> &chunk, QString &errorString) {
+            if (!rewound) {
+                errorString = m_errorString;
+                return false;
+            }
+            return m_merger->next(chunk, chunkItems, errorString);
+        }));
 }

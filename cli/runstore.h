@@ -1,9 +1,10 @@
 #pragma once
 
-#include "listfile.h"
 #include "order/collation.h"
 #include "order/runmerger.h"
+#include "storage/itembatch.h"
 #include "storage/itemrun.h"
+#include "storage/itemstream.h"
 #include "storage/runfile.h"
 
 #include <QString>
@@ -14,12 +15,12 @@
 #include <vector>
 
 // The sorted runs of a list larger than its memory budget, kept in temporary files in a
-// folder, and their merge in the list's order through the writer.
+// folder, in list order or backwards, and their merge in that order, for the writer.
 class RunStore
 {
 public:
     // Reads from runs with up to readMemory bytes at once.
-    RunStore(QString folder, ListForm form, qint64 readMemory);
+    RunStore(QString folder, bool backwards, qint64 readMemory);
 
     [[nodiscard]] bool isEmpty() const { return m_runs.empty(); }
     [[nodiscard]] const QString &folder() const { return m_folder; }
@@ -32,8 +33,8 @@ public:
     // Prepares merges of the runs and of last, sorted in memory and kept for each merge;
     // merges runs first while they are too many to read from at once.
     [[nodiscard]] bool prepare(ItemBatch &&last, const Collation &collation);
-    // Starts a merge of everything prepare() took; its chunks last until the next start.
-    [[nodiscard]] ItemChunks merge();
+    // Starts a merge of everything prepare() took; its items last until the next start.
+    [[nodiscard]] ItemStream merge();
     [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
     // The bytes of all the items, as stored.
     [[nodiscard]] qint64 itemBytes() const { return m_itemBytes; }
@@ -44,7 +45,7 @@ public:
     [[nodiscard]] QString errorString() const { return m_errorString; }
 
 private:
-    struct Run {
+    struct StoredRun {
         std::unique_ptr<RunFile> file;
         int input;
         int level; // how many merges its items have been through
@@ -58,12 +59,12 @@ private:
     [[nodiscard]] RunMerger::Source readerOf(RunFile &file);
     // Merges the first runs that are inGroup, as many as are read at once, into one run of
     // input and level at the end.
-    bool mergeGroup(const std::function<bool(const Run &)> &inGroup, int input, int level);
+    bool mergeGroup(const std::function<bool(const StoredRun &)> &inGroup, int input, int level);
 
     QString m_folder;
-    ListForm m_form;
+    bool m_backwards;
     std::optional<Collation> m_collation;
-    std::vector<Run> m_runs;
+    std::vector<StoredRun> m_runs;
     ItemRun m_last;
     qsizetype m_loneSurrogateCount = 0;
     qint64 m_readSize = 0;

@@ -1,11 +1,14 @@
 #include "sortfiles.h"
 
+#include "listfile.h"
 #include "listfile/handledevice.h"
 #include "listfile/savetarget.h"
 #include "memory.h"
+#include "messages.h"
 #include "platform.h"
 #include "progress.h"
 #include "runstore.h"
+#include "sorteditemlist.h"
 #include "spooledinput.h"
 
 #include <algorithm>
@@ -204,20 +207,19 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
     return std::nullopt;
 }
 
-// Saves to output with save(path), or writes to standard output with write(device).
-template <typename Save, typename Write>
-bool writeTo(const std::optional<QString> &output, QString &reason, const Save &save,
-             const Write &write)
+// Saves items to output, or writes them to standard output.
+bool writeTo(const std::optional<QString> &output, ItemStream items, TextEncoding encoding,
+             QString &reason)
 {
     if (output)
-        return save(*output);
+        return saveListFile(*output, std::move(items), encoding, reason);
     SaveTarget out;
     if (!out.openStandardOutput()) {
         reason = out.errorString();
         return false;
     }
     try {
-        return write(out.device());
+        return writeListItems(out.device(), std::move(items), encoding, reason);
     } catch (const std::bad_alloc &) {
         reason = notEnoughMemory();
         return false;
@@ -232,7 +234,7 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
                  const Request &request, std::optional<Progress> &progress, const Fail &fail)
 {
     QString reason;
-
+    const TextEncoding read = gathered.firstFileEncoding;
     if (gathered.runs.isEmpty()) {
         progress->setPhase("sorting");
         SortedItemList list(collation);
@@ -243,20 +245,16 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
         }
         progress->setPhase("writing");
         // Nothing is written or replaced when the file would not hold every item.
-        const auto encoding = encodingToWrite(list, request, gathered.firstFileEncoding, reason);
+        const auto encoding =
+            encodingToWrite([&] { return list.stream(request.form); }, list.loneSurrogateCount(),
+                            read, request.encoding, reason);
         if (!encoding)
             return fail("write", target, reason);
         if (!output)
             progress.reset();
-        const bool written = writeTo(
-            output, reason,
-            [&](const QString &path) {
-                return saveListFile(path, list, *encoding, reason, request.form);
-            },
-            [&](QIODevice &device) {
-                return writeListItems(device, list, *encoding, reason, request.form);
-            });
-        return written ? 0 : fail("write", target, reason);
+        return writeTo(output, list.stream(request.form), *encoding, reason)
+                   ? 0
+                   : fail("write", target, reason);
     }
 
     RunStore &runs = gathered.runs;
@@ -267,43 +265,42 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
     if (!runs.prepare(std::move(gathered.items), collation))
         return runsFailed();
     progress->setPhase("merging");
-    const auto encoding = encodingToWrite([&] { return runs.merge(); }, runs.loneSurrogateCount(),
-                                          request, gathered.firstFileEncoding, reason);
+    const auto encoding =
+        encodingToWrite([&] { return inForm(runs.merge(), request.form); },
+                        runs.loneSurrogateCount(), read, request.encoding, reason);
     if (!encoding)
         return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
     if (!output)
         progress.reset();
-    // The share merged is told in the bytes of the items written.
+    // The share merged is told in the bytes of the items merged.
     progress->setPhase("merging", runs.itemBytes());
-    const ItemChunks merged = runs.merge();
     qint64 done = 0;
-    const ItemChunks chunks = [&](std::vector<ItemEntry> &chunk, QString &why) {
-        if (!merged(chunk, why))
+    ItemStream merged = runs.merge();
+    ItemStream counted([&](std::vector<ItemEntry> &chunk, QString &why) {
+        if (!merged.next(chunk, why))
             return false;
         for (const ItemEntry &entry : chunk)
             done += entry.item->byteSize();
         if (progress)
             progress->setDone(done);
         return true;
-    };
-    const bool written = writeTo(
-        output, reason,
-        [&](const QString &path) { return saveListFile(path, chunks, *encoding, reason); },
-        [&](QIODevice &device) { return writeListItems(device, chunks, *encoding, reason); });
-    if (written)
+    });
+    if (writeTo(output, inForm(std::move(counted), request.form), *encoding, reason))
         return 0;
     return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
 }
+
 } // namespace
 
 int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
               const Request &request)
 {
     CollationInBackground collation(request.locale);
-    Gathered gathered{ItemBatch(),
-                      RunStore(request.temporaryFolder, request.form, request.memoryBudget / 4),
-                      TextEncoding::Utf8,
-                      {}};
+    Gathered gathered{
+        ItemBatch(),
+        RunStore(request.temporaryFolder, request.form.reversed, request.memoryBudget / 4),
+        TextEncoding::Utf8,
+        {}};
     std::optional<Progress> progress(std::in_place);
     // The progress line is cleared before any message, and before standard output.
     const auto fail = [&](const char *what, const QString &name, const QString &why) {

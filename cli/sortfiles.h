@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run.h"
+#include "request.h"
 
 #include <QString>
 #include <QStringList>

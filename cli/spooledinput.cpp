@@ -1,8 +1,8 @@
 #include "spooledinput.h"
 
 #include "memory.h"
+#include "messages.h"
 #include "platform.h"
-#include "run.h"
 
 #include <QBuffer>
 

@@ -2,6 +2,7 @@
 
 #include "listfile.h"
 #include "listloader.h"
+#include "sorteditemlist.h"
 
 #include <QDir>
 
@@ -45,9 +46,13 @@ void CurrentFile::chosenForSaving(const QString &path)
 
 bool CurrentFile::save(const QString &path, const SortedItemList &list, QString &message)
 {
-    m_encoding = encodingForSaving(list, m_encoding);
     QString errorString;
-    if (saveListFile(path, list, m_encoding, errorString, {}, platform::ReaderWait::Fail)) {
+    const auto encoding = encodingToWrite([&] { return list.stream(); }, list.loneSurrogateCount(),
+                                          m_encoding, {}, errorString);
+    if (encoding)
+        m_encoding = *encoding;
+    if (encoding &&
+        saveListFile(path, list.stream(), m_encoding, errorString, platform::ReaderWait::Fail)) {
         platform::FileStatus saved;
         m_path = path;
         m_version =

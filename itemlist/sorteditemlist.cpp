@@ -143,3 +143,20 @@ std::shared_ptr<const ItemRun> SortedItemList::replaceBase(std::shared_ptr<const
         m_baseBeforeAdded[added] = upperBound(m_base->entries, m_added[added]);
     return merged;
 }
+
+ItemStream SortedItemList::stream(ListForm form) const
+{
+    ItemStream items([this, backwards = form.reversed,
+                      next = qsizetype(0)](std::vector<ItemEntry> &chunk, QString &) mutable {
+        // Enough to keep the writer's threads busy.
+        const qsizetype size = std::min<qsizetype>(64 * 1024, count() - next);
+        const qsizetype from = backwards ? count() - next - size : next;
+        chunk.clear();
+        forEachEntry(from, from + size, [&](const ItemEntry &entry) { chunk.push_back(entry); });
+        if (backwards)
+            std::reverse(chunk.begin(), chunk.end());
+        next += size;
+        return true;
+    });
+    return inForm(std::move(items), form);
+}

@@ -6,6 +6,7 @@
 #include "storage/item.h"
 #include "storage/itembatch.h"
 #include "storage/itemrun.h"
+#include "storage/itemstream.h"
 
 #include <memory>
 #include <vector>
@@ -33,7 +34,13 @@ public:
 
     // Calls visit(item) for the items at positions [from, to), in order; faster than item()
     // for a pass over many.
-    template <typename Visit> void forEachItem(qsizetype from, qsizetype to, Visit visit) const;
+    template <typename Visit> void forEachItem(qsizetype from, qsizetype to, Visit visit) const
+    {
+        forEachEntry(from, to, [&](const ItemEntry &entry) { visit(*entry.item); });
+    }
+    // The items in the form's order, a chunk at a time, for the writer; the list must not
+    // change while the stream is read.
+    [[nodiscard]] ItemStream stream(ListForm form = {}) const;
     // Calls visit(text) for every item in order.
     template <typename Visit> void forEach(Visit visit) const
     {
@@ -89,6 +96,8 @@ private:
     {
         return [this](const ItemEntry &a, const ItemEntry &b) { return m_collation.less(a, b); };
     }
+    // Calls visit(entry) for the entries at positions [from, to), in order.
+    template <typename Visit> void forEachEntry(qsizetype from, qsizetype to, Visit visit) const;
     [[nodiscard]] qsizetype upperBound(const std::vector<ItemEntry> &entries,
                                        const ItemEntry &entry) const;
     [[nodiscard]] qsizetype lowerBound(const std::vector<ItemEntry> &entries,
@@ -113,7 +122,7 @@ private:
 };
 
 template <typename Visit>
-void SortedItemList::forEachItem(qsizetype from, qsizetype to, Visit visit) const
+void SortedItemList::forEachEntry(qsizetype from, qsizetype to, Visit visit) const
 {
     constexpr qsizetype ahead = 16; // items are scattered in memory: fetch ahead
     const std::vector<ItemEntry> &base = m_base->entries;
@@ -125,15 +134,15 @@ void SortedItemList::forEachItem(qsizetype from, qsizetype to, Visit visit) cons
     };
     for (qsizetype position = from; position < to; ++position) {
         if (position >= sortedCount()) {
-            visit(*m_appended->entries[size_t(position - sortedCount())].item);
+            visit(m_appended->entries[size_t(position - sortedCount())]);
             continue;
         }
         if (addedNext()) {
-            visit(*m_added[size_t(added++)].item);
+            visit(m_added[size_t(added++)]);
             continue;
         }
         if (inBase + ahead < baseCount())
             platform::prefetch(base[size_t(inBase + ahead)].item);
-        visit(*base[size_t(inBase++)].item);
+        visit(base[size_t(inBase++)]);
     }
 }

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <limits>
 
-SortedListBox::SortedListBox(const Collation &collation, QWidget *parent)
-    : QAbstractItemView(parent), m_model(collation), m_rowHeight(fontMetrics().height() + 2)
+SortedListBox::SortedListBox(ItemListModel &model, QWidget *parent)
+    : QAbstractItemView(parent), m_model(model), m_rowHeight(fontMetrics().height() + 2)
 {
     setModel(&m_model);
     setSelectionBehavior(SelectRows);

@@ -4,8 +4,9 @@
 
 #include <QAbstractItemView>
 
-// A list box whose items are always in alphabetical order, shown through a model so that
-// millions of rows scroll smoothly. It offers the list box operations the commands use.
+// A list box that shows a sorted item list, whose items are always in alphabetical order,
+// through its model, so that millions of rows scroll smoothly. It offers the list box
+// operations the commands use; the list belongs to the window.
 //
 // Every row is one line of text of the same height, so the view works out what to show from
 // the scroll position alone: no change to the list, however large, costs it more than the
@@ -16,8 +17,8 @@ class SortedListBox : public QAbstractItemView
     Q_OBJECT
 
 public:
-    // The list is in the order of collation.
-    explicit SortedListBox(const Collation &collation, QWidget *parent = nullptr);
+    // Shows model, which outlives the box.
+    explicit SortedListBox(ItemListModel &model, QWidget *parent = nullptr);
 
     // Adds item at its sorted place.
     void AddItem(QStringView item);
@@ -27,7 +28,7 @@ public:
     // Adds a whole batch at once, far faster than one AddItem() per item.
     void addItems(ItemBatch &&batch) { m_model.addItems(std::move(batch)); }
     [[nodiscard]] const SortedItemList &items() const { return m_model.items(); }
-    [[nodiscard]] ItemListModel &model() { return m_model; }
+    [[nodiscard]] ItemListModel &model() const { return m_model; }
 
     [[nodiscard]] QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
@@ -54,6 +55,6 @@ private:
     // Rows that fit on the viewport whole.
     [[nodiscard]] int wholeRowsShown() const;
 
-    ItemListModel m_model;
+    ItemListModel &m_model;
     int m_rowHeight;
 };

@@ -3,6 +3,7 @@
 #include "commondialog.h"
 #include "currentfile.h"
 #include "fileselection.h"
+#include "itemlistmodel.h"
 #include "listboxaccessible.h"
 #include "listloader.h"
 #include "prompts.h"
@@ -29,17 +30,17 @@ Control *place(Control *control, const char *name, int left, int top, int width,
 
 Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &collation,
                QWidget *parent)
-    : QWidget(parent),
+    : QWidget(parent), m_list(new ItemListModel(collation, this)),
       // Positions in pixels at 96 dots per inch; Qt scales them on denser screens.
-      List1(place(new SortedListBox(collation, this), "List1", 0, 48, 201, 184)),
+      List1(place(new SortedListBox(*m_list, this), "List1", 0, 48, 201, 184)),
       Text1(place(new QLineEdit(QStringLiteral("add to list"), this), "Text1", 40, 240, 161, 27)),
       Command1(place(new QPushButton(QStringLiteral("Add"), this), "Command1", 0, 240, 33, 25)),
       Command2(
           place(new QPushButton(QStringLiteral("&Load list"), this), "Command2", 0, 0, 105, 41)),
       Command3(
           place(new QPushButton(QStringLiteral("&Save list"), this), "Command3", 104, 0, 97, 41)),
-      cd1(new CommonDialog(dialogs)), m_boxes(boxes),
-      m_loader(new ListLoader(List1->model(), this)), m_currentFile(std::make_unique<CurrentFile>())
+      cd1(new CommonDialog(dialogs)), m_boxes(boxes), m_loader(new ListLoader(*m_list, this)),
+      m_currentFile(std::make_unique<CurrentFile>())
 {
     installListBoxAccessibility();
     setObjectName(QStringLiteral("sorter"));
@@ -62,6 +63,9 @@ Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &colla
 
 Sorter::~Sorter()
 {
+    // The loader and the box use the list, which goes after them.
+    delete m_loader;
+    delete List1;
     delete cd1;
 }
 

@@ -9,6 +9,7 @@
 class CommonDialog;
 class CurrentFile;
 class FileDialogs;
+class ItemListModel;
 class ListLoader;
 class MessageBoxes;
 struct LoadOutcome;
@@ -26,6 +27,9 @@ class SortedListBox;
 class Sorter : public QWidget
 {
     Q_OBJECT
+
+    // The window's list, which List1 shows; made before the controls.
+    ItemListModel *m_list;
 
 public:
     // The window shows its file dialogs and message boxes through dialogs and boxes, and

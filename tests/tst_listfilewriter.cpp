@@ -55,6 +55,19 @@ SortedItemList listOf(const QStringList &items)
     return list;
 }
 
+TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred)
+{
+    QString error;
+    return *encodingToWrite([&] { return list.stream(); }, list.loneSurrogateCount(), preferred,
+                            std::nullopt, error);
+}
+
+qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)
+{
+    QString error;
+    return *firstUnwritableItem(list.stream(), encoding, error);
+}
+
 QByteArray contents(const QString &path)
 {
     QFile file(path);
@@ -108,48 +121,71 @@ struct stat statusOf(const QString &path)
 } // namespace
 
 Q_DECLARE_METATYPE(TextEncoding)
+Q_DECLARE_METATYPE(ListForm)
 
 void TestListFileWriter::bytes_data()
 {
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<TextEncoding>("encoding");
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<ListForm>("form");
 
     const auto utf8 = TextEncoding::Utf8;
-    QTest::newRow("empty list gives an empty file") << QStringList{} << utf8 << QByteArray();
+    QTest::newRow("empty list gives an empty file")
+        << QStringList{} << utf8 << QByteArray() << ListForm{};
     QTest::newRow("sorted, each line ended by CR LF")
         << QStringList{u"pear"_qs, u"apple"_qs, u"fig"_qs} << utf8
-        << QByteArray("apple\r\nfig\r\npear\r\n");
+        << QByteArray("apple\r\nfig\r\npear\r\n") << ListForm{};
     QTest::newRow("empty item is an empty line")
-        << QStringList{u""_qs} << utf8 << QByteArray("\r\n");
+        << QStringList{u""_qs} << utf8 << QByteArray("\r\n") << ListForm{};
     QTest::newRow("UTF-8 without mark")
-        << QStringList{u"café"_qs} << utf8 << QByteArray("caf\xc3\xa9\r\n");
+        << QStringList{u"café"_qs} << utf8 << QByteArray("caf\xc3\xa9\r\n") << ListForm{};
     QTest::newRow("quote inside an item is written as it is")
-        << QStringList{u"5\" disk"_qs} << utf8 << QByteArray("5\" disk\r\n");
-    QTest::newRow("comma is quoted")
-        << QStringList{u"Smith, John"_qs} << utf8 << QByteArray("\"Smith, John\"\r\n");
+        << QStringList{u"5\" disk"_qs} << utf8 << QByteArray("5\" disk\r\n") << ListForm{};
+    QTest::newRow("comma is quoted") << QStringList{u"Smith, John"_qs} << utf8
+                                     << QByteArray("\"Smith, John\"\r\n") << ListForm{};
     QTest::newRow("leading quote is quoted and doubled")
-        << QStringList{u"\"hi\" there"_qs} << utf8 << QByteArray("\"\"\"hi\"\" there\"\r\n");
+        << QStringList{u"\"hi\" there"_qs} << utf8 << QByteArray("\"\"\"hi\"\" there\"\r\n")
+        << ListForm{};
     QTest::newRow("leading and trailing blanks are quoted")
-        << QStringList{u" a"_qs, u"b\t"_qs} << utf8 << QByteArray("\" a\"\r\n\"b\t\"\r\n");
+        << QStringList{u" a"_qs, u"b\t"_qs} << utf8 << QByteArray("\" a\"\r\n\"b\t\"\r\n")
+        << ListForm{};
     QTest::newRow("first item starting with U+FEFF is quoted, not taken for a mark")
         << QStringList{u"\ufeffa"_qs, u"\ufeffb"_qs} << utf8
         << QByteArray("\"\xef\xbb\xbf"
                       "a\"\r\n\xef\xbb\xbf"
-                      "b\r\n");
+                      "b\r\n")
+        << ListForm{};
     QTest::newRow("UTF-8 with mark") << QStringList{u"\ufeffa"_qs} << TextEncoding::Utf8WithMark
                                      << QByteArray("\xef\xbb\xbf\xef\xbb\xbf"
-                                                   "a\r\n");
+                                                   "a\r\n")
+                                     << ListForm{};
     QTest::newRow("UTF-16LE with mark keeps a lone surrogate")
         << QStringList{u"a\xd800"_qs} << TextEncoding::Utf16LE
         << QByteArray("\xff\xfe"
                       "a\0\0\xd8\r\0\n\0",
-                      10);
-    QTest::newRow("UTF-16BE with mark")
-        << QStringList{u"é"_qs} << TextEncoding::Utf16BE << QByteArray("\xfe\xff\0\xe9\0\r\0\n", 8);
+                      10)
+        << ListForm{};
+    QTest::newRow("UTF-16BE with mark") << QStringList{u"é"_qs} << TextEncoding::Utf16BE
+                                        << QByteArray("\xfe\xff\0\xe9\0\r\0\n", 8) << ListForm{};
     QTest::newRow("Windows-1252") << QStringList{u"café"_qs, u"€"_qs, u"\u0081"_qs}
                                   << TextEncoding::Windows1252
-                                  << QByteArray("\x81\r\n\x80\r\ncaf\xe9\r\n");
+                                  << QByteArray("\x81\r\n\x80\r\ncaf\xe9\r\n") << ListForm{};
+    QTest::newRow("reversed") << QStringList{u"b"_qs, u"a"_qs, u"c"_qs} << utf8
+                              << QByteArray("c\r\nb\r\na\r\n") << ListForm{true, false};
+    QTest::newRow("unique: one of each identical item, a and A both")
+        << QStringList{u"b"_qs, u"a"_qs, u"b"_qs, u"B"_qs, u"a"_qs} << utf8
+        << QByteArray("a\r\nb\r\nB\r\n") << ListForm{false, true};
+    QTest::newRow("reversed and unique") << QStringList{u"a"_qs, u"b"_qs, u"a"_qs} << utf8
+                                         << QByteArray("b\r\na\r\n") << ListForm{true, true};
+    QTest::newRow("reversed: the item written first is quoted when it looks like a mark")
+        << QStringList{u"a"_qs, u"\ufeffz"_qs} << utf8 << QByteArray("\"\xef\xbb\xbfz\"\r\na\r\n")
+        << ListForm{true, false};
+    QTest::newRow("Windows-1252 that starts like a UTF-16 mark is quoted")
+        << QStringList{u"\u00fe\u00ffa"_qs} << TextEncoding::Windows1252
+        << QByteArray("\"\xfe\xff"
+                      "a\"\r\n")
+        << ListForm{};
 }
 
 void TestListFileWriter::bytes()
@@ -157,11 +193,12 @@ void TestListFileWriter::bytes()
     QFETCH(QStringList, items);
     QFETCH(TextEncoding, encoding);
     QFETCH(QByteArray, bytes);
+    QFETCH(ListForm, form);
 
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QString error;
-    QVERIFY(writeListItems(buffer, listOf(items), encoding, error));
+    QVERIFY(writeListItems(buffer, listOf(items).stream(form), encoding, error));
     QCOMPARE(buffer.data(), bytes);
 }
 
@@ -212,7 +249,7 @@ void TestListFileWriter::writeThenReadGivesTheSameItems()
         for (int encoding = 0; encoding <= int(TextEncoding::Windows1252); ++encoding) {
             const TextEncoding used = encodingForSaving(list, TextEncoding(encoding));
             QString error;
-            QVERIFY2(saveListFile(path, list, used, error), qPrintable(error));
+            QVERIFY2(saveListFile(path, list.stream(), used, error), qPrintable(error));
             ItemBatch batch;
             QVERIFY2(readListFile(path, batch, error), qPrintable(error));
             QCOMPARE(textsOf(batch), textsOf(list));
@@ -258,7 +295,7 @@ void TestListFileWriter::savingAReadFileGivesBackItsBytes()
     SortedItemList list;
     list.insert(std::move(items));
     QString error;
-    QVERIFY2(saveListFile(path, list, encodingForSaving(list, *reader.encoding()), error),
+    QVERIFY2(saveListFile(path, list.stream(), encodingForSaving(list, *reader.encoding()), error),
              qPrintable(error));
     QCOMPARE(contents(path), bytes);
 }
@@ -281,7 +318,8 @@ void TestListFileWriter::saveReplacesTheOldContent()
     const QString path = dir.filePath(u"old.lst"_qs);
     writeBytes(path, "old content that is longer than the new\r\n");
     QString error;
-    QVERIFY2(saveListFile(path, listOf(items), TextEncoding::Utf8, error), qPrintable(error));
+    QVERIFY2(saveListFile(path, listOf(items).stream(), TextEncoding::Utf8, error),
+             qPrintable(error));
     QCOMPARE(contents(path), bytes);
 }
 
@@ -313,7 +351,8 @@ void TestListFileWriter::saveKeepsModeAndOwner()
     QCOMPARE(::chmod(nativePath, mode_t(mode)), 0);
     const struct stat before = statusOf(path);
     QString error;
-    QVERIFY2(saveListFile(path, listOf({u"y"_qs}), TextEncoding::Utf8, error), qPrintable(error));
+    QVERIFY2(saveListFile(path, listOf({u"y"_qs}).stream(), TextEncoding::Utf8, error),
+             qPrintable(error));
     const struct stat after = statusOf(path);
     QVERIFY(after.st_ino != before.st_ino); // replaced, not written in place
     QCOMPARE(after.st_mode, before.st_mode);
@@ -351,7 +390,7 @@ void TestListFileWriter::saveWritesIntoWhatIsNotARegularFile()
     const mode_t type = statusOf(path).st_mode & S_IFMT;
 
     QString error;
-    QVERIFY2(saveListFile(path, listOf({u"b"_qs, u"a"_qs}), TextEncoding::Utf8, error),
+    QVERIFY2(saveListFile(path, listOf({u"b"_qs, u"a"_qs}).stream(), TextEncoding::Utf8, error),
              qPrintable(error));
     if (reader.joinable()) {
         reader.join();
@@ -408,8 +447,8 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
     bool written;
     {
         const UnprivilegedAccess access;
-        written =
-            saveListFile(path, listOf({u"new"_qs, QString(8192, u'n')}), TextEncoding::Utf8, error);
+        written = saveListFile(path, listOf({u"new"_qs, QString(8192, u'n')}).stream(),
+                               TextEncoding::Utf8, error);
     }
     QFile::setPermissions(folder, QFile::Permissions(0x7700));
     QCOMPARE(written, hindrance != u"full");
@@ -439,7 +478,7 @@ void TestListFileWriter::failedSaveLeavesTheOldFileWhole()
     QString error;
     {
         const FileSizeLimit limit(64 * 1024);
-        QVERIFY(!saveListFile(path, list, TextEncoding::Utf8, error));
+        QVERIFY(!saveListFile(path, list.stream(), TextEncoding::Utf8, error));
     }
     QCOMPARE(error, u"File too large"_qs);
     QCOMPARE(contents(path), old);
@@ -479,7 +518,7 @@ void TestListFileWriter::failedSaveSaysWhy()
     bool saved;
     {
         const UnprivilegedAccess access;
-        saved = saveListFile(path, listOf({u"a"_qs}), TextEncoding::Utf8, error);
+        saved = saveListFile(path, listOf({u"a"_qs}).stream(), TextEncoding::Utf8, error);
     }
     QVERIFY(!saved);
     QCOMPARE(error, reason);
@@ -557,7 +596,7 @@ void TestListFileWriter::lineLongerThanTwoGigabytesReadsSortsAndWritesWhole()
     list.insert(std::move(batch));
     Glimpse written;
     QString error;
-    QVERIFY(writeListItems(written, list, TextEncoding::Utf8, error));
+    QVERIFY(writeListItems(written, list.stream(), TextEncoding::Utf8, error));
     QCOMPARE(written.length, LongLineFile::length);
     QCOMPARE(written.head, QByteArray("\xe6\x97\xa5x\r\n\xe6\x97\xa5xxxxxxx"));
     QCOMPARE(written.tail, QByteArray("xxxxxxxxxxxxxx\r\n"));

@@ -1,4 +1,5 @@
 #include "order/merging.h"
+#include "order/sorting.h"
 #include "sorteditemlist.h"
 #include "testhelpers.h"
 
@@ -172,7 +173,8 @@ void TestSortedItemList::mergedPositionsPredictTheMerge()
         ItemBatch batch;
         for (int index = random.bounded(30); index >= 0; --index)
             batch.append(randomItem(random));
-        const auto addition = std::make_shared<const ItemRun>(batch.takeRun(list.collation()));
+        const auto addition =
+            std::make_shared<const ItemRun>(sortedRun(std::move(batch), list.collation()));
         const auto merged =
             std::make_shared<const ItemRun>(mergeRuns(*list.base(), *addition, list.collation()));
         list.append(addition);

@@ -3,7 +3,7 @@
 #include "listfile/handledevice.h"
 #include "listfile/itemtokenizer.h"
 #include "memory.h"
-#include "order/parallel.h"
+#include "parallel.h"
 
 #include <QFile>
 

@@ -4,7 +4,7 @@
 #include "listfile/savetarget.h"
 #include "listfile/textencoder.h"
 #include "memory.h"
-#include "order/parallel.h"
+#include "parallel.h"
 
 #include <algorithm>
 #include <new>
@@ -51,41 +51,6 @@ bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
 // enough that the formatted text stays a few megabytes.
 constexpr qsizetype itemsPerPiece = 16 * 1024;
 
-// Calls visit(item) for the items at places [from, to) of list in form's order that form
-// writes: an item identical to the one before it is left out when form is unique.
-template <typename Visit>
-void forEachWritten(const SortedItemList &list, ListForm form, qsizetype from, qsizetype to,
-                    Visit visit)
-{
-    const qsizetype count = list.count();
-    const auto listPosition = [&](qsizetype place) {
-        return form.reversed ? count - 1 - place : place;
-    };
-    const Item *previous = form.unique && from > 0 ? &list.item(listPosition(from - 1)) : nullptr;
-    const auto take = [&](const Item &item) {
-        if (previous && previous->utf8() == item.utf8())
-            return;
-        if (form.unique)
-            previous = &item;
-        visit(item);
-    };
-    if (!form.reversed) {
-        list.forEachItem(from, to, take);
-        return;
-    }
-    // Backwards a piece at a time, since the list is read forwards.
-    std::vector<const Item *> piece;
-    for (qsizetype end = to; end > from;) {
-        const qsizetype begin = std::max(from, end - itemsPerPiece);
-        piece.clear();
-        list.forEachItem(count - end, count - begin,
-                         [&](const Item &item) { piece.push_back(&item); });
-        for (auto item = piece.rbegin(); item != piece.rend(); ++item)
-            take(**item);
-        end = begin;
-    }
-}
-
 // Appends the line of item to out; startsFile when it is the file's first line.
 void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, std::string &out)
 {
@@ -97,16 +62,6 @@ void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, st
         out.clear();
         appendLine(text, true, encoding, out);
     }
-}
-
-// Appends the lines that form writes for the items at places [from, to) to out.
-void appendLines(const SortedItemList &list, ListForm form, qsizetype from, qsizetype to,
-                 TextEncoding encoding, std::string &out)
-{
-    bool startsFile = from == 0;
-    forEachWritten(list, form, from, to, [&](const Item &item) {
-        appendItemLine(item, std::exchange(startsFile, false), encoding, out);
-    });
 }
 
 // Writes all of bytes; a short write is retried, so that a failure reports the system's
@@ -134,55 +89,58 @@ bool canWrite(const Item &item, TextEncoding encoding)
     return canEncode(item.utf8(), encoding);
 }
 
-qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding, ListForm form)
+QString unwritableReason(qsizetype line, TextEncoding encoding)
 {
-    if (isUtf16(encoding) ||
-        (encoding != TextEncoding::Windows1252 && list.loneSurrogateCount() == 0))
-        return -1;
-    qsizetype line = 0;
-    qsizetype found = -1;
-    forEachWritten(list, form, 0, list.count(), [&](const Item &item) {
-        if (found < 0 && !canWrite(item, encoding))
-            found = line;
-        ++line;
-    });
-    return found;
+    return QStringLiteral("the item on line %1 has characters that %2 cannot represent")
+        .arg(line + 1)
+        .arg(nameOf(encoding));
 }
 
-TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred)
+std::optional<qsizetype> firstUnwritableItem(ItemStream items, TextEncoding encoding,
+                                             QString &errorString)
 {
+    std::vector<ItemEntry> chunk;
+    for (qsizetype line = 0;;) {
+        if (!items.next(chunk, errorString))
+            return std::nullopt;
+        if (chunk.empty())
+            return -1;
+        for (const ItemEntry &entry : chunk) {
+            if (!canWrite(*entry.item, encoding))
+                return line;
+            ++line;
+        }
+    }
+}
+
+std::optional<TextEncoding> encodingToWrite(const std::function<ItemStream()> &open,
+                                            qsizetype loneSurrogates, TextEncoding preferred,
+                                            std::optional<TextEncoding> required,
+                                            QString &errorString)
+{
+    // Only Windows-1252 needs a look at every item; UTF-8 cannot write lone surrogates.
+    const auto firstUnwritable = [&](TextEncoding encoding) -> std::optional<qsizetype> {
+        if (isUtf16(encoding) || (encoding != TextEncoding::Windows1252 && loneSurrogates == 0))
+            return -1;
+        return firstUnwritableItem(open(), encoding, errorString);
+    };
+    if (required) {
+        const auto line = firstUnwritable(*required);
+        if (line && *line >= 0)
+            errorString = unwritableReason(*line, *required);
+        return line && *line < 0 ? required : std::nullopt;
+    }
     for (const TextEncoding encoding : {preferred, TextEncoding::Utf8}) {
-        if (firstUnwritableItem(list, encoding) < 0)
+        const auto line = firstUnwritable(encoding);
+        if (!line)
+            return std::nullopt;
+        if (*line < 0)
             return encoding;
     }
     return TextEncoding::Utf16LE;
 }
 
-bool writeListItems(QIODevice &device, const SortedItemList &list, TextEncoding encoding,
-                    QString &errorString, ListForm form)
-{
-    if (!writeAll(device, byteOrderMark(encoding), errorString))
-        return false;
-    const qsizetype count = list.count();
-    const int threads = threadCountFor(count, itemsPerPiece);
-    std::vector<std::string> pieces(static_cast<size_t>(threads));
-    for (qsizetype start = 0; start < count; start += threads * itemsPerPiece) {
-        runInParallel(threads, [&](int part) {
-            const qsizetype from = std::min(count, start + part * itemsPerPiece);
-            pieces[size_t(part)].clear();
-            appendLines(list, form, from, std::min(count, from + itemsPerPiece), encoding,
-                        pieces[size_t(part)]);
-        });
-        for (const std::string &piece : pieces) {
-            if (!writeAll(device, QByteArrayView(piece.data(), qsizetype(piece.size())),
-                          errorString))
-                return false;
-        }
-    }
-    return true;
-}
-
-bool writeListItems(QIODevice &device, const ItemChunks &chunks, TextEncoding encoding,
+bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
                     QString &errorString)
 {
     if (!writeAll(device, byteOrderMark(encoding), errorString))
@@ -190,7 +148,7 @@ bool writeListItems(QIODevice &device, const ItemChunks &chunks, TextEncoding en
     std::vector<ItemEntry> chunk;
     std::vector<std::string> pieces;
     for (bool first = true;; first = false) {
-        if (!chunks(chunk, errorString))
+        if (!items.next(chunk, errorString))
             return false;
         if (chunk.empty())
             return true;
@@ -212,29 +170,8 @@ bool writeListItems(QIODevice &device, const ItemChunks &chunks, TextEncoding en
     }
 }
 
-std::optional<qsizetype> firstUnwritableItem(const ItemChunks &chunks, TextEncoding encoding,
-                                             QString &errorString)
-{
-    std::vector<ItemEntry> chunk;
-    for (qsizetype line = 0;;) {
-        if (!chunks(chunk, errorString))
-            return std::nullopt;
-        if (chunk.empty())
-            return -1;
-        for (const ItemEntry &entry : chunk) {
-            if (!canWrite(*entry.item, encoding))
-                return line;
-            ++line;
-        }
-    }
-}
-
-namespace
-{
-// Replaces the file at path with what write writes to it.
-template <typename Write>
-bool saveWith(const QString &path, platform::ReaderWait wait, QString &errorString,
-              const Write &write)
+bool saveListFile(const QString &path, ItemStream items, TextEncoding encoding,
+                  QString &errorString, platform::ReaderWait wait)
 {
     try {
         SaveTarget target(wait);
@@ -242,7 +179,7 @@ bool saveWith(const QString &path, platform::ReaderWait wait, QString &errorStri
             errorString = target.errorString();
             return false;
         }
-        if (!write(target.device()))
+        if (!writeListItems(target.device(), std::move(items), encoding, errorString))
             return false;
         if (!target.commit()) {
             errorString = target.errorString();
@@ -253,21 +190,4 @@ bool saveWith(const QString &path, platform::ReaderWait wait, QString &errorStri
         errorString = notEnoughMemory();
         return false;
     }
-}
-} // namespace
-
-bool saveListFile(const QString &path, const SortedItemList &list, TextEncoding encoding,
-                  QString &errorString, ListForm form, platform::ReaderWait wait)
-{
-    return saveWith(path, wait, errorString, [&](QIODevice &device) {
-        return writeListItems(device, list, encoding, errorString, form);
-    });
-}
-
-bool saveListFile(const QString &path, const ItemChunks &chunks, TextEncoding encoding,
-                  QString &errorString)
-{
-    return saveWith(path, platform::ReaderWait::Wait, errorString, [&](QIODevice &device) {
-        return writeListItems(device, chunks, encoding, errorString);
-    });
 }

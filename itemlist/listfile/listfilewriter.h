@@ -2,58 +2,40 @@
 
 #include "listfile/textencoding.h"
 #include "platform.h"
-#include "sorteditemlist.h"
+#include "storage/itemstream.h"
 
 #include <QIODevice>
 #include <QString>
 
 #include <functional>
 #include <optional>
-#include <vector>
-
-// How the items of a list are written: in its order or backwards, and all of them or one of
-// each run of identical texts ("a" and "A" are not identical, so both stay).
-struct ListForm {
-    bool reversed = false;
-    bool unique = false;
-};
 
 // Whether encoding can write item.
 [[nodiscard]] bool canWrite(const Item &item, TextEncoding encoding);
-// The line of the first item of list, written in form, that encoding cannot write, counted
-// from 0; -1 when it can write them all.
-[[nodiscard]] qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding,
-                                            ListForm form = {});
-// The encoding that saves list to a file read in preferred: preferred itself when it can
-// write every item, otherwise UTF-8, or UTF-16 for a lone surrogate. No character is ever
-// replaced or dropped.
-[[nodiscard]] TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred);
+// Why encoding cannot write the item on line, counted from 0.
+[[nodiscard]] QString unwritableReason(qsizetype line, TextEncoding encoding);
+// The line of the first item of items that encoding cannot write, counted from 0; -1 when it
+// can write them all; empty when the items fail, with errorString saying why.
+[[nodiscard]] std::optional<qsizetype> firstUnwritableItem(ItemStream items, TextEncoding encoding,
+                                                           QString &errorString);
+// The encoding to write items in, which open() gives afresh for each look at them, of which
+// loneSurrogates hold a lone surrogate. When required is given, it must write every item.
+// Otherwise preferred writes them when it can, else UTF-8, or UTF-16 for a lone surrogate, so
+// that no character is ever replaced or dropped. Empty, with errorString saying why, when
+// required cannot write an item or the items fail.
+[[nodiscard]] std::optional<TextEncoding>
+encodingToWrite(const std::function<ItemStream()> &open, qsizetype loneSurrogates,
+                TextEncoding preferred, std::optional<TextEncoding> required, QString &errorString);
 
-// Writes the items of list, in order and in form, one per line ended by CR LF, in encoding
-// with its byte-order mark. An item is quoted when it would not read back unchanged
-// otherwise. encoding must be able to write every item.
-[[nodiscard]] bool writeListItems(QIODevice &device, const SortedItemList &list,
-                                  TextEncoding encoding, QString &errorString, ListForm form = {});
-
-// Replaces the file at path with the items of list, written as writeListItems() does; see
-// SaveTarget for how each kind of file is written. A FIFO that no program reads waits for
-// one, or fails at once.
-[[nodiscard]] bool saveListFile(const QString &path, const SortedItemList &list,
-                                TextEncoding encoding, QString &errorString, ListForm form = {},
+// Writes items, one per line ended by CR LF, in encoding with its byte-order mark. An item
+// is quoted when it would not read back unchanged otherwise, the first one too when the file
+// would otherwise start like a byte-order mark it does not have. encoding must be able to
+// write every item.
+[[nodiscard]] bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
+                                  QString &errorString);
+// Replaces the file at path with items, written as writeListItems() does; see SaveTarget for
+// how each kind of file is written. A FIFO that no program reads waits for one, or fails at
+// once.
+[[nodiscard]] bool saveListFile(const QString &path, ItemStream items, TextEncoding encoding,
+                                QString &errorString,
                                 platform::ReaderWait wait = platform::ReaderWait::Wait);
-
-// Gives a writer the items to write a chunk at a time, in the order they are written:
-// replaces entries with the next chunk, whose items stay valid until the next call, and
-// leaves entries empty at the end. Returns false on failure, with errorString saying why.
-using ItemChunks = std::function<bool(std::vector<ItemEntry> &entries, QString &errorString)>;
-
-// The line of the first item of chunks that encoding cannot write, counted from 0; -1 when
-// it can write them all; empty when chunks fail.
-[[nodiscard]] std::optional<qsizetype>
-firstUnwritableItem(const ItemChunks &chunks, TextEncoding encoding, QString &errorString);
-// Writes the items of chunks as lines, as writeListItems() writes a list's.
-[[nodiscard]] bool writeListItems(QIODevice &device, const ItemChunks &chunks,
-                                  TextEncoding encoding, QString &errorString);
-// Replaces the file at path with the items of chunks, as saveListFile() does with a list's.
-[[nodiscard]] bool saveListFile(const QString &path, const ItemChunks &chunks,
-                                TextEncoding encoding, QString &errorString);

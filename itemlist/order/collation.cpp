@@ -1,6 +1,7 @@
 #include "order/collation.h"
 
 #include "order/primaryweights.h"
+#include "order/weigheditem.h"
 
 #include <QtEndian>
 
@@ -153,24 +154,27 @@ int Collation::compareTied(const Item &a, const Item &b) const
 {
     if (&a == &b || a.utf8() == b.utf8())
         return 0;
-    quint8 bytesA[weightWindow];
-    quint8 bytesB[weightWindow];
-    return compareTied(a, {bytesA, writeDeepWeights(a, bytesA, weightWindow)}, b,
-                       {bytesB, writeDeepWeights(b, bytesB, weightWindow)});
+    WeighedItem weighedA;
+    WeighedItem weighedB;
+    weighedA.weigh(a, *this);
+    weighedB.weigh(b, *this);
+    return compareTied(weighedA, weighedB);
 }
 
-int Collation::compareTied(const Item &a, FirstWeights weightsA, const Item &b,
-                           FirstWeights weightsB) const
+int Collation::compareTied(const WeighedItem &a, const WeighedItem &b) const
 {
     // The weights of long texts that agree for a while are compared a window at a time;
     // past the deepest, or past the depth of ICU's weights, ICU compares the texts itself.
-    for (qsizetype capacity = weightWindow; weightsA.length >= 0 && weightsB.length >= 0;) {
-        const auto byWeights = std::lexicographical_compare_three_way(
-            weightsA.bytes, weightsA.bytes + weightsA.length, weightsB.bytes,
-            weightsB.bytes + weightsB.length);
+    const quint8 *bytesA = a.weights();
+    const quint8 *bytesB = b.weights();
+    qsizetype lengthA = a.weightsLength();
+    qsizetype lengthB = b.weightsLength();
+    for (qsizetype capacity = WeighedItem::window; lengthA >= 0 && lengthB >= 0;) {
+        const auto byWeights = std::lexicographical_compare_three_way(bytesA, bytesA + lengthA,
+                                                                      bytesB, bytesB + lengthB);
         if (byWeights != 0)
             return byWeights < 0 ? -1 : 1;
-        if (weightsA.length < capacity || weightsB.length < capacity)
+        if (lengthA < capacity || lengthB < capacity)
             break; // all of the weights, and equal
         capacity *= 4;
         if (capacity > deepestWeights)
@@ -179,8 +183,10 @@ int Collation::compareTied(const Item &a, FirstWeights weightsA, const Item &b,
             m_scratchA.resize(size_t(capacity));
             m_scratchB.resize(size_t(capacity));
         }
-        weightsA = {m_scratchA.data(), writeDeepWeights(a, m_scratchA.data(), capacity)};
-        weightsB = {m_scratchB.data(), writeDeepWeights(b, m_scratchB.data(), capacity)};
+        bytesA = m_scratchA.data();
+        bytesB = m_scratchB.data();
+        lengthA = writeDeepWeights(a.item(), m_scratchA.data(), capacity);
+        lengthB = writeDeepWeights(b.item(), m_scratchB.data(), capacity);
     }
-    return compareFully(a, b);
+    return compareFully(a.item(), b.item());
 }

@@ -10,6 +10,7 @@
 
 struct UCollator;
 class PrimaryWeights;
+class WeighedItem;
 
 // The alphabetical order of items: the CLDR collation of a locale, the root's by default,
 // with numeric ordering of digit runs ("item2" before "item10"). Letters compare first
@@ -57,16 +58,8 @@ public:
     }
     // The order of two items with equal key prefixes, from their primary weights on.
     [[nodiscard]] int compareTied(const Item &a, const Item &b) const;
-    // The first window of an item's deep weights, as writeDeepWeights() gives them with a
-    // capacity of weightWindow, for an item compared many times.
-    static constexpr qsizetype weightWindow = 64;
-    struct FirstWeights {
-        const quint8 *bytes;
-        qsizetype length;
-    };
-    // compareTied() for items whose first weights are known.
-    [[nodiscard]] int compareTied(const Item &a, FirstWeights weightsA, const Item &b,
-                                  FirstWeights weightsB) const;
+    // The same for items weighed already.
+    [[nodiscard]] int compareTied(const WeighedItem &a, const WeighedItem &b) const;
     [[nodiscard]] ItemEntry entryFor(const Item *item) const { return {keyPrefix(*item), item}; }
 
     // How deep comparisons go in primary weights before they leave the rest to ICU.

@@ -1,10 +1,11 @@
 #include "order/merging.h"
 
 #include "order/collation.h"
-#include "order/parallel.h"
+#include "order/sorting.h"
+#include "order/weigheditem.h"
+#include "parallel.h"
 
 #include <algorithm>
-#include <array>
 
 namespace
 {
@@ -25,49 +26,18 @@ public:
             return false;
         if (a.item == m_lastA && b.item == m_lastB)
             return m_lastBefore;
-        m_a.load(a.item, m_collation);
-        m_b.load(b.item, m_collation);
+        m_a.weigh(*a.item, m_collation);
+        m_b.weigh(*b.item, m_collation);
         m_lastA = a.item;
         m_lastB = b.item;
-        m_lastBefore = m_b.compare(m_a, m_collation) < 0;
+        m_lastBefore = m_collation.compareTied(m_b, m_a) < 0;
         return m_lastBefore;
     }
 
 private:
-    // The first weights of one side's item.
-    struct Weights {
-        static constexpr qsizetype capacity = 4096;
-        const Item *item = nullptr;
-        std::array<quint8, capacity> bytes;
-        qsizetype length = 0; // -1 when the collation leaves them to its full comparison
-
-        void load(const Item *of, const Collation &collation)
-        {
-            if (of == item)
-                return;
-            length = collation.writeDeepWeights(*of, bytes.data(), capacity);
-            item = of;
-        }
-        // The order of the two items, by weights where they tell.
-        [[nodiscard]] int compare(const Weights &other, const Collation &collation) const
-        {
-            if (length < 0 || other.length < 0)
-                return collation.compareTied(*item, *other.item);
-            const auto byWeights = std::lexicographical_compare_three_way(
-                bytes.data(), bytes.data() + length, other.bytes.data(),
-                other.bytes.data() + other.length);
-            if (byWeights != 0)
-                return byWeights < 0 ? -1 : 1;
-            // Equal as far as they go: weights that go on are compared on, and all of the
-            // weights agree otherwise.
-            return length == capacity ? collation.compareTied(*item, *other.item)
-                                      : collation.compareFully(*item, *other.item);
-        }
-    };
-
     const Collation &m_collation;
-    Weights m_a;
-    Weights m_b;
+    WeighedItem m_a;
+    WeighedItem m_b;
     const Item *m_lastA = nullptr;
     const Item *m_lastB = nullptr;
     bool m_lastBefore = false;
@@ -150,7 +120,7 @@ ItemRun mergeRuns(const ItemRun &base, const ItemRun &addition, const Collation 
 MergedBatch mergeBatch(const ItemRun &base, ItemBatch &&batch, const Collation &collation,
                        const std::stop_token &stop)
 {
-    auto addition = std::make_shared<const ItemRun>(batch.takeRun(collation, stop));
+    auto addition = std::make_shared<const ItemRun>(sortedRun(std::move(batch), collation, stop));
     if (base.entries.empty())
         return {addition, addition};
     return {std::make_shared<const ItemRun>(mergeRuns(base, *addition, collation, stop)), addition};

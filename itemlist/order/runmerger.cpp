@@ -1,51 +1,46 @@
 #include "order/runmerger.h"
 
 #include <algorithm>
-#include <optional>
 
-RunMerger::RunMerger(const Collation &collation, bool reversed, bool unique)
-    : m_collation(collation), m_reversed(reversed), m_unique(unique)
+RunMerger::RunMerger(const Collation &collation, bool backwards)
+    : m_collation(collation), m_backwards(backwards)
 {
 }
 
 void RunMerger::add(Source source)
 {
-    m_runs.emplace_back().source = std::move(source);
+    m_sources.emplace_back().source = std::move(source);
 }
 
-Collation::FirstWeights RunMerger::firstWeights(Run &run) const
+const WeighedItem &RunMerger::weighedHead(MergeSource &source) const
 {
-    if (!run.weighed) {
-        run.weightsLength = m_collation.writeDeepWeights(*run.entries[run.at].item,
-                                                         run.weights.data(), run.weights.size());
-        run.weighed = true;
-    }
-    return {run.weights.data(), run.weightsLength};
+    source.head.weigh(*source.entries[source.at].item, m_collation);
+    return source.head;
 }
 
 bool RunMerger::after(int a, int b)
 {
-    Run &runA = m_runs[size_t(a)];
-    Run &runB = m_runs[size_t(b)];
-    const ItemEntry &first = runA.entries[runA.at];
-    const ItemEntry &second = runB.entries[runB.at];
+    MergeSource &sourceA = m_sources[size_t(a)];
+    MergeSource &sourceB = m_sources[size_t(b)];
+    const ItemEntry &first = sourceA.entries[sourceA.at];
+    const ItemEntry &second = sourceB.entries[sourceB.at];
     if (first.keyPrefix != second.keyPrefix)
-        return m_reversed ? first.keyPrefix < second.keyPrefix : second.keyPrefix < first.keyPrefix;
+        return m_backwards ? first.keyPrefix < second.keyPrefix
+                           : second.keyPrefix < first.keyPrefix;
     if (first.item->sameAs(*second.item))
         return false;
-    const int order =
-        m_collation.compareTied(*first.item, firstWeights(runA), *second.item, firstWeights(runB));
-    return m_reversed ? order < 0 : order > 0;
+    const int order = m_collation.compareTied(weighedHead(sourceA), weighedHead(sourceB));
+    return m_backwards ? order < 0 : order > 0;
 }
 
 bool RunMerger::start(QString &errorString)
 {
     m_started = true;
-    for (size_t run = 0; run < m_runs.size(); ++run) {
-        if (!m_runs[run].source(m_runs[run].entries, errorString))
+    for (size_t source = 0; source < m_sources.size(); ++source) {
+        if (!m_sources[source].source(m_sources[source].entries, errorString))
             return false;
-        if (!m_runs[run].entries.empty())
-            m_heap.push_back(int(run));
+        if (!m_sources[source].entries.empty())
+            m_heap.push_back(int(source));
     }
     std::make_heap(m_heap.begin(), m_heap.end(), [this](int a, int b) { return after(a, b); });
     return true;
@@ -80,46 +75,34 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString 
     // at the end.
     std::vector<size_t> offsets;
     offsets.reserve(size_t(maxItems));
-    const auto previous = [&]() -> std::optional<QByteArrayView> {
-        if (!offsets.empty())
-            return reinterpret_cast<const Item *>(bytes.data() + offsets.back())->utf8();
-        if (m_hasPrevious)
-            return QByteArrayView(m_previous.data(), qsizetype(m_previous.size()));
-        return std::nullopt;
-    };
     while (qsizetype(chunk.size()) < maxItems && !m_heap.empty()) {
-        Run &run = m_runs[size_t(m_heap.front())];
-        const ItemEntry &entry = run.entries[run.at++];
-        if (!m_unique || previous() != entry.item->utf8()) {
-            offsets.push_back(bytes.size());
-            bytes.append(reinterpret_cast<const char *>(entry.item),
-                         size_t(entry.item->byteSize()));
-            chunk.push_back({entry.keyPrefix, nullptr});
-        }
-        if (run.at < run.entries.size()) {
+        MergeSource &source = m_sources[size_t(m_heap.front())];
+        const ItemEntry &entry = source.entries[source.at++];
+        offsets.push_back(bytes.size());
+        entry.item->appendTo(bytes);
+        chunk.push_back({entry.keyPrefix, nullptr});
+        if (source.at < source.entries.size()) {
             // The same text again still comes out first, with the same weights.
-            const ItemEntry &following = run.entries[run.at];
-            if (following.keyPrefix == entry.keyPrefix && following.item->sameAs(*entry.item))
+            const ItemEntry &following = source.entries[source.at];
+            if (following.keyPrefix == entry.keyPrefix && following.item->sameAs(*entry.item)) {
+                source.head.movedTo(*following.item);
                 continue;
+            }
         } else {
-            run.at = 0;
-            if (!run.source(run.entries, errorString))
+            source.at = 0;
+            if (!source.source(source.entries, errorString))
                 return false;
-            if (run.entries.empty()) {
+            if (source.entries.empty()) {
                 m_heap.front() = m_heap.back();
                 m_heap.pop_back();
             }
         }
-        // The run on top has a new next entry, or the last run took its place.
-        run.weighed = false;
+        // The source on top has a new next entry, which may lie where the last one did, or
+        // the last source took its place.
+        source.head.forget();
         siftDown();
     }
     for (size_t index = 0; index < chunk.size(); ++index)
-        chunk[index].item = reinterpret_cast<const Item *>(bytes.data() + offsets[index]);
-    if (m_unique && !chunk.empty()) {
-        const QByteArrayView last = chunk.back().item->utf8();
-        m_previous.assign(last.data(), size_t(last.size()));
-        m_hasPrevious = true;
-    }
+        chunk[index].item = Item::laidOutAt(bytes.data() + offsets[index]);
     return true;
 }

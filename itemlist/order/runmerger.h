@@ -1,6 +1,7 @@
 #pragma once
 
 #include "order/collation.h"
+#include "order/weigheditem.h"
 #include "storage/item.h"
 
 #include <QString>
@@ -11,8 +12,7 @@
 #include <vector>
 
 // Merges sorted runs of keyed items into one, a chunk at a time: runs in list order into
-// one in list order, or when reversed, runs in reverse order into one in reverse. When
-// unique, an item identical to the one before it is left out.
+// one in list order, or backwards, runs in reverse order into one in reverse.
 class RunMerger
 {
 public:
@@ -21,7 +21,7 @@ public:
     // with errorString saying why.
     using Source = std::function<bool(std::vector<ItemEntry> &entries, QString &errorString)>;
 
-    RunMerger(const Collation &collation, bool reversed, bool unique);
+    RunMerger(const Collation &collation, bool backwards);
 
     void add(Source source);
     // Replaces chunk with up to maxItems next entries of the merge, whose items live in the
@@ -30,33 +30,29 @@ public:
                             QString &errorString);
 
 private:
-    struct Run {
+    // A run being merged, and its next entry.
+    struct MergeSource {
         Source source;
         std::vector<ItemEntry> entries;
         size_t at = 0;
-        // The first weights of the next entry, worked out at its first tie and kept, since
-        // the merge compares it again at each step until it comes out.
-        std::array<quint8, Collation::weightWindow> weights;
-        qsizetype weightsLength = 0;
-        bool weighed = false;
+        // The next entry's first weights, worked out at its first tie and kept, since the
+        // merge compares it again at each step until it comes out.
+        WeighedItem head;
     };
 
     bool start(QString &errorString);
-    // Whether run a's next entry comes out after run b's.
+    // Whether source a's next entry comes out after source b's.
     [[nodiscard]] bool after(int a, int b);
-    [[nodiscard]] Collation::FirstWeights firstWeights(Run &run) const;
-    // Moves the run on top of the heap down to its place: one pass, where popping and
+    [[nodiscard]] const WeighedItem &weighedHead(MergeSource &source) const;
+    // Moves the source on top of the heap down to its place: one pass, where popping and
     // pushing it would take two.
     void siftDown();
 
     Collation m_collation;
-    bool m_reversed;
-    bool m_unique;
+    bool m_backwards;
     bool m_started = false;
-    std::vector<Run> m_runs;
-    std::vector<int> m_heap;            // runs with entries left, the next one to come out first
+    std::vector<MergeSource> m_sources;
+    std::vector<int> m_heap;            // sources with entries left, the next one to come out first
     std::array<std::string, 2> m_bytes; // the items of the last two chunks
     int m_turn = 0;                     // which of them the next chunk takes
-    std::string m_previous;             // the last item of the chunk before, when unique
-    bool m_hasPrevious = false;
 };

@@ -1,8 +1,8 @@
 #include "order/sorting.h"
 
 #include "order/collation.h"
-#include "order/parallel.h"
 #include "order/tieresolver.h"
+#include "parallel.h"
 
 #include <algorithm>
 #include <utility>
@@ -107,4 +107,11 @@ void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
     sortByPrefix(entries, threads, stop);
     if (!stop.stop_requested())
         resolveTies(entries, collation, threads, stop);
+}
+
+ItemRun sortedRun(ItemBatch &&batch, const Collation &collation, const std::stop_token &stop)
+{
+    ItemRun run = batch.takeItems();
+    keyAndSort(run.entries, collation, stop);
+    return run;
 }

@@ -19,11 +19,11 @@
 #include <unistd.h>
 #else
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <fcntl.h>
+#include <filesystem>
 #include <io.h>
 #include <sys/stat.h>
+#include <system_error>
 #endif
 
 namespace platform

@@ -38,6 +38,21 @@ QString Item::toString() const
     return text;
 }
 
+std::optional<qsizetype> Item::laidOutSize(const char *bytes, qsizetype available)
+{
+    quint64 header = 0;
+    int shift = 0;
+    for (qsizetype index = 0; index < available && shift < 64; ++index, shift += 7) {
+        const auto byte = quint8(bytes[index]);
+        header |= quint64(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) {
+            const qsizetype length = index + 1 + qsizetype(header >> 1);
+            return length <= available ? std::optional(length) : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 QString Item::shown(qsizetype maxBytes) const
 {
     const QByteArrayView text = utf8();

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <cstring>
+#include <optional>
+#include <string>
 
 class Arena;
 
@@ -44,6 +46,20 @@ public:
         return bytes[0] & 1;
     }
     [[nodiscard]] QString toString() const;
+    // Appends the item's bytes, header and text, as they are stored, to out.
+    void appendTo(std::string &out) const
+    {
+        out.append(reinterpret_cast<const char *>(this), size_t(byteSize()));
+    }
+    // The item whose bytes appendTo() laid out at bytes.
+    [[nodiscard]] static const Item *laidOutAt(const char *bytes)
+    {
+        return reinterpret_cast<const Item *>(bytes);
+    }
+    // The bytes of the item laid out at the start of bytes, header and text; empty when the
+    // available bytes do not hold all of it.
+    [[nodiscard]] static std::optional<qsizetype> laidOutSize(const char *bytes,
+                                                              qsizetype available);
     // The text to show: the whole of it, or when its UTF-8 is longer than maxBytes, the
     // beginning and an ellipsis, without converting a huge item whole.
     [[nodiscard]] QString shown(qsizetype maxBytes) const;

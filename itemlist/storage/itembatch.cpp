@@ -1,14 +1,5 @@
 #include "storage/itembatch.h"
 
-#include "order/sorting.h"
-
-void ItemBatch::sort(const Collation &collation, const std::stop_token &stop)
-{
-    if (!m_sorted)
-        keyAndSort(m_items, collation, stop);
-    m_sorted = !stop.stop_requested();
-}
-
 void ItemBatch::appendItemsOf(ItemBatch &other)
 {
     if (other.isEmpty())
@@ -16,7 +7,6 @@ void ItemBatch::appendItemsOf(ItemBatch &other)
     m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
     share(m_arenas, other.m_arenas);
     m_loneSurrogateCount += std::exchange(other.m_loneSurrogateCount, 0);
-    m_sorted = m_items.size() == other.m_items.size() && other.m_sorted;
     other.m_items.clear();
 }
 
@@ -34,7 +24,6 @@ ItemBatch ItemBatch::splitOff(qsizetype count)
     rest.m_items.assign(m_items.begin() + count, m_items.end());
     for (const ItemEntry &entry : rest.m_items)
         rest.m_loneSurrogateCount += entry.item->hasLoneSurrogates();
-    rest.m_sorted = rest.m_items.empty();
     truncate(count);
     return rest;
 }
@@ -47,11 +36,9 @@ qsizetype ItemBatch::memoryUse() const
     return bytes;
 }
 
-ItemRun ItemBatch::takeRun(const Collation &collation, const std::stop_token &stop)
+ItemRun ItemBatch::takeItems()
 {
-    sort(collation, stop);
     ItemRun run{std::move(m_items), m_arenas, std::exchange(m_loneSurrogateCount, 0)};
     m_items.clear();
-    m_sorted = true;
     return run;
 }

@@ -7,10 +7,7 @@
 #include <QString>
 
 #include <memory>
-#include <stop_token>
 #include <vector>
-
-class Collation;
 
 // Items gathered in reading order, waiting to be added to a list in one step.
 class ItemBatch
@@ -36,9 +33,6 @@ public:
     [[nodiscard]] qsizetype memoryUse() const;
     // Makes room for count items in all.
     void reserve(qsizetype count) { m_items.reserve(size_t(count)); }
-    // Puts the items into list order. A list sorts a batch itself when it is added; sorting
-    // first lets that work run on another thread. A stop request leaves them in any order.
-    void sort(const Collation &collation, const std::stop_token &stop = {});
 
     [[nodiscard]] qsizetype size() const { return qsizetype(m_items.size()); }
     [[nodiscard]] bool isEmpty() const { return m_items.empty(); }
@@ -47,20 +41,19 @@ public:
     // The items in the order they came, before they are keyed.
     [[nodiscard]] const std::vector<ItemEntry> &entries() const { return m_items; }
 
-    // The sorted items as a run, which takes them; the batch is left empty.
-    [[nodiscard]] ItemRun takeRun(const Collation &collation, const std::stop_token &stop = {});
+    // The items as a run, in the order they came, which takes them; the batch is left
+    // empty. sortedRun() (order/sorting.h) gives them in list order.
+    [[nodiscard]] ItemRun takeItems();
 
 private:
     void add(const Item *item)
     {
         m_items.push_back({0, item}); // keyed when sorted
         m_loneSurrogateCount += item->hasLoneSurrogates();
-        m_sorted = false;
     }
 
     std::shared_ptr<Arena> m_arena; // where this batch's own items go
     SharedArenas m_arenas;          // where all of its items live
     std::vector<ItemEntry> m_items;
     qsizetype m_loneSurrogateCount = 0;
-    bool m_sorted = true;
 };

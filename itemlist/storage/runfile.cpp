@@ -8,22 +8,15 @@
 
 namespace
 {
-// The length of the record at the start of bytes, key prefix, header and text; empty when
-// bytes do not hold all of it.
+// The length of the record at the start of bytes, key prefix and item; empty when bytes do
+// not hold all of it.
 std::optional<qsizetype> recordLength(const char *bytes, qsizetype available)
 {
     constexpr qsizetype prefix = sizeof(quint64);
-    quint64 header = 0;
-    int shift = 0;
-    for (qsizetype index = prefix; index < available && shift < 64; ++index, shift += 7) {
-        const auto byte = quint8(bytes[index]);
-        header |= quint64(byte & 0x7F) << shift;
-        if (!(byte & 0x80)) {
-            const qsizetype length = index + 1 + qsizetype(header >> 1);
-            return length <= available ? std::optional(length) : std::nullopt;
-        }
-    }
-    return std::nullopt;
+    if (available <= prefix)
+        return std::nullopt;
+    const auto item = Item::laidOutSize(bytes + prefix, available - prefix);
+    return item ? std::optional(prefix + *item) : std::nullopt;
 }
 } // namespace
 
@@ -86,7 +79,7 @@ bool RunFile::readNext(std::vector<ItemEntry> &entries)
         while (const auto record = recordLength(bytes + at, available - at)) {
             quint64 prefix = 0;
             std::memcpy(&prefix, bytes + at, sizeof prefix);
-            entries.push_back({prefix, reinterpret_cast<const Item *>(bytes + at + sizeof prefix)});
+            entries.push_back({prefix, Item::laidOutAt(bytes + at + sizeof prefix)});
             at += *record;
         }
         if (!entries.empty() || length == 0) {

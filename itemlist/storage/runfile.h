@@ -31,8 +31,8 @@ public:
     }
     static void appendRecord(const ItemEntry &entry, std::string &records)
     {
-        records.append(reinterpret_cast<const char *>(&entry.keyPrefix), sizeof entry.keyPrefix)
-            .append(reinterpret_cast<const char *>(entry.item), size_t(entry.item->byteSize()));
+        records.append(reinterpret_cast<const char *>(&entry.keyPrefix), sizeof entry.keyPrefix);
+        entry.item->appendTo(records);
     }
     // Ends writing, and starts reading from the first entry, readSize bytes at a time; again
     // from the first on each call.

@@ -5,6 +5,7 @@
 // valid UTF-8 reads back as UTF-8, so (2) holds only where the saved file keeps its encoding.
 
 #include "listfile.h"
+#include "sorteditemlist.h"
 
 #include <QBuffer>
 
@@ -46,11 +47,12 @@ QByteArray save(const QStringList &items, TextEncoding &encoding)
     SortedItemList list;
     for (const QString &item : items)
         list.insert(item);
-    encoding = encodingForSaving(list, encoding);
+    QString error;
+    encoding = *encodingToWrite([&] { return list.stream(); }, list.loneSurrogateCount(), encoding,
+                                std::nullopt, error);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!writeListItems(buffer, list, encoding, error))
+    if (!writeListItems(buffer, list.stream(), encoding, error))
         std::abort();
     return buffer.data();
 }

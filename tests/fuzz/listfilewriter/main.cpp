@@ -4,6 +4,7 @@
 // left out.
 
 #include "listfile.h"
+#include "sorteditemlist.h"
 
 #include <QBuffer>
 
@@ -20,12 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     list.forEach([&](QStringView item) { items.append(item.toString()); });
 
     for (int encoding = 0; encoding <= int(TextEncoding::Windows1252); ++encoding) {
-        if (firstUnwritableItem(list, TextEncoding(encoding)) >= 0)
+        QString error;
+        if (firstUnwritableItem(list.stream(), TextEncoding(encoding), error) >= 0)
             continue;
         QBuffer saved;
         saved.open(QIODevice::WriteOnly);
-        QString error;
-        if (!writeListItems(saved, list, TextEncoding(encoding), error))
+        if (!writeListItems(saved, list.stream(), TextEncoding(encoding), error))
             std::abort();
         if (encoding == int(TextEncoding::Windows1252) && saved.data().isValidUtf8())
             continue;

@@ -1,0 +1,24 @@
+#pragma once
+
+// What the options ask of a listsort run besides its files, and its exit statuses.
+
+#include "listfile/textencoding.h"
+#include "storage/itemstream.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+constexpr int unsorted = 1;
+constexpr int failure = 2;
+// The file name that stands for standard input or output.
+inline const QString standardStream = QStringLiteral("-");
+
+struct Request {
+    std::optional<TextEncoding> encoding;
+    QByteArray locale;
+    ListForm form;
+    qint64 memoryBudget = 0;
+    QString temporaryFolder;
+};
