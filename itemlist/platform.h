@@ -53,6 +53,21 @@ struct MemoryFacts {
 };
 [[nodiscard]] MemoryFacts memoryFacts();
 
+// How memoryFacts() reads what Linux writes, apart from reading it.
+// The number after label in the text of a /proc file of "label: number kB" lines, in bytes;
+// -1 without such a line.
+[[nodiscard]] qint64 kibibytesIn(QByteArrayView text, QByteArrayView label);
+// The number a control group file holds; "max", and anything that is no number, is -1.
+[[nodiscard]] qint64 groupNumberIn(QByteArrayView text);
+// The files with the memory limit and use of the control group that the text of
+// /proc/self/cgroup names: version 1's memory controller where there is one, else version
+// 2's; empty names when there is neither.
+struct GroupMemoryFiles {
+    QString limit;
+    QString usage;
+};
+[[nodiscard]] GroupMemoryFiles groupMemoryFiles(QByteArrayView cgroupText);
+
 // --- The process (platform/process.cpp) ---
 
 // Lowers the calling thread's priority as far as it goes, for work that must never slow the

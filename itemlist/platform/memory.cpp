@@ -95,35 +95,65 @@ void releasePages(void *memory, std::size_t size) noexcept
 #endif
 }
 
-#if defined(Q_OS_LINUX)
 namespace
 {
-// The number after label in a /proc file of "label: number kB" lines, in bytes.
-qint64 kibibytesAfter(const QByteArray &text, QByteArrayView label)
+// The lines of text.
+QList<QByteArray> linesOf(QByteArrayView text)
 {
-    for (const QByteArray &line : text.split('\n')) {
-        if (line.startsWith(label)) {
-            bool ok = false;
-            const qint64 value =
-                line.mid(label.size()).trimmed().split(' ').constFirst().toLongLong(&ok);
-            return ok ? value * 1024 : -1;
-        }
+    return text.toByteArray().split('\n');
+}
+} // namespace
+
+qint64 kibibytesIn(QByteArrayView text, QByteArrayView label)
+{
+    for (const QByteArray &line : linesOf(text)) {
+        if (!line.startsWith(label))
+            continue;
+        const QByteArrayView value = QByteArrayView(line).sliced(label.size()).trimmed();
+        const qsizetype space = value.indexOf(' ');
+        bool ok = false;
+        const qint64 kibibytes = (space < 0 ? value : value.first(space)).toLongLong(&ok);
+        return ok ? kibibytes * 1024 : -1;
     }
     return -1;
 }
 
+qint64 groupNumberIn(QByteArrayView text)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+GroupMemoryFiles groupMemoryFiles(QByteArrayView cgroupText)
+{
+    GroupMemoryFiles files;
+    for (const QByteArray &line : linesOf(cgroupText)) {
+        const QList<QByteArray> fields = line.split(':');
+        if (fields.size() < 3)
+            continue;
+        const QString path = QString::fromLocal8Bit(fields[2]);
+        if (fields[0] == "0" && fields[1].isEmpty()) {
+            const QString folder = QStringLiteral("/sys/fs/cgroup") + path;
+            files = {folder + QStringLiteral("/memory.max"),
+                     folder + QStringLiteral("/memory.current")};
+        } else if (fields[1].split(',').contains("memory")) {
+            // Version 1's memory controller, where a machine has both, is the one in force.
+            const QString folder = QStringLiteral("/sys/fs/cgroup/memory") + path;
+            return {folder + QStringLiteral("/memory.limit_in_bytes"),
+                    folder + QStringLiteral("/memory.usage_in_bytes")};
+        }
+    }
+    return files;
+}
+
+#if defined(Q_OS_LINUX)
+namespace
+{
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A number in a control group file; "max" and anything unreadable are -1.
-qint64 numberIn(const QString &path)
-{
-    bool ok = false;
-    const qint64 value = contentsOf(path).trimmed().toLongLong(&ok);
-    return ok ? value : -1;
 }
 
 qint64 limitOf(int resource)
@@ -133,28 +163,6 @@ qint64 limitOf(int resource)
         return -1;
     return qint64(std::min<rlim_t>(limit.rlim_cur, rlim_t(std::numeric_limits<qint64>::max())));
 }
-
-// The memory limit and use of the control group the process is in: version 2, or the
-// memory controller of version 1.
-void readControlGroup(MemoryFacts &facts)
-{
-    for (const QByteArray &line : contentsOf(QStringLiteral("/proc/self/cgroup")).split('\n')) {
-        const QList<QByteArray> fields = line.split(':');
-        if (fields.size() < 3)
-            continue;
-        const QString path = QString::fromLocal8Bit(fields[2]);
-        if (fields[0] == "0" && fields[1].isEmpty()) {
-            const QString folder = QStringLiteral("/sys/fs/cgroup") + path;
-            facts.groupLimit = numberIn(folder + QStringLiteral("/memory.max"));
-            facts.groupUsed = numberIn(folder + QStringLiteral("/memory.current"));
-        } else if (fields[1].split(',').contains("memory")) {
-            const QString folder = QStringLiteral("/sys/fs/cgroup/memory") + path;
-            facts.groupLimit = numberIn(folder + QStringLiteral("/memory.limit_in_bytes"));
-            facts.groupUsed = numberIn(folder + QStringLiteral("/memory.usage_in_bytes"));
-            return;
-        }
-    }
-}
 } // namespace
 #endif
 
@@ -163,14 +171,19 @@ MemoryFacts memoryFacts()
     MemoryFacts facts;
 #if defined(Q_OS_LINUX)
     const QByteArray memory = contentsOf(QStringLiteral("/proc/meminfo"));
-    facts.physical = kibibytesAfter(memory, "MemTotal:");
-    facts.physicalAvailable = kibibytesAfter(memory, "MemAvailable:");
+    facts.physical = kibibytesIn(memory, "MemTotal:");
+    facts.physicalAvailable = kibibytesIn(memory, "MemAvailable:");
     const QByteArray status = contentsOf(QStringLiteral("/proc/self/status"));
     facts.addressSpaceLimit = limitOf(RLIMIT_AS);
-    facts.addressSpaceUsed = kibibytesAfter(status, "VmSize:");
+    facts.addressSpaceUsed = kibibytesIn(status, "VmSize:");
     facts.dataLimit = limitOf(RLIMIT_DATA);
-    facts.dataUsed = kibibytesAfter(status, "VmData:");
-    readControlGroup(facts);
+    facts.dataUsed = kibibytesIn(status, "VmData:");
+    const GroupMemoryFiles group =
+        groupMemoryFiles(contentsOf(QStringLiteral("/proc/self/cgroup")));
+    if (!group.limit.isEmpty()) {
+        facts.groupLimit = groupNumberIn(contentsOf(group.limit));
+        facts.groupUsed = groupNumberIn(contentsOf(group.usage));
+    }
 #endif
     return facts;
 }

@@ -1,0 +1,108 @@
+#include "budget.h"
+#include "listfile.h"
+#include "memory.h"
+#include "runstore.h"
+#include "sorteditemlist.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+class TestListsortCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void memoryBudgetNamed_data();
+    void memoryBudgetNamed();
+    void runsGiveTheListsBytes_data();
+    void runsGiveTheListsBytes();
+};
+
+Q_DECLARE_METATYPE(ListForm)
+
+void TestListsortCore::memoryBudgetNamed_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<qint64>("bytes"); // -1: refused
+
+    QTest::newRow("kibibytes without a unit") << u"10"_qs << qint64(10 << 10);
+    QTest::newRow("bytes") << u"1b"_qs << qint64(1);
+    QTest::newRow("K") << u"3K"_qs << qint64(3 << 10);
+    QTest::newRow("M, any case") << u"500m"_qs << qint64(500) * (1 << 20);
+    QTest::newRow("G") << u"2G"_qs << (qint64(2) << 30);
+    QTest::newRow("T") << u"1T"_qs << (qint64(1) << 40);
+    QTest::newRow("a fraction") << u"1.5K"_qs << qint64(1536);
+    QTest::newRow("a fraction without its digits") << u"2.M"_qs << (qint64(2) << 20);
+    QTest::newRow("% of physical memory") << u"50%"_qs << physicalMemory() / 2;
+    QTest::newRow("no bytes at all") << u"0"_qs << qint64(-1);
+    QTest::newRow("less than a byte") << u"0.5b"_qs << qint64(-1);
+    QTest::newRow("more than all memory") << u"101%"_qs << qint64(-1);
+    QTest::newRow("negative") << u"-1"_qs << qint64(-1);
+    QTest::newRow("two units") << u"1KB"_qs << qint64(-1);
+    QTest::newRow("a word") << u"lots"_qs << qint64(-1);
+    QTest::newRow("empty") << u""_qs << qint64(-1);
+    QTest::newRow("past what a number holds") << u"99999999T"_qs << qint64(-1);
+}
+
+void TestListsortCore::memoryBudgetNamed()
+{
+    QFETCH(QString, size);
+    QFETCH(qint64, bytes);
+
+    const std::optional<qint64> budget = ::memoryBudgetNamed(size);
+    QCOMPARE(budget.value_or(-1), bytes);
+}
+
+void TestListsortCore::runsGiveTheListsBytes_data()
+{
+    QTest::addColumn<ListForm>("form");
+    QTest::newRow("in order") << ListForm{};
+    QTest::newRow("reversed") << ListForm{true, false};
+    QTest::newRow("unique") << ListForm{false, true};
+    QTest::newRow("reversed and unique") << ListForm{true, true};
+}
+
+// Runs in files, merged a level at a time and at the end, write what the list in memory writes.
+void TestListsortCore::runsGiveTheListsBytes()
+{
+    QFETCH(ListForm, form);
+
+    QTemporaryDir folder;
+    const Collation collation;
+    RunStore runs(folder.path(), form.reversed, 64 << 10);
+    SortedItemList list(collation);
+    QRandomGenerator random(7);
+    static const QString letters = u"abAB é"_qs;
+    for (int run = 0; run < 40; ++run) {
+        ItemBatch batch;
+        for (int item = 0; item < 500; ++item) {
+            QString text;
+            for (int length = random.bounded(1, 4); length > 0; --length)
+                text += letters[random.bounded(int(letters.size()))];
+            batch.append(text);
+            list.insert(text);
+        }
+        if (run < 39)
+            QVERIFY2(runs.add(std::move(batch), collation, 0), qPrintable(runs.errorString()));
+        else
+            QVERIFY2(runs.prepare(std::move(batch), collation), qPrintable(runs.errorString()));
+    }
+    const auto written = [](ItemStream items) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QString error;
+        if (!writeListItems(buffer, std::move(items), TextEncoding::Utf8, error))
+            qFatal("%s", qPrintable(error));
+        return buffer.data();
+    };
+    const QByteArray fromRuns = written(inForm(runs.merge(), form));
+    QVERIFY(fromRuns == written(list.stream(form)));
+    QVERIFY(fromRuns.size() > (form.unique ? 50 : 60'000));
+}
+
+QTEST_GUILESS_MAIN(TestListsortCore)
+#include "tst_listsortcore.moc"
