@@ -246,8 +246,10 @@ void TestListFileWriter::writeThenReadGivesTheSameItems()
                 item += alphabet[random.bounded(int(alphabet.size()))];
             list.insert(item);
         }
-        for (int encoding = 0; encoding <= int(TextEncoding::Windows1252); ++encoding) {
-            const TextEncoding used = encodingForSaving(list, TextEncoding(encoding));
+        for (const TextEncoding encoding :
+             {TextEncoding::Utf8, TextEncoding::Utf8WithMark, TextEncoding::Utf16LE,
+              TextEncoding::Utf16BE, TextEncoding::Windows1252}) {
+            const TextEncoding used = encodingForSaving(list, encoding);
             QString error;
             QVERIFY2(saveListFile(path, list.stream(), used, error), qPrintable(error));
             ItemBatch batch;

@@ -136,7 +136,9 @@ void TestListSort::runs_data()
     QTest::newRow("unknown encoding")
         << QStringList{u"--encoding"_qs, u"ebcdic"_qs} << QByteArray() << 2 << QByteArray()
         << QByteArray("listsort: unknown encoding 'ebcdic'; use utf-8, utf-8-bom, utf-16le, "
-                      "utf-16be or windows-1252\nTry 'listsort --help'.\n");
+                      "utf-16be, or a code page that keeps ASCII as it is (windows-1252, "
+                      "windows-1251, windows-932, iso-8859-2, koi8-r, ...)\nTry 'listsort "
+                      "--help'.\n");
     QTest::newRow("UTF-16 cut inside a character")
         << QStringList{}
         << QByteArray("\xff\xfe"

@@ -1,22 +1,37 @@
 #include "listfile/encodingdetector.h"
 
+#include "listfile/codepagedetector.h"
+#include "listfile/windowscodepage.h"
+
 qsizetype EncodingDetector::takeStart(QByteArrayView start)
 {
     for (const TextEncoding utf16 : {TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
         if (start.startsWith(byteOrderMark(utf16))) {
+            m_tried = utf16;
             m_encoding = utf16;
             return byteOrderMark(utf16).size();
         }
     }
     const QByteArrayView utf8Mark = byteOrderMark(TextEncoding::Utf8WithMark);
-    m_utf8Mark = start.startsWith(utf8Mark);
-    return m_utf8Mark ? utf8Mark.size() : 0;
+    if (start.startsWith(utf8Mark) && (!m_required || isUtf8(*m_required))) {
+        m_tried = TextEncoding::Utf8WithMark;
+        return utf8Mark.size();
+    }
+    m_tried = m_required.value_or(TextEncoding::Utf8);
+    return 0;
 }
 
-void EncodingDetector::decide(bool validUtf8)
+bool EncodingDetector::rejectTried(QByteArrayView start)
 {
-    if (!validUtf8)
-        m_encoding = TextEncoding::Windows1252;
-    else
-        m_encoding = m_utf8Mark ? TextEncoding::Utf8WithMark : TextEncoding::Utf8;
+    if (m_required)
+        return false;
+    if (isUtf8(m_tried)) {
+        m_tried = detectedCodePage(start).value_or(windowsCodePageFromEnvironment());
+    } else {
+        m_tried = TextEncoding::Windows1252;
+    }
+    // Windows-1252 reads every byte: nothing is left to try.
+    if (m_tried == TextEncoding::Windows1252)
+        m_encoding = m_tried;
+    return true;
 }

@@ -6,31 +6,43 @@
 
 #include <optional>
 
-// Which text encoding a list file uses. A byte-order mark selects UTF-16; a file without one
-// is UTF-8 when all of it is valid UTF-8, and Windows-1252 otherwise, so that no byte ever
-// turns into a replacement character. A UTF-8 mark counts only when the rest is valid UTF-8
-// too; otherwise its three bytes are Windows-1252 text like the rest.
+// Which text encoding a list file uses. A byte-order mark selects UTF-16. A file without one
+// is UTF-8 when all of it is valid UTF-8. Any other is read in a code page: the one that a
+// charset detector finds in the file's start when it is sure, else the Windows code page of
+// the user's language (see windowsCodePageFromEnvironment()); and when that code page does not
+// read all of the file back unchanged, in Windows-1252, whose 256 bytes all do. A UTF-8 mark
+// counts only when the rest is valid UTF-8 too; otherwise its three bytes are text like the
+// rest.
+//
+// Each encoding but the last is tried: the reader checks the text in it as it reads, and
+// starts over in the next when the text breaks it.
 class EncodingDetector
 {
 public:
+    // Reads a file without a byte-order mark in encoding, whatever its bytes: text that
+    // encoding does not read is then an error.
+    void require(TextEncoding encoding) { m_required = encoding; }
     // Looks at the first bytes of the file; returns how many bytes of byte-order mark to skip
-    // before checking the rest for UTF-8. A UTF-16 mark decides at once.
+    // before the text. A UTF-16 mark decides at once.
     qsizetype takeStart(QByteArrayView start);
-    // Decides, once the rest has been checked.
-    void decide(bool validUtf8);
+    // The encoding tried does not read the text: moves on to the next one, which start, the
+    // file's first bytes, may tell. False when there is none, as for a required encoding.
+    [[nodiscard]] bool rejectTried(QByteArrayView start);
+    // The encoding tried read all of the text.
+    void acceptTried() { m_encoding = m_tried; }
 
     // Set once decided.
     [[nodiscard]] std::optional<TextEncoding> encoding() const { return m_encoding; }
-    // The encoding until the rest of the file shows otherwise: UTF-8 while it is checked.
-    [[nodiscard]] TextEncoding likelyEncoding() const
-    {
-        return m_encoding ? *m_encoding
-                          : (m_utf8Mark ? TextEncoding::Utf8WithMark : TextEncoding::Utf8);
-    }
-    // Where the text starts, past the byte-order mark, once decided.
-    [[nodiscard]] qsizetype textStart() const { return byteOrderMark(*m_encoding).size(); }
+    // The encoding that the text is read in, tried or decided.
+    [[nodiscard]] TextEncoding likelyEncoding() const { return m_tried; }
+    // Whether the text must be checked to be in the encoding tried.
+    [[nodiscard]] bool isTrying() const { return !m_encoding; }
+    [[nodiscard]] bool isRequired() const { return m_required.has_value(); }
+    // Where the text starts, past the byte-order mark of the encoding tried.
+    [[nodiscard]] qsizetype textStart() const { return byteOrderMark(m_tried).size(); }
 
 private:
+    std::optional<TextEncoding> m_required;
     std::optional<TextEncoding> m_encoding;
-    bool m_utf8Mark = false;
+    TextEncoding m_tried = TextEncoding::Utf8;
 };

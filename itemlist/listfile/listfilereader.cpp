@@ -1,7 +1,9 @@
 #include "listfile/listfilereader.h"
 
+#include "listfile/codepage.h"
 #include "listfile/handledevice.h"
 #include "listfile/itemtokenizer.h"
+#include "listfile/listformat.h"
 #include "memory.h"
 #include "parallel.h"
 
@@ -13,6 +15,9 @@
 
 namespace
 {
+// How much of a file's start a charset detector looks at.
+constexpr qsizetype detectionBytes = 256 << 10;
+
 // The length of the whole lines at the start of text: up to its last line end, but not a CR
 // at its very end, which may be the first half of a CR LF.
 qsizetype wholeLines(QByteArrayView text)
@@ -22,6 +27,28 @@ qsizetype wholeLines(QByteArrayView text)
             return index + 1;
     }
     return 0;
+}
+
+// The line ends in text, counted as the reader ends lines: CR LF, LF or CR.
+qsizetype lineEndsIn(QByteArrayView text)
+{
+    qsizetype count = 0;
+    for (qsizetype index = 0; index < text.size(); ++index) {
+        if (text[index] == '\n' ||
+            (text[index] == '\r' && (index + 1 == text.size() || text[index + 1] != '\n')))
+            ++count;
+    }
+    return count;
+}
+
+// Whether piece, whole lines, is text in encoding; decodes it into decoded for a code page.
+bool isTextIn(TextEncoding encoding, QByteArrayView piece, QByteArray &decoded)
+{
+    if (isCodePage(encoding)) {
+        decoded.clear();
+        return CodePage::of(encoding).decode(piece, decoded);
+    }
+    return piece.isValidUtf8();
 }
 } // namespace
 
@@ -46,10 +73,11 @@ bool ListFileReader::open(const QString &path, std::stop_token stop)
 bool ListFileReader::open(std::unique_ptr<QIODevice> device)
 {
     m_device = std::move(device);
-    m_pieces.resize(size_t(threadCountFor(m_roundBytes, m_minimumPerThread)));
-    // The first bytes tell whether the file has a byte-order mark; a device that cannot seek
+    const int threads = threadCountFor(m_roundBytes, m_minimumPerThread);
+    m_pieces.resize(size_t(threads));
+    m_decoded.resize(size_t(threads));
+    // The first bytes tell whether the file has a byte-order mark. A device that cannot seek
     // is kept from its first byte, in case it has to be read again.
-    m_checkingUtf8 = true;
     QByteArray head(3, Qt::Uninitialized);
     qsizetype got = 0;
     for (qint64 length = 1; got < head.size() && length > 0; got += length) {
@@ -59,15 +87,25 @@ bool ListFileReader::open(std::unique_ptr<QIODevice> device)
     }
     head.truncate(got);
     const qsizetype markLength = m_detector.takeStart(head);
-    m_pending = head;
-    m_pendingAt = markLength;
-    m_position = markLength;
-    m_checkingUtf8 = !m_detector.encoding();
-    if (!m_checkingUtf8)
-        m_replay.clear();
+    if (!restartAt(markLength))
+        return false;
+    m_phase = Phase::Reading;
+    return true;
+}
+
+bool ListFileReader::restartAt(qsizetype textStart)
+{
+    if (m_device->isSequential()) {
+        m_replayAt = textStart;
+        if (!m_detector.isTrying() && m_replayAt == m_replay.size())
+            m_replay = QByteArray();
+    } else if (!m_device->seek(textStart)) {
+        return fail(m_device->errorString());
+    }
+    m_position = textStart;
     m_decoder = TextDecoder(m_detector.likelyEncoding());
     m_text.clear();
-    m_phase = Phase::Reading;
+    m_lines = 0;
     return true;
 }
 
@@ -75,6 +113,11 @@ void ListFileReader::setRoundBytes(qsizetype bytes)
 {
     m_roundBytes = bytes;
     m_minimumPerThread = std::max<qsizetype>(bytes / 4, 1);
+}
+
+void ListFileReader::setInputEncoding(TextEncoding encoding)
+{
+    m_detector.require(encoding);
 }
 
 qint64 ListFileReader::size() const
@@ -93,49 +136,45 @@ bool ListFileReader::fail(const QString &reason)
 
 qint64 ListFileReader::readRaw(char *into, qint64 size)
 {
-    qint64 done = std::min<qint64>(size, m_pending.size() - m_pendingAt);
-    if (done > 0) {
-        std::memcpy(into, m_pending.constData() + m_pendingAt, size_t(done));
-        m_pendingAt += done;
-        if (m_pendingAt == m_pending.size()) {
-            m_pending = QByteArray();
-            m_pendingAt = 0;
+    // What a device that cannot seek gave is read again from its copy, until the copy's end.
+    if (m_replayAt < m_replay.size()) {
+        const qint64 length = std::min<qint64>(size, m_replay.size() - m_replayAt);
+        std::memcpy(into, m_replay.constData() + m_replayAt, size_t(length));
+        m_replayAt += length;
+        if (!m_detector.isTrying() && m_replayAt == m_replay.size()) {
+            m_replay = QByteArray();
+            m_replayAt = 0;
         }
+        m_position += length;
+        return length;
     }
-    if (done < size) {
-        const qint64 length = m_device->read(into + done, size - done);
-        if (length < 0 && done == 0)
-            return -1;
-        if (length > 0) {
-            if (m_checkingUtf8 && m_device->isSequential())
-                m_replay.append(into + done, length);
-            done += length;
+    const qint64 length = m_device->read(into, size);
+    if (length > 0) {
+        if (m_device->isSequential() && m_detector.isTrying()) {
+            m_replay.append(into, length);
+            m_replayAt = m_replay.size();
         }
+        m_position += length;
     }
-    m_position += done;
-    return done;
+    return length;
+}
+
+QByteArray ListFileReader::startOfFile()
+{
+    if (m_device->isSequential())
+        return m_replay.first(std::min(m_replay.size(), detectionBytes));
+    if (!m_device->seek(0))
+        return {};
+    return m_device->read(detectionBytes);
 }
 
 bool ListFileReader::startOver()
 {
-    m_detector.decide(false);
-    m_checkingUtf8 = false;
+    if (!m_detector.rejectTried(startOfFile()))
+        return fail(m_errorString);
     m_startedOver = true;
     startNewMemory();
-    const qsizetype textStart = m_detector.textStart();
-    if (m_device->isSequential()) {
-        m_pending = std::exchange(m_replay, QByteArray());
-        m_pendingAt = textStart;
-    } else {
-        m_pending = QByteArray();
-        m_pendingAt = 0;
-        if (!m_device->seek(textStart))
-            return fail(m_device->errorString());
-    }
-    m_position = textStart;
-    m_decoder = TextDecoder(*m_detector.encoding());
-    m_text.clear();
-    m_phase = Phase::Reading;
+    restartAt(m_detector.textStart());
     return false;
 }
 
@@ -202,11 +241,12 @@ bool ListFileReader::holdsTooMuch(qsizetype moreText) const
 
 bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
 {
-    // The text is read straight after what is left of the last round, or decoded there.
+    // The text is read straight after what is left of the last round; UTF-16 is decoded
+    // there, a code page a piece at a time as it is tokenized.
     const qsizetype carried = m_text.size();
-    const bool inPlace = m_decoder.isIdentity();
-    // Decoded text takes up to three bytes for each byte read.
-    const qsizetype perByte = inPlace ? 1 : 3;
+    const bool inPlace = !isUtf16(m_decoder.encoding());
+    // Decoded UTF-16 takes up to three bytes for each two read.
+    const qsizetype perByte = inPlace ? 1 : 2;
     if (holdsTooMuch(maxBytes * perByte))
         return fail(notEnoughMemory());
     // A line longer than a round would have the buffer grow and copy it over and over: room
@@ -237,8 +277,14 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     // end, so a long line is not searched over again.
     const qsizetype newLines = wholeLines(QByteArrayView(m_text).sliced(carried));
     const qsizetype cut = last ? m_text.size() : newLines == 0 ? 0 : carried + newLines;
-    if (!tokenizeInParallel(QByteArrayView(m_text).first(cut), last))
+    const QByteArrayView lines = QByteArrayView(m_text).first(cut);
+    if (const qsizetype failedAt = tokenizeInParallel(lines, last); failedAt >= 0) {
+        if (m_detector.isRequired())
+            return fail(notInEncoding(lines, failedAt));
         return startOver();
+    }
+    if (m_detector.isRequired())
+        m_lines += lineEndsIn(lines);
     for (ItemBatch &piece : m_pieces)
         items.appendItemsOf(piece);
     // The rest moves to the front; the buffer keeps its room for the next round
@@ -247,13 +293,13 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     m_text.truncate(m_text.size() - cut);
 
     if (last) {
-        if (m_checkingUtf8)
-            m_detector.decide(true);
+        if (m_detector.isTrying())
+            m_detector.acceptTried();
         m_device.reset();
         m_text = QByteArray();
         m_chunk = QByteArray();
         m_replay = QByteArray();
-        m_pending = QByteArray();
+        m_decoded.assign(m_decoded.size(), QByteArray());
         if (m_decoder.endedInsideACharacter())
             return fail(QStringLiteral("the file ends inside a character: its last byte is "
                                        "half of a UTF-16 character"));
@@ -262,7 +308,26 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     return true;
 }
 
-bool ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
+QString ListFileReader::notInEncoding(QByteArrayView lines, qsizetype failedAt) const
+{
+    // The line is found again, line by line, from the start of the piece that failed.
+    qsizetype line = m_lines + lineEndsIn(lines.first(failedAt)) + 1;
+    QByteArray scratch;
+    const TextEncoding encoding = m_detector.likelyEncoding();
+    for (qsizetype at = failedAt; at < lines.size(); ++line) {
+        qsizetype end = at;
+        while (end < lines.size() && !listformat::isLineEnd(lines[end]))
+            ++end;
+        if (!isTextIn(encoding, lines.sliced(at, end - at), scratch))
+            break;
+        at = end + (end + 1 < lines.size() && lines[end] == '\r' && lines[end + 1] == '\n' ? 2 : 1);
+    }
+    return QStringLiteral("line %1 holds bytes that %2 does not define")
+        .arg(line)
+        .arg(nameOf(encoding));
+}
+
+qsizetype ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
 {
     const int threads =
         std::min(threadCountFor(lines.size(), m_minimumPerThread), int(m_pieces.size()));
@@ -277,22 +342,35 @@ bool ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
     int endingPart = threads - 1;
     while (endingPart > 0 && starts[size_t(endingPart)] == lines.size())
         --endingPart;
-    const bool mayHoldLoneSurrogates = isUtf16(m_detector.encoding().value_or(TextEncoding::Utf8));
-    std::atomic<bool> valid = true;
+    const TextEncoding encoding = m_detector.likelyEncoding();
+    const bool mayHoldLoneSurrogates = isUtf16(encoding);
+    // Text in a code page is decoded here; UTF-8 is checked while it is only tried.
+    const bool check = isCodePage(encoding) || m_detector.isTrying() || m_detector.isRequired();
+    std::vector<char> failed(size_t(threads), false);
     runInParallel(threads, [&](int part) {
         const qsizetype start = starts[size_t(part)];
-        const QByteArrayView piece = lines.sliced(start, starts[size_t(part) + 1] - start);
-        // Pieces end at line ends, which never cut a UTF-8 sequence.
-        if (m_checkingUtf8 && !piece.isValidUtf8()) {
-            valid = false;
-            return;
+        QByteArrayView piece = lines.sliced(start, starts[size_t(part) + 1] - start);
+        // Pieces end at line ends, which never cut a character: not of UTF-8, nor of the
+        // code pages that list files may be in.
+        if (check && !isUtf16(encoding)) {
+            QByteArray &decoded = m_decoded[size_t(part)];
+            if (!isTextIn(encoding, piece, decoded)) {
+                failed[size_t(part)] = true;
+                return;
+            }
+            if (isCodePage(encoding))
+                piece = decoded;
         }
         ItemTokenizer tokenizer(mayHoldLoneSurrogates);
         tokenizer.feed(piece, m_pieces[size_t(part)]);
         if (last && part == endingPart)
             tokenizer.finish(m_pieces[size_t(part)]);
     });
-    return valid;
+    for (int part = 0; part < threads; ++part) {
+        if (failed[size_t(part)])
+            return starts[size_t(part)];
+    }
+    return -1;
 }
 
 bool readListFile(const QString &path, ItemBatch &items, QString &errorString)

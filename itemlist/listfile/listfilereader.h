@@ -21,10 +21,11 @@
 // cores. Items read before a failure stay in the batch.
 //
 // A file without a UTF-16 byte-order mark is read as UTF-8 while it is checked to be so. One
-// that turns out not to be is read again from the start, as Windows-1252: the read that finds
-// out returns false with startedOver() set, and every item read so far must be dropped. A
-// FIFO or a device, which cannot be read again, is read once: the reader keeps a copy of its
-// bytes until the encoding is known.
+// that turns out not to be is read again from the start in a code page (see
+// EncodingDetector), and maybe once more in Windows-1252: the read that finds out returns
+// false with startedOver() set, and every item read so far must be dropped. A FIFO or a
+// device, which cannot be read again, is read once: the reader keeps a copy of its bytes
+// until the encoding is known.
 class ListFileReader
 {
 public:
@@ -42,6 +43,9 @@ public:
     // For tests and the fuzzer only: reads in rounds of bytes, tokenized on all cores in
     // pieces of a quarter of that, so that small texts cross rounds and pieces inside items.
     void setRoundBytes(qsizetype bytes);
+    // Reads a file without a byte-order mark in encoding, whatever its bytes say; bytes that
+    // encoding does not read are an error that names their line. Before open().
+    void setInputEncoding(TextEncoding encoding);
 
     // Reads about maxBytes more bytes of the file and appends their items to items.
     // Returns false when reading fails, with errorString() saying why, or when the reader
@@ -76,9 +80,17 @@ private:
     enum class Phase { Reading, Done, Failed };
 
     bool fail(const QString &reason);
+    // Reads the text again from textStart, in the encoding now tried.
+    bool restartAt(qsizetype textStart);
     qint64 readRaw(char *into, qint64 size);
+    [[nodiscard]] QByteArray startOfFile();
     bool readRound(ItemBatch &items, qsizetype maxBytes);
-    bool tokenizeInParallel(QByteArrayView lines, bool last);
+    // Tokenizes lines on all cores; returns where the first piece of them that is not text
+    // in the encoding starts, or -1.
+    qsizetype tokenizeInParallel(QByteArrayView lines, bool last);
+    // What to say of the line, in lines from failedAt on, that the required encoding does
+    // not read.
+    [[nodiscard]] QString notInEncoding(QByteArrayView lines, qsizetype failedAt) const;
     bool startOver();
     [[nodiscard]] bool holdsTooMuch(qsizetype moreText) const;
 
@@ -86,16 +98,18 @@ private:
     std::optional<platform::FileStatus> m_fileStatus;
     Phase m_phase = Phase::Failed;
     EncodingDetector m_detector;
-    TextDecoder m_decoder;
-    bool m_checkingUtf8 = false;
+    TextDecoder m_decoder; // of UTF-16, the one encoding not tokenized as read
     bool m_startedOver = false;
     qint64 m_position = 0;
-    QByteArray m_pending; // bytes of the file to read, from m_pendingAt, before the device's
-    qsizetype m_pendingAt = 0;
-    QByteArray m_replay; // what a device that cannot seek gave, while it may be read again
-    QByteArray m_text;   // decoded text not tokenized yet: the start of a line cut off
-    QByteArray m_chunk;  // bytes read, for decoders that convert
-    std::vector<ItemBatch> m_pieces; // one for each core, whose memory the items share
+    qsizetype m_lines = 0; // lines tokenized, counted for a required encoding
+    // What a device that cannot seek gave, while it may have to be read again, and where
+    // reading it again has got to.
+    QByteArray m_replay;
+    qsizetype m_replayAt = 0;
+    QByteArray m_text;                 // text not tokenized yet: the start of a line cut off
+    QByteArray m_chunk;                // bytes read, for UTF-16
+    std::vector<ItemBatch> m_pieces;   // one for each core, whose memory the items share
+    std::vector<QByteArray> m_decoded; // one for each core: a piece of a code page in UTF-8
     qsizetype m_roundBytes = roundBytes;
     qsizetype m_minimumPerThread = 1 << 20; // below this many bytes a core, one thread is quicker
     qint64 m_memoryLimit = std::numeric_limits<qint64>::max();

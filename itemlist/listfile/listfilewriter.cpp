@@ -84,9 +84,9 @@ bool canWrite(const Item &item, TextEncoding encoding)
 {
     if (isUtf16(encoding))
         return true;
-    if (encoding != TextEncoding::Windows1252)
-        return !item.hasLoneSurrogates();
-    return canEncode(item.utf8(), encoding);
+    if (item.hasLoneSurrogates())
+        return false;
+    return !isCodePage(encoding) || canEncode(item.utf8(), encoding);
 }
 
 QString unwritableReason(qsizetype line, TextEncoding encoding)
@@ -118,9 +118,9 @@ std::optional<TextEncoding> encodingToWrite(const std::function<ItemStream()> &o
                                             std::optional<TextEncoding> required,
                                             QString &errorString)
 {
-    // Only Windows-1252 needs a look at every item; UTF-8 cannot write lone surrogates.
+    // Only a code page needs a look at every item; UTF-8 cannot write lone surrogates.
     const auto firstUnwritable = [&](TextEncoding encoding) -> std::optional<qsizetype> {
-        if (isUtf16(encoding) || (encoding != TextEncoding::Windows1252 && loneSurrogates == 0))
+        if (isUtf16(encoding) || (!isCodePage(encoding) && loneSurrogates == 0))
             return -1;
         return firstUnwritableItem(open(), encoding, errorString);
     };

@@ -1,28 +1,21 @@
 #include "listfile/textdecoder.h"
 
-#include "listfile/windows1252.h"
+#include "listfile/codepage.h"
 #include "storage/utf8.h"
 
 void TextDecoder::decode(QByteArrayView bytes, QByteArray &out)
 {
-    switch (m_encoding) {
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8WithMark:
+    switch (m_encoding.form()) {
+    case TextEncoding::Form::Utf8:
+    case TextEncoding::Form::Utf8WithMark:
         out.append(bytes);
         return;
-    case TextEncoding::Windows1252: {
-        const Windows1252 &table = Windows1252::instance();
-        out.reserve(out.size() + bytes.size());
-        for (const char byte : bytes) {
-            if (quint8(byte) < 0x80)
-                out.append(byte);
-            else
-                out.append(table.utf8Of(quint8(byte)));
-        }
+    case TextEncoding::Form::CodePage:
+        // What the code page does not define is left out.
+        (void)CodePage::of(m_encoding).decode(bytes, out);
         return;
-    }
-    case TextEncoding::Utf16LE:
-    case TextEncoding::Utf16BE:
+    case TextEncoding::Form::Utf16LE:
+    case TextEncoding::Form::Utf16BE:
         decodeUtf16(bytes, out, false);
         return;
     }

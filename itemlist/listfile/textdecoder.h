@@ -6,11 +6,12 @@
 
 // Converts the text of a list file in encoding to the UTF-8 that items are kept in. UTF-16
 // may hold lone surrogates, which come out in their three-byte form (WTF-8). The text may
-// arrive in pieces cut anywhere.
+// arrive in pieces cut anywhere; for a code page, in whole characters.
 class TextDecoder
 {
 public:
     explicit TextDecoder(TextEncoding encoding = TextEncoding::Utf8) : m_encoding(encoding) {}
+    [[nodiscard]] TextEncoding encoding() const { return m_encoding; }
 
     void decode(QByteArrayView bytes, QByteArray &out);
     // Whether the text is UTF-8 already, so that decoding would only copy it.

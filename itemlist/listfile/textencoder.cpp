@@ -1,6 +1,6 @@
 #include "listfile/textencoder.h"
 
-#include "listfile/windows1252.h"
+#include "listfile/codepage.h"
 #include "storage/utf8.h"
 
 namespace
@@ -25,29 +25,19 @@ bool isAscii(QByteArrayView text)
 
 bool appendEncoded(QByteArrayView text, TextEncoding encoding, std::string &out)
 {
-    switch (encoding) {
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8WithMark:
+    switch (encoding.form()) {
+    case TextEncoding::Form::Utf8:
+    case TextEncoding::Form::Utf8WithMark:
         out.append(text.data(), size_t(text.size()));
         return true;
-    case TextEncoding::Windows1252: {
+    case TextEncoding::Form::CodePage:
         if (isAscii(text)) {
             out.append(text.data(), size_t(text.size()));
             return true;
         }
-        const Windows1252 &table = Windows1252::instance();
-        bool ok = true;
-        forEachCharacter(text, [&](char32_t c) {
-            const int byte = table.byteOf(c);
-            ok = byte >= 0;
-            if (ok)
-                out.push_back(char(byte));
-            return ok;
-        });
-        return ok;
-    }
-    case TextEncoding::Utf16LE:
-    case TextEncoding::Utf16BE: {
+        return CodePage::of(encoding).encode(text, out);
+    case TextEncoding::Form::Utf16LE:
+    case TextEncoding::Form::Utf16BE: {
         const bool bigEndian = encoding == TextEncoding::Utf16BE;
         out.reserve(out.size() + size_t(text.size()) * 2);
         forEachCharacter(text, [&](char32_t c) {
@@ -67,14 +57,14 @@ bool appendEncoded(QByteArrayView text, TextEncoding encoding, std::string &out)
 
 bool canEncode(QByteArrayView text, TextEncoding encoding)
 {
-    switch (encoding) {
-    case TextEncoding::Utf16LE:
-    case TextEncoding::Utf16BE:
+    switch (encoding.form()) {
+    case TextEncoding::Form::Utf16LE:
+    case TextEncoding::Form::Utf16BE:
         return true;
-    case TextEncoding::Utf8:
-    case TextEncoding::Utf8WithMark:
+    case TextEncoding::Form::Utf8:
+    case TextEncoding::Form::Utf8WithMark:
         return !holdsLoneSurrogate(text); // the only WTF-8 that UTF-8 is not
-    case TextEncoding::Windows1252: {
+    case TextEncoding::Form::CodePage: {
         std::string scratch;
         return appendEncoded(text, encoding, scratch);
     }

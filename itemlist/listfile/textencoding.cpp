@@ -1,5 +1,7 @@
 #include "listfile/textencoding.h"
 
+#include "listfile/codepage.h"
+
 #include <array>
 
 namespace
@@ -9,8 +11,8 @@ struct Alias {
     TextEncoding encoding;
 };
 
-// The first name of each encoding is its own; the rest are aliases.
-constexpr std::array aliases{
+// The encodings of Unicode that list files may be in; the first name of each is its own.
+constexpr std::array unicodeNames{
     Alias{u"utf-8", TextEncoding::Utf8},
     Alias{u"utf8", TextEncoding::Utf8},
     Alias{u"utf-8-bom", TextEncoding::Utf8WithMark},
@@ -20,16 +22,22 @@ constexpr std::array aliases{
     Alias{u"utf16le", TextEncoding::Utf16LE},
     Alias{u"utf-16be", TextEncoding::Utf16BE},
     Alias{u"utf16be", TextEncoding::Utf16BE},
-    Alias{u"windows-1252", TextEncoding::Windows1252},
-    Alias{u"cp1252", TextEncoding::Windows1252},
-    Alias{u"windows1252", TextEncoding::Windows1252},
 };
-
 } // namespace
+
+std::optional<TextEncoding> TextEncoding::codePageNamed(QByteArrayView name)
+{
+    const char *key = CodePage::keyNamed(name);
+    if (!key)
+        return std::nullopt;
+    return TextEncoding(Form::CodePage, key);
+}
 
 QString nameOf(TextEncoding encoding)
 {
-    for (const Alias &alias : aliases) {
+    if (isCodePage(encoding))
+        return CodePage::of(encoding).name();
+    for (const Alias &alias : unicodeNames) {
         if (alias.encoding == encoding)
             return alias.name.toString();
     }
@@ -38,35 +46,35 @@ QString nameOf(TextEncoding encoding)
 
 QString namesOfEncodings()
 {
-    QStringList names;
-    for (const Alias &alias : aliases) {
-        if (!names.contains(nameOf(alias.encoding)))
-            names.append(nameOf(alias.encoding));
-    }
-    const QString last = names.takeLast();
-    return QStringLiteral("%1 or %2").arg(names.join(u", "), last);
+    return QStringLiteral("utf-8, utf-8-bom, utf-16le, utf-16be, or a code page that keeps "
+                          "ASCII as it is (windows-1252, windows-1251, windows-932, "
+                          "iso-8859-2, koi8-r, ...)");
 }
 
 std::optional<TextEncoding> textEncodingNamed(QStringView name)
 {
-    for (const Alias &alias : aliases) {
+    for (const Alias &alias : unicodeNames) {
         if (name.compare(alias.name, Qt::CaseInsensitive) == 0)
             return alias.encoding;
     }
-    return std::nullopt;
+    // Other names of Unicode's encodings are no code page either.
+    if (name.startsWith(u"utf", Qt::CaseInsensitive) ||
+        name.startsWith(u"ucs", Qt::CaseInsensitive))
+        return std::nullopt;
+    return TextEncoding::codePageNamed(name.toLatin1());
 }
 
 QByteArrayView byteOrderMark(TextEncoding encoding)
 {
-    switch (encoding) {
-    case TextEncoding::Utf8WithMark:
+    switch (encoding.form()) {
+    case TextEncoding::Form::Utf8WithMark:
         return "\xEF\xBB\xBF";
-    case TextEncoding::Utf16LE:
+    case TextEncoding::Form::Utf16LE:
         return "\xFF\xFE";
-    case TextEncoding::Utf16BE:
+    case TextEncoding::Form::Utf16BE:
         return "\xFE\xFF";
-    case TextEncoding::Utf8:
-    case TextEncoding::Windows1252:
+    case TextEncoding::Form::Utf8:
+    case TextEncoding::Form::CodePage:
         break;
     }
     return {};

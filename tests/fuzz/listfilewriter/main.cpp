@@ -20,15 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringList items;
     list.forEach([&](QStringView item) { items.append(item.toString()); });
 
-    for (int encoding = 0; encoding <= int(TextEncoding::Windows1252); ++encoding) {
+    for (const TextEncoding encoding :
+         {TextEncoding::Utf8, TextEncoding::Utf8WithMark, TextEncoding::Utf16LE,
+          TextEncoding::Utf16BE, TextEncoding::Windows1252}) {
         QString error;
-        if (firstUnwritableItem(list.stream(), TextEncoding(encoding), error) >= 0)
+        if (firstUnwritableItem(list.stream(), encoding, error) >= 0)
             continue;
         QBuffer saved;
         saved.open(QIODevice::WriteOnly);
-        if (!writeListItems(saved, list.stream(), TextEncoding(encoding), error))
+        if (!writeListItems(saved, list.stream(), encoding, error))
             std::abort();
-        if (encoding == int(TextEncoding::Windows1252) && saved.data().isValidUtf8())
+        if (encoding == TextEncoding::Windows1252 && saved.data().isValidUtf8())
             continue;
         ListFileReader reader;
         ItemBatch batch;

@@ -1,0 +1,253 @@
+#include "listfile/codepage.h"
+
+#include "storage/utf8.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+namespace
+{
+using Converter = std::unique_ptr<UConverter, decltype(&ucnv_close)>;
+
+// A converter that stops at text that is not the code page's, rather than put in a
+// substitute.
+Converter openConverter(const char *name)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    Converter converter(ucnv_open(name, &status), ucnv_close);
+    if (U_FAILURE(status))
+        return {nullptr, ucnv_close};
+    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                        &status);
+    ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                          &status);
+    ucnv_setFallback(converter.get(), false);
+    return converter;
+}
+
+// This thread's converter for the code page that ICU calls name.
+UConverter *threadConverter(const char *name)
+{
+    thread_local std::vector<std::pair<const char *, Converter>> converters;
+    for (auto &[key, converter] : converters) {
+        if (key == name)
+            return converter.get();
+    }
+    Converter opened = openConverter(name);
+    if (!opened)
+        throw std::runtime_error(std::string("ICU cannot convert ") + name);
+    converters.emplace_back(name, std::move(opened));
+    return converters.back().second.get();
+}
+
+// The Windows code pages, under the names that list files know them by.
+constexpr const char *windowsCodePages[] = {
+    "windows-874",  "windows-932",  "windows-936",  "windows-949",  "windows-950",
+    "windows-1250", "windows-1251", "windows-1252", "windows-1253", "windows-1254",
+    "windows-1255", "windows-1256", "windows-1257", "windows-1258"};
+
+// ICU's own name for the code page that name stands for; null when it knows none.
+const char *icuName(const char *name)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const char *canonical = ucnv_getAlias(name, 0, &status);
+    return U_SUCCESS(status) ? canonical : nullptr;
+}
+
+// The characters of bytes, as converter reads them; empty when it cannot.
+std::u16string toUtf16(UConverter *converter, QByteArrayView bytes)
+{
+    std::u16string text(size_t(bytes.size()) * 2 + 2, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_reset(converter);
+    const int32_t length = ucnv_toUChars(converter, text.data(), int32_t(text.size()), bytes.data(),
+                                         int32_t(bytes.size()), &status);
+    if (U_FAILURE(status))
+        return {};
+    text.resize(size_t(length));
+    return text;
+}
+
+// Whether a list file can be in the code page: printable ASCII, tabs and line ends kept as
+// they are (some of IBM's tables swap control characters), and no byte of a line end, comma,
+// quote or blank inside a character of more than one byte.
+bool suitsListFiles(const char *name)
+{
+    const Converter converter = openConverter(name);
+    if (!converter || ucnv_getMinCharSize(converter.get()) != 1)
+        return false;
+    switch (ucnv_getType(converter.get())) {
+    case UCNV_SBCS:
+    case UCNV_DBCS:
+    case UCNV_MBCS:
+    case UCNV_LATIN_1:
+    case UCNV_US_ASCII:
+        break;
+    default: // stateful, Unicode, or algorithmic in ways that shift bytes' meanings
+        return false;
+    }
+    for (int byte = 0x09; byte < 0x7F; ++byte) {
+        if (byte > 0x0D && byte < 0x20)
+            continue;
+        const char c = char(byte);
+        if (toUtf16(converter.get(), QByteArrayView(&c, 1)) != std::u16string(1, char16_t(byte)))
+            return false;
+    }
+    if (ucnv_getMaxCharSize(converter.get()) == 1)
+        return true;
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+        for (const char trail : {'\t', '\n', '\r', ' ', '"', ','}) {
+            const char pair[2] = {char(lead), trail};
+            const std::u16string text = toUtf16(converter.get(), QByteArrayView(pair, 2));
+            if (!text.empty() && (text.size() < 2 || text[1] != char16_t(quint8(trail))))
+                return false;
+        }
+    }
+    return true;
+}
+
+std::mutex registryMutex;
+} // namespace
+
+const char *CodePage::keyNamed(QByteArrayView name)
+{
+    const QByteArray terminated = name.toByteArray();
+    const char *canonical = icuName(terminated.constData());
+    if (!canonical)
+        return nullptr;
+    for (const char *windows : windowsCodePages) {
+        if (const char *own = icuName(windows); own && std::strcmp(own, canonical) == 0)
+            return suitsListFiles(canonical) ? windows : nullptr;
+    }
+    return suitsListFiles(canonical) ? canonical : nullptr;
+}
+
+const CodePage &CodePage::of(TextEncoding encoding)
+{
+    // The writer asks for each line: the last answer is kept by each thread.
+    thread_local const char *lastKey = nullptr;
+    thread_local const CodePage *last = nullptr;
+    if (encoding.codePageKey() == lastKey)
+        return *last;
+    static std::map<std::string, std::unique_ptr<const CodePage>> made;
+    const std::lock_guard lock(registryMutex);
+    auto &page = made[encoding.codePageKey()];
+    if (!page)
+        page.reset(new CodePage(encoding.codePageKey()));
+    lastKey = encoding.codePageKey();
+    last = page.get();
+    return *page;
+}
+
+CodePage::CodePage(const char *key) : m_key(key)
+{
+    const char *canonical = icuName(key);
+    const Converter converter = openConverter(key);
+    if (!canonical || !converter)
+        throw std::runtime_error(std::string("ICU cannot convert ") + key);
+    if (std::strncmp(key, "windows-", 8) == 0) {
+        m_name = QString::fromLatin1(key);
+    } else {
+        UErrorCode status = U_ZERO_ERROR;
+        const char *standard = ucnv_getStandardName(canonical, "IANA", &status);
+        if (!standard)
+            standard = ucnv_getStandardName(canonical, "MIME", &status);
+        m_name = QString::fromLatin1(standard ? standard : canonical).toLower();
+    }
+    m_singleByte = ucnv_getMaxCharSize(converter.get()) == 1;
+    if (!m_singleByte)
+        return;
+    // Each byte that reads as a character that writes back as the same byte.
+    m_bytes.assign(0x10000, -1);
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = char(byte);
+        const std::u16string text = toUtf16(converter.get(), QByteArrayView(&c, 1));
+        if (text.size() != 1 || QChar::isSurrogate(text[0]))
+            continue;
+        char written = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_reset(converter.get());
+        const char16_t character = text[0];
+        const int32_t length =
+            ucnv_fromUChars(converter.get(), &written, 1, &character, 1, &status);
+        if (U_FAILURE(status) || length != 1 || written != c)
+            continue;
+        QByteArray utf8;
+        appendUtf8(char32_t(character), utf8);
+        std::copy(utf8.begin(), utf8.end(), m_utf8[size_t(byte)].begin());
+        m_utf8Length[size_t(byte)] = quint8(utf8.size());
+        m_bytes[character] = qint16(byte);
+    }
+}
+
+bool CodePage::decode(QByteArrayView bytes, QByteArray &out) const
+{
+    const qsizetype start = out.size();
+    if (m_singleByte) {
+        out.resize(start + bytes.size() * 3);
+        char *next = out.data() + start;
+        for (const char c : bytes) {
+            const auto byte = quint8(c);
+            if (byte < 0x80) {
+                *next++ = c;
+                continue;
+            }
+            const quint8 length = m_utf8Length[byte];
+            if (length == 0)
+                return false;
+            std::memcpy(next, m_utf8[byte].data(), length);
+            next += length;
+        }
+        out.truncate(next - out.constData());
+        return true;
+    }
+    // Through ICU, and back: text that does not write back as it was is not the code
+    // page's.
+    UConverter *converter = threadConverter(m_key);
+    out.resize(start + bytes.size() * 3 + 4);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        ucnv_toAlgorithmic(UCNV_UTF8, converter, out.data() + start, int32_t(out.size() - start),
+                           bytes.data(), int32_t(bytes.size()), &status);
+    if (U_FAILURE(status))
+        return false;
+    out.truncate(start + length);
+    std::string again(size_t(bytes.size()) + 4, '\0');
+    status = U_ZERO_ERROR;
+    const int32_t written =
+        ucnv_fromAlgorithmic(converter, UCNV_UTF8, again.data(), int32_t(again.size()),
+                             out.constData() + start, length, &status);
+    return U_SUCCESS(status) && written == bytes.size() &&
+           std::memcmp(again.data(), bytes.data(), size_t(written)) == 0;
+}
+
+bool CodePage::encode(QByteArrayView utf8, std::string &out) const
+{
+    if (m_singleByte) {
+        bool ok = true;
+        forEachCharacter(utf8, [&](char32_t c) {
+            const int byte = c < m_bytes.size() ? m_bytes[c] : -1;
+            ok = byte >= 0;
+            if (ok)
+                out.push_back(char(byte));
+            return ok;
+        });
+        return ok;
+    }
+    UConverter *converter = threadConverter(m_key);
+    const size_t start = out.size();
+    out.resize(start + size_t(utf8.size()) * 2 + 4);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        ucnv_fromAlgorithmic(converter, UCNV_UTF8, out.data() + start, int32_t(out.size() - start),
+                             utf8.data(), int32_t(utf8.size()), &status);
+    out.resize(start + size_t(U_SUCCESS(status) ? length : 0));
+    return U_SUCCESS(status);
+}

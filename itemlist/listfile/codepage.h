@@ -1,0 +1,53 @@
+#pragma once
+
+#include "listfile/textencoding.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+#include <string>
+#include <vector>
+
+// A code page as ICU converts it, ready for the reader and the writer: one of a byte a
+// character has tables both ways, which convert nearly as fast as copying; one of more bytes
+// goes through ICU's converters, one for each thread that uses them.
+//
+// Only text that reads and writes back unchanged counts as the code page's: a byte the code
+// page leaves undefined, a broken sequence of bytes, or one of the two sequences that some
+// double-byte code pages read as one character, is not.
+class CodePage
+{
+public:
+    // The code page of encoding, which is one; made once, at its first use, and kept.
+    [[nodiscard]] static const CodePage &of(TextEncoding encoding);
+    // The key of the code page that name stands for (see TextEncoding::codePageKey()); null
+    // when ICU knows no such code page, or when a list file cannot be in it: text in it would
+    // not keep ASCII as it is, or could hold a line end, a comma, a quote or a blank inside
+    // a character.
+    [[nodiscard]] static const char *keyNamed(QByteArrayView name);
+
+    // Its usual name: "windows-1251", "iso-8859-2", "koi8-r".
+    [[nodiscard]] const QString &name() const { return m_name; }
+    [[nodiscard]] bool isSingleByte() const { return m_singleByte; }
+
+    // Appends the UTF-8 of bytes, whole characters, to out. Returns false, having appended
+    // part, when bytes hold text that is not the code page's.
+    [[nodiscard]] bool decode(QByteArrayView bytes, QByteArray &out) const;
+    // Appends utf8 in the code page to out; false, having appended part, when the code page
+    // cannot hold one of its characters.
+    [[nodiscard]] bool encode(QByteArrayView utf8, std::string &out) const;
+
+private:
+    explicit CodePage(const char *key);
+
+    const char *m_key;
+    QString m_name;
+    bool m_singleByte = false;
+    // For a single-byte code page: each byte's UTF-8, its length (0 when the byte is not the
+    // code page's), and each character's byte (-1 when it has none).
+    std::array<std::array<char, 4>, 256> m_utf8{};
+    std::array<quint8, 256> m_utf8Length{};
+    std::vector<qint16> m_bytes;
+};

@@ -1,0 +1,6 @@
+#include "listfile/codepagedetector.h"
+
+std::optional<TextEncoding> detectedCodePage(QByteArrayView)
+{
+    return std::nullopt;
+}
