@@ -132,6 +132,8 @@ int check(const QString &path, const Request &request)
 
     ListFileReader reader;
     reader.setMemoryLimit(availableMemory());
+    if (request.inputEncoding)
+        reader.setInputEncoding(*request.inputEncoding);
     if (!reader.open(std::move(source)))
         return complain("read", name, reader.errorString());
     const Collation collation(request.locale);

@@ -32,6 +32,14 @@ struct Options {
     QCommandLineOption encoding{QStringLiteral("encoding"),
                                 QStringLiteral("Write in ENCODING: %1.").arg(namesOfEncodings()),
                                 QStringLiteral("ENCODING")};
+    QCommandLineOption inputEncoding{
+        QStringLiteral("input-encoding"),
+        QStringLiteral("Read every FILE without a byte-order mark in ENCODING, for a file whose "
+                       "code page is guessed wrong. Without it, a FILE that is not UTF-8 is read "
+                       "in the code page that its bytes show, else in the Windows code page of "
+                       "the language of LC_ALL, else LC_CTYPE, else LANG, else in "
+                       "windows-1252."),
+        QStringLiteral("ENCODING")};
     QCommandLineOption check{
         {QStringLiteral("c"), QStringLiteral("check")},
         QStringLiteral("Write nothing; exit 0 when saving the one FILE would give back its "
@@ -69,7 +77,8 @@ struct Options {
 
     [[nodiscard]] QList<QCommandLineOption> all() const
     {
-        return {output, encoding, check, locale, unique, reverse, memory, temporary, help, version};
+        return {output,  encoding, inputEncoding, check, locale, unique,
+                reverse, memory,   temporary,     help,  version};
     }
 };
 
@@ -108,6 +117,7 @@ std::optional<Request> requestAsked(const QCommandLineParser &parser, const Opti
                                     const CollationLocale &order)
 {
     Request request{std::nullopt,
+                    std::nullopt,
                     order.name,
                     {parser.isSet(options.reverse), parser.isSet(options.unique)},
                     0,
@@ -124,11 +134,15 @@ std::optional<Request> requestAsked(const QCommandLineParser &parser, const Opti
     } else {
         request.memoryBudget = defaultMemoryBudget();
     }
-    if (parser.isSet(options.encoding)) {
-        request.encoding = textEncodingNamed(parser.value(options.encoding));
-        if (!request.encoding) {
+    for (const auto &[option, encoding] :
+         {std::pair(&options.encoding, &request.encoding),
+          std::pair(&options.inputEncoding, &request.inputEncoding)}) {
+        if (!parser.isSet(*option))
+            continue;
+        *encoding = textEncodingNamed(parser.value(*option));
+        if (!*encoding) {
             usageError(QStringLiteral("unknown encoding '%1'; use %2")
-                           .arg(parser.value(options.encoding), namesOfEncodings()));
+                           .arg(parser.value(*option), namesOfEncodings()));
             return std::nullopt;
         }
     }

@@ -16,7 +16,8 @@ constexpr int failure = 2;
 inline const QString standardStream = QStringLiteral("-");
 
 struct Request {
-    std::optional<TextEncoding> encoding;
+    std::optional<TextEncoding> encoding;      // to write in
+    std::optional<TextEncoding> inputEncoding; // to read files without a byte-order mark in
     QByteArray locale;
     ListForm form;
     qint64 memoryBudget = 0;

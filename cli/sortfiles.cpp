@@ -115,6 +115,8 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         // A single item larger than the budget may take its own size beyond it, but never
         // more than there is.
         reader.setMemoryLimit(availableMemory());
+        if (request.inputEncoding)
+            reader.setInputEncoding(*request.inputEncoding);
         const QString name = inputName(path);
         if (path == standardStream) {
             QString reason;

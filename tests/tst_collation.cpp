@@ -16,12 +16,13 @@ namespace
 {
 using Icu = std::unique_ptr<UCollator, decltype(&ucol_close)>;
 
-// ICU's collation of locale, with numeric ordering as Collation's.
+// ICU's collation of locale, with numeric ordering and normalization as Collation's.
 Icu openIcu(const char *locale)
 {
     UErrorCode status = U_ZERO_ERROR;
     Icu icu(ucol_open(locale, &status), ucol_close);
     ucol_setAttribute(icu.get(), UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+    ucol_setAttribute(icu.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
     if (U_FAILURE(status))
         qFatal("cannot open the collation of %s", locale);
     return icu;
@@ -37,6 +38,8 @@ class TestCollation : public QObject
 private slots:
     void primaryWeightsAreIcus_data();
     void primaryWeightsAreIcus();
+    void pairsAreInIcusOrder_data();
+    void pairsAreInIcusOrder();
     void randomTextIsInIcusOrder_data();
     void randomTextIsInIcusOrder();
     void localeFromTheEnvironment_data();
@@ -105,6 +108,37 @@ void TestCollation::primaryWeightsAreIcus()
 {
     QFETCH(QString, text);
     compareWithIcu(Collation(), openIcu("root").get(), text);
+}
+
+void TestCollation::pairsAreInIcusOrder_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QString>("first"); // in the order of ICU's sort keys
+    QTest::addColumn<QString>("second");
+
+    // Tailored orders once took ICU's comparison for these, which differs from its keys.
+    QTest::newRow("hr: a digit run with a digit of another script")
+        << QByteArray("hr") << u"0ch"_qs << u"0߀CH"_qs;
+    QTest::newRow("sv: the same") << QByteArray("sv") << u"0ch"_qs << u"0߀CH"_qs;
+    // Marks out of the order ICU assumes were once ordered as they stood.
+    QTest::newRow("root: marks that normalization reorders")
+        << QByteArray("root") << u"̴̈"_qs << u"̴̈́"_qs;
+}
+
+void TestCollation::pairsAreInIcusOrder()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+
+    const Collation collation(locale);
+    const Icu icu = openIcu(locale.constData());
+    QVERIFY(compareWithIcu(collation, icu.get(), first) <
+            compareWithIcu(collation, icu.get(), second));
+    const Item &a = *Item::create(m_arena, first);
+    const Item &b = *Item::create(m_arena, second);
+    QVERIFY(collation.less(collation.entryFor(&a), collation.entryFor(&b)));
+    QVERIFY(!collation.less(collation.entryFor(&b), collation.entryFor(&a)));
 }
 
 void TestCollation::randomTextIsInIcusOrder_data()

@@ -30,6 +30,7 @@ private slots:
     void firstLoadCancelledShowsTheErrorBox();
     void loadThenSaveWritesTheFileSortedWithoutADialog();
     void theOrderIsTheLanguagesOfTheEnvironment();
+    void aRussianListKeepsItsCodePage();
     void saveWithNothingLoadedAsks_data();
     void saveWithNothingLoadedAsks();
     void secondSaveWritesAgainWithoutADialog();
@@ -150,6 +151,31 @@ void TestFileCommands::theOrderIsTheLanguagesOfTheEnvironment()
     QCOMPARE(itemsOf(*sorter.List1), swedish);
     sorter.Command3->click();
     QCOMPARE(contents(path), (swedish.join(u"\r\n"_qs) + u"\r\n"_qs).toUtf8());
+}
+
+// A Russian list from Windows was once read as Windows-1252, and saved as UTF-8 of the
+// misread letters once an item was added.
+void TestFileCommands::aRussianListKeepsItsCodePage()
+{
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    qputenv("LANG", "ru_RU.UTF-8");
+    Sorter sorter(*m_prompts, *m_prompts);
+    const QString path = m_dir->filePath(u"russian.lst"_qs);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\xe1\xe0\xed\xea\n\xe0\xf0\xe1\xf3\xe7\n"); // банк, арбуз
+    file.close();
+    load(sorter, path);
+    qunsetenv("LANG");
+    QCOMPARE(itemsOf(*sorter.List1), (QStringList{u"арбуз"_qs, u"банк"_qs}));
+    sorter.Command3->click();
+    QCOMPARE(contents(path), QByteArray("\xe0\xf0\xe1\xf3\xe7\r\n\xe1\xe0\xed\xea\r\n"));
+    sorter.Text1->setText(u"日"_qs);
+    sorter.Command1->click();
+    sorter.Command3->click();
+    QCOMPARE(contents(path), u"арбуз\r\nбанк\r\n日\r\n"_qs.toUtf8());
+    QVERIFY(m_prompts->errors.isEmpty());
 }
 
 void TestFileCommands::saveWithNothingLoadedAsks_data()

@@ -20,6 +20,8 @@ private slots:
     void invalidUtf8AnywhereMakesTheWholeFileWindows1252();
     void noByteBecomesAReplacementCharacter();
     void hugeLineIsOneItem();
+    void codePages_data();
+    void codePages();
     void smallRoundsKeepEveryItem_data();
     void smallRoundsKeepEveryItem();
     void unreadableFileFailsWithAReason_data();
@@ -183,6 +185,80 @@ private:
     qint64 m_read = 0;
 };
 } // namespace
+
+void TestListFileReader::codePages_data()
+{
+    QTest::addColumn<QByteArray>("locale"); // LANG, with LC_ALL and LC_CTYPE unset
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QByteArray>("saved"); // sorted, in the encoding read
+
+    QTest::newRow("Russian on a Russian desktop: windows-1251")
+        << QByteArray("ru_RU.UTF-8")
+        << QByteArray("\xb8\xe6\n\xe1\xe0\xed\xea\n\xe0\xf0\xe1\xf3\xe7\n") << u"windows-1251"_qs
+        << QStringList{u"ёж"_qs, u"банк"_qs, u"арбуз"_qs}
+        << QByteArray("\xe0\xf0\xe1\xf3\xe7\r\n\xe1\xe0\xed\xea\r\n\xb8\xe6\r\n");
+    QTest::newRow("Polish on a Polish desktop: windows-1250")
+        << QByteArray("pl_PL.UTF-8") << QByteArray("\x9f\x64\x9f\x62\xb3\x6f\n\xb3\xb9ka\nabak\n")
+        << u"windows-1250"_qs << QStringList{u"źdźbło"_qs, u"łąka"_qs, u"abak"_qs}
+        << QByteArray("abak\r\n\xb3\xb9ka\r\n\x9f\x64\x9f\x62\xb3\x6f\r\n");
+    QTest::newRow("Greek on a Greek desktop: windows-1253")
+        << QByteArray("el_GR.UTF-8") << QByteArray("\xf9\xec\xdd\xe3\xe1\n\xdc\xeb\xf6\xe1\n")
+        << u"windows-1253"_qs << QStringList{u"ωμέγα"_qs, u"άλφα"_qs}
+        << QByteArray("\xdc\xeb\xf6\xe1\r\n\xf9\xec\xdd\xe3\xe1\r\n");
+    QTest::newRow("Thai on a Thai desktop: windows-874")
+        << QByteArray("th_TH.UTF-8") << QByteArray("\xe4\xa1\xe8\n\xa1\xd2\n") << u"windows-874"_qs
+        << QStringList{u"ไก่"_qs, u"กา"_qs} << QByteArray("\xa1\xd2\r\n\xe4\xa1\xe8\r\n");
+    QTest::newRow("Japanese on a Japanese desktop: windows-932")
+        << QByteArray("ja_JP.UTF-8")
+        << QByteArray("\x93\x8c\x8b\x9e\n\x82\xa0\x82\xb3\n\x83\x4a\x83\x69\n") << u"windows-932"_qs
+        << QStringList{u"東京"_qs, u"あさ"_qs, u"カナ"_qs}
+        << QByteArray("\x82\xa0\x82\xb3\r\n\x83\x4a\x83\x69\r\n\x93\x8c\x8b\x9e\r\n");
+    QTest::newRow("a short Windows-1252 list on an English desktop stays windows-1252")
+        << QByteArray("en_US.UTF-8") << QByteArray("ni\xf1o\ncaf\xe9\n") << u"windows-1252"_qs
+        << QStringList{u"niño"_qs, u"café"_qs} << QByteArray("caf\xe9\r\nni\xf1o\r\n");
+    QTest::newRow("no locale: windows-1252")
+        << QByteArray() << QByteArray("caf\xe9\n") << u"windows-1252"_qs << QStringList{u"café"_qs}
+        << QByteArray("caf\xe9\r\n");
+    QTest::newRow("a byte windows-1251 leaves undefined: windows-1252")
+        << QByteArray("ru_RU.UTF-8") << QByteArray("\xe0\n\x98\n") << u"windows-1252"_qs
+        << QStringList{u"à"_qs, u"\u02dc"_qs} << QByteArray("\x98\r\n\xe0\r\n");
+    QTest::newRow("a double-byte character cut at the end: windows-1252")
+        << QByteArray("ja_JP.UTF-8") << QByteArray("\x82\xa0\n\x93") << u"windows-1252"_qs
+        << QStringList{u"‚\u00a0"_qs, u"“"_qs} << QByteArray("\x82\xa0\r\n\x93\r\n");
+}
+
+void TestListFileReader::codePages()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, encoding);
+    QFETCH(QStringList, items);
+    QFETCH(QByteArray, saved);
+
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    qputenv("LANG", locale);
+    QTemporaryDir dir;
+    ListFileReader reader;
+    ItemBatch batch;
+    QVERIFY(reader.open(writeFile(dir, bytes)));
+    QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
+    qunsetenv("LANG");
+    QCOMPARE(nameOf(*reader.encoding()), encoding);
+    QCOMPARE(textsOf(batch), items);
+
+    SortedItemList list;
+    list.insert(std::move(batch));
+    QString error;
+    const auto used = encodingToWrite([&] { return list.stream(); }, list.loneSurrogateCount(),
+                                      *reader.encoding(), std::nullopt, error);
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    QVERIFY(used && writeListItems(written, list.stream(), *used, error));
+    QCOMPARE(written.data(), saved);
+}
 
 void TestListFileReader::smallRoundsKeepEveryItem_data()
 {

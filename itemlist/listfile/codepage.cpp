@@ -164,12 +164,17 @@ CodePage::CodePage(const char *key) : m_key(key)
     m_singleByte = ucnv_getMaxCharSize(converter.get()) == 1;
     if (!m_singleByte)
         return;
-    // Each byte that reads as a character that writes back as the same byte.
+    // Each byte that reads as a character that writes back as the same byte. ICU gives the
+    // bytes that a Windows code page leaves undefined the C1 controls of the same value,
+    // which text never holds: such a byte shows text in another code page. Windows-1252,
+    // which reads whatever no other code page does, keeps them.
+    const bool c1IsText = std::strcmp(key, "windows-1252") == 0;
     m_bytes.assign(0x10000, -1);
     for (int byte = 0; byte < 256; ++byte) {
         const char c = char(byte);
         const std::u16string text = toUtf16(converter.get(), QByteArrayView(&c, 1));
-        if (text.size() != 1 || QChar::isSurrogate(text[0]))
+        if (text.size() != 1 || QChar::isSurrogate(text[0]) ||
+            (!c1IsText && text[0] >= 0x80 && text[0] < 0xA0))
             continue;
         char written = 0;
         UErrorCode status = U_ZERO_ERROR;

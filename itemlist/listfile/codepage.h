@@ -16,7 +16,7 @@
 //
 // Only text that reads and writes back unchanged counts as the code page's: a byte the code
 // page leaves undefined, a broken sequence of bytes, or one of the two sequences that some
-// double-byte code pages read as one character, is not.
+// double-byte code pages read as one character, is not. Windows-1252 reads every byte.
 class CodePage
 {
 public:

@@ -2,9 +2,11 @@
 
 #include "order/primaryweights.h"
 #include "order/weigheditem.h"
+#include "storage/utf8.h"
 
 #include <QtEndian>
 
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uiter.h>
 
@@ -32,6 +34,10 @@ UCollator *openCollation(const QByteArray &locale)
     check(status, "cannot open the collation");
     ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_TERTIARY, &status);
+    // Text whose combining marks are not in the order that ICU assumes without it is put in
+    // that order first. Such text is rare, and ICU's check for it cheap; the table of common
+    // characters holds none of it.
+    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
     check(status, "cannot configure the collation");
     return collator;
 }
@@ -44,6 +50,19 @@ int32_t icuLength(qsizetype length)
 }
 
 constexpr quint8 levelSeparator = 0x01;
+
+// Whether text holds a decimal digit other than ASCII's.
+bool holdsOtherDigits(QByteArrayView text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char byte) { return quint8(byte) < 0x80; }))
+        return false;
+    bool found = false;
+    forEachCharacter(text, [&](char32_t c) {
+        found = c >= 0x80 && u_charType(UChar32(c)) == U_DECIMAL_DIGIT_NUMBER;
+        return !found;
+    });
+    return found;
+}
 
 // The first count of eight bytes as a big-endian number, zero after them.
 quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
@@ -120,14 +139,16 @@ int Collation::compareFully(const Item &a, const Item &b) const
     if (textA == textB)
         return 0;
     UCollationResult result;
-    if (!a.hasLoneSurrogates() && !b.hasLoneSurrogates()) {
+    if (!a.hasLoneSurrogates() && !b.hasLoneSurrogates() && !holdsOtherDigits(textA) &&
+        !holdsOtherDigits(textB)) {
         UErrorCode status = U_ZERO_ERROR;
         result = ucol_strcollUTF8(m_collator, textA.data(), icuLength(textA.size()), textB.data(),
                                   icuLength(textB.size()), &status);
         check(status, "cannot compare texts");
     } else {
-        // ICU's UTF-16 comparisons can differ from its sort keys inside runs of supplementary
-        // digits; a text with a lone surrogate, which UTF-8 cannot hold, is compared by key.
+        // ICU's comparisons can differ from its sort keys inside digit runs that hold digits
+        // of other scripts than ASCII's, or supplementary ones, in tailored orders too; such
+        // text, and text with a lone surrogate, which UTF-8 cannot hold, is compared by key.
         const QByteArray keyA = sortKey(a.toString());
         const QByteArray keyB = sortKey(b.toString());
         const int byKey = keyA.compare(keyB);

@@ -1,8 +1,10 @@
 // Reads the bytes as a list file, checking that (1) reading them in small pieces, in rounds
 // small enough that rounds and the pieces split among the cores end inside items and at the
-// last one, gives the same items, and (2) saving the items and reading the saved file gives them
-// back, and a second save writes the same bytes as the first. Windows-1252 text that happens to be
-// valid UTF-8 reads back as UTF-8, so (2) holds only where the saved file keeps its encoding.
+// last one, gives the same items, also in a single-byte and a double-byte code page given as
+// the input encoding, where it fails at the same line; and (2) saving the items and reading
+// the saved file gives them back, and a second save writes the same bytes as the first.
+// Windows-1252 text that happens to be valid UTF-8 reads back as UTF-8, so (2) holds only
+// where the saved file keeps its encoding.
 
 #include "listfile.h"
 #include "sorteditemlist.h"
@@ -18,15 +20,19 @@ struct Reading {
     bool ok;
     std::optional<TextEncoding> encoding;
     QStringList items;
+    QString errorString;
 };
 
-Reading read(const QByteArray &bytes, qsizetype piece, qsizetype round = ListFileReader::roundBytes)
+Reading read(const QByteArray &bytes, qsizetype piece, qsizetype round = ListFileReader::roundBytes,
+             std::optional<TextEncoding> input = std::nullopt)
 {
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(bytes);
     buffer->open(QIODevice::ReadOnly);
     ListFileReader reader;
     reader.setRoundBytes(round);
+    if (input)
+        reader.setInputEncoding(*input);
     ItemBatch batch;
     bool ok = reader.open(std::move(buffer));
     while (ok && !reader.atEnd()) {
@@ -39,7 +45,7 @@ Reading read(const QByteArray &bytes, qsizetype piece, qsizetype round = ListFil
     QStringList items;
     for (qsizetype index = 0; index < batch.size(); ++index)
         items.append(batch.at(index));
-    return {ok, reader.encoding(), items};
+    return {ok, reader.encoding(), items, reader.errorString()};
 }
 
 QByteArray save(const QStringList &items, TextEncoding &encoding)
@@ -81,6 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Reading pieces = read(bytes, 3, 16);
     if (whole.ok != pieces.ok || whole.items != pieces.items)
         std::abort();
+    for (const char *name : {"windows-1251", "windows-932"}) {
+        const TextEncoding codePage = *TextEncoding::codePageNamed(name);
+        const Reading inWhole = read(bytes, 1 << 20, ListFileReader::roundBytes, codePage);
+        const Reading inPieces = read(bytes, 3, 16, codePage);
+        if (inWhole.ok != inPieces.ok || inWhole.errorString != inPieces.errorString ||
+            (inWhole.ok && inWhole.items != inPieces.items))
+            std::abort();
+    }
     if (!whole.ok)
         return 0;
 
