@@ -1,6 +1,8 @@
 // Writes a reproducible list file of mixed-case words, multi-word items and numbered items,
 // or with "long", of items of 12 to 22 words (about 120 characters). With a language (sv,
-// da, pl, es or cs), about a third of the items hold words with that language's letters.
+// da, pl, es, cs, ru or ja), about a third of the items hold words with that language's
+// letters; in Russian and Japanese the other words are ASCII, so that the list can be written
+// in the language's Windows code page.
 // Usage: makelist LINES OUTPUT [long | LANGUAGE]
 
 #include <QFile>
@@ -19,21 +21,28 @@ int main(int argc, char *argv[])
         {"pl", u"łódź źródło żaba ślimak ćma gęś łoś mąka ręka żółw świat Łukasz"_qs},
         {"es", u"niño año mañana señor piñata español caña leña ñandú llama chico calle"_qs},
         {"cs", u"čaj řeka šálek žába chata chléb ďábel ťuk kůň hřích ucho Chrudim"_qs},
+        {"ru",
+         u"ёж арбуз банк вода город дом жизнь звезда книга лес море небо окно Москва Ёлка"_qs},
+        {"ja",
+         u"東京 大阪 さくら ねこ いぬ カメラ コーヒー 日本語 漢字 山田 花火 りんご テレビ 学校"_qs},
     };
     const QByteArrayView option = argc == 4 ? QByteArrayView(argv[3]) : QByteArrayView();
     const bool longItems = option == "long";
     if (argc < 3 || argc > 4 || (argc == 4 && !longItems && !languageWords.contains(option))) {
-        std::fputs("usage: makelist LINES OUTPUT [long | sv | da | pl | es | cs]\n", stderr);
+        std::fputs("usage: makelist LINES OUTPUT [long | sv | da | pl | es | cs | ru | ja]\n",
+                   stderr);
         return 2;
     }
     const QStringList ownWords = languageWords.value(option).split(u' ', Qt::SkipEmptyParts);
     const qsizetype lines = QByteArray(argv[1]).toLongLong();
-    const QStringList words =
+    QStringList words =
         QStringLiteral(
             "apple Banana cherry delta Echo foxtrot golf Hotel india Juliet kilo lima Mike "
             "november Oscar papa quebec Romeo sierra Tango uniform victor Whiskey x-ray yankee "
             "zulu résumé Ångström naïve café Zoë über façade piñata smörgåsbord crème")
             .split(u' ');
+    if (option == "ru" || option == "ja")
+        words.removeIf([](const QString &word) { return word.toLatin1() != word.toUtf8(); });
     QRandomGenerator random(20261208);
     const auto word = [&] {
         if (!ownWords.isEmpty() && random.bounded(3) == 0)

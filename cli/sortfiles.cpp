@@ -153,6 +153,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                 // The file is read again from its start: what was read of it goes.
                 gathered.runs.dropInput(index);
                 batchStart = 0;
+                reserved = false;
                 if (fileStart == 0)
                     items = ItemBatch();
                 else

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -161,87 +162,184 @@ CodePage::CodePage(const char *key) : m_key(key)
             standard = ucnv_getStandardName(canonical, "MIME", &status);
         m_name = QString::fromLatin1(standard ? standard : canonical).toLower();
     }
-    m_singleByte = ucnv_getMaxCharSize(converter.get()) == 1;
-    if (!m_singleByte)
-        return;
-    // Each byte that reads as a character that writes back as the same byte. ICU gives the
-    // bytes that a Windows code page leaves undefined the C1 controls of the same value,
-    // which text never holds: such a byte shows text in another code page. Windows-1252,
-    // which reads whatever no other code page does, keeps them.
-    const bool c1IsText = std::strcmp(key, "windows-1252") == 0;
-    m_bytes.assign(0x10000, -1);
-    for (int byte = 0; byte < 256; ++byte) {
+    switch (ucnv_getMaxCharSize(converter.get())) {
+    case 1:
+        makeSingleByteTables(converter.get());
+        m_kind = Kind::SingleByte;
+        break;
+    case 2:
+        if (makeDoubleByteTables(converter.get()))
+            m_kind = Kind::DoubleByte;
+        break;
+    default:
+        break;
+    }
+}
+
+namespace
+{
+// The character that bytes read as, when they are one the code page writes back as bytes.
+std::optional<char16_t> characterWrittenBack(UConverter *converter, QByteArrayView bytes)
+{
+    const std::u16string text = toUtf16(converter, bytes);
+    if (text.size() != 1 || QChar::isSurrogate(text[0]))
+        return std::nullopt;
+    char again[4];
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_reset(converter);
+    const int32_t length = ucnv_fromUChars(converter, again, 4, text.data(), 1, &status);
+    if (U_FAILURE(status) || QByteArrayView(again, length) != bytes)
+        return std::nullopt;
+    return text[0];
+}
+} // namespace
+
+void CodePage::makeSingleByteTables(UConverter *converter)
+{
+    // ICU gives the bytes that a Windows code page leaves undefined the C1 controls of the
+    // same value, which text never holds: such a byte shows text in another code page.
+    // Windows-1252, which reads whatever no other code page does, keeps them.
+    const bool c1IsText = std::strcmp(m_key, "windows-1252") == 0;
+    m_bytes.assign(0x10000, 0);
+    for (int byte = 0x80; byte < 0x100; ++byte) {
         const char c = char(byte);
-        const std::u16string text = toUtf16(converter.get(), QByteArrayView(&c, 1));
-        if (text.size() != 1 || QChar::isSurrogate(text[0]) ||
-            (!c1IsText && text[0] >= 0x80 && text[0] < 0xA0))
-            continue;
-        char written = 0;
-        UErrorCode status = U_ZERO_ERROR;
-        ucnv_reset(converter.get());
-        const char16_t character = text[0];
-        const int32_t length =
-            ucnv_fromUChars(converter.get(), &written, 1, &character, 1, &status);
-        if (U_FAILURE(status) || length != 1 || written != c)
+        const auto character = characterWrittenBack(converter, QByteArrayView(&c, 1));
+        if (!character || (!c1IsText && *character >= 0x80 && *character < 0xA0))
             continue;
         QByteArray utf8;
-        appendUtf8(char32_t(character), utf8);
+        appendUtf8(char32_t(*character), utf8);
         std::copy(utf8.begin(), utf8.end(), m_utf8[size_t(byte)].begin());
         m_utf8Length[size_t(byte)] = quint8(utf8.size());
-        m_bytes[character] = qint16(byte);
+        m_bytes[*character] = quint16(byte);
     }
+}
+
+bool CodePage::makeDoubleByteTables(UConverter *converter)
+{
+    // Each character of the code page, read and written back once here, so that text need
+    // not be: a byte that is no character alone begins one of two.
+    m_pairs.assign(0x10000, 0);
+    m_bytes.assign(0x10000, 0);
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+        const char byte = char(lead);
+        UErrorCode status = U_ZERO_ERROR;
+        UChar alone[2];
+        ucnv_reset(converter);
+        ucnv_toUChars(converter, alone, 2, &byte, 1, &status);
+        m_leads[size_t(lead)] = status == U_TRUNCATED_CHAR_FOUND;
+        if (!m_leads[size_t(lead)]) {
+            if (const auto character = characterWrittenBack(converter, QByteArrayView(&byte, 1))) {
+                m_singles[size_t(lead)] = *character;
+                m_bytes[*character] = quint16(lead);
+            }
+            continue;
+        }
+        for (int trail = 0; trail < 0x100; ++trail) {
+            const char pair[2] = {byte, char(trail)};
+            const std::u16string text = toUtf16(converter, QByteArrayView(pair, 2));
+            if (text.size() == 2 && QChar::isHighSurrogate(text[0]))
+                return false;
+            if (const auto character = characterWrittenBack(converter, QByteArrayView(pair, 2))) {
+                m_pairs[size_t(lead << 8 | trail)] = *character;
+                m_bytes[*character] = quint16(lead << 8 | trail);
+            }
+        }
+    }
+    return true;
 }
 
 bool CodePage::decode(QByteArrayView bytes, QByteArray &out) const
 {
     const qsizetype start = out.size();
-    if (m_singleByte) {
-        out.resize(start + bytes.size() * 3);
-        char *next = out.data() + start;
-        for (const char c : bytes) {
-            const auto byte = quint8(c);
-            if (byte < 0x80) {
-                *next++ = c;
+    out.resize(start + bytes.size() * 3 + 4);
+    char *next = out.data() + start;
+    const auto *from = reinterpret_cast<const quint8 *>(bytes.data());
+    const quint8 *const end = from + bytes.size();
+    switch (m_kind) {
+    case Kind::SingleByte:
+        for (; from < end; ++from) {
+            if (*from < 0x80) {
+                *next++ = char(*from);
                 continue;
             }
-            const quint8 length = m_utf8Length[byte];
+            const quint8 length = m_utf8Length[*from];
             if (length == 0)
                 return false;
-            std::memcpy(next, m_utf8[byte].data(), length);
+            std::memcpy(next, m_utf8[*from].data(), length);
             next += length;
         }
-        out.truncate(next - out.constData());
-        return true;
+        break;
+    case Kind::DoubleByte:
+        while (from < end) {
+            if (*from < 0x80) {
+                *next++ = char(*from++);
+                continue;
+            }
+            char16_t character;
+            if (m_leads[*from]) {
+                if (end - from < 2)
+                    return false;
+                character = m_pairs[size_t(from[0] << 8 | from[1])];
+                from += 2;
+            } else {
+                character = m_singles[*from++];
+            }
+            if (character == 0)
+                return false;
+            if (character < 0x800) {
+                *next++ = char(0xC0 | (character >> 6));
+            } else {
+                *next++ = char(0xE0 | (character >> 12));
+                *next++ = char(0x80 | ((character >> 6) & 0x3F));
+            }
+            *next++ = char(0x80 | (character & 0x3F));
+        }
+        break;
+    case Kind::ThroughIcu: {
+        // Through ICU, and back: text that does not write back as it was is not the code
+        // page's.
+        UConverter *converter = threadConverter(m_key);
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length =
+            ucnv_toAlgorithmic(UCNV_UTF8, converter, next, int32_t(out.size() - start),
+                               bytes.data(), int32_t(bytes.size()), &status);
+        if (U_FAILURE(status) || !writesBack(bytes, QByteArrayView(next, length)))
+            return false;
+        next += length;
+        break;
     }
-    // Through ICU, and back: text that does not write back as it was is not the code
-    // page's.
+    }
+    out.truncate(next - out.constData());
+    return true;
+}
+
+bool CodePage::writesBack(QByteArrayView bytes, QByteArrayView utf8) const
+{
     UConverter *converter = threadConverter(m_key);
-    out.resize(start + bytes.size() * 3 + 4);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length =
-        ucnv_toAlgorithmic(UCNV_UTF8, converter, out.data() + start, int32_t(out.size() - start),
-                           bytes.data(), int32_t(bytes.size()), &status);
-    if (U_FAILURE(status))
-        return false;
-    out.truncate(start + length);
     std::string again(size_t(bytes.size()) + 4, '\0');
-    status = U_ZERO_ERROR;
+    UErrorCode status = U_ZERO_ERROR;
     const int32_t written =
-        ucnv_fromAlgorithmic(converter, UCNV_UTF8, again.data(), int32_t(again.size()),
-                             out.constData() + start, length, &status);
+        ucnv_fromAlgorithmic(converter, UCNV_UTF8, again.data(), int32_t(again.size()), utf8.data(),
+                             int32_t(utf8.size()), &status);
     return U_SUCCESS(status) && written == bytes.size() &&
            std::memcmp(again.data(), bytes.data(), size_t(written)) == 0;
 }
 
 bool CodePage::encode(QByteArrayView utf8, std::string &out) const
 {
-    if (m_singleByte) {
+    if (m_kind != Kind::ThroughIcu) {
         bool ok = true;
         forEachCharacter(utf8, [&](char32_t c) {
-            const int byte = c < m_bytes.size() ? m_bytes[c] : -1;
-            ok = byte >= 0;
+            if (c < 0x80) {
+                out.push_back(char(c));
+                return true;
+            }
+            const quint16 bytes = c < 0x10000 ? m_bytes[c] : 0;
+            ok = bytes != 0;
+            if (bytes >= 0x100)
+                out.push_back(char(bytes >> 8));
             if (ok)
-                out.push_back(char(byte));
+                out.push_back(char(bytes & 0xFF));
             return ok;
         });
         return ok;

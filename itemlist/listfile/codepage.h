@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+struct UConverter;
+using UConverterHandle = UConverter *;
+
 // A code page as ICU converts it, ready for the reader and the writer: one of a byte a
 // character has tables both ways, which convert nearly as fast as copying; one of more bytes
 // goes through ICU's converters, one for each thread that uses them.
@@ -30,7 +33,6 @@ public:
 
     // Its usual name: "windows-1251", "iso-8859-2", "koi8-r".
     [[nodiscard]] const QString &name() const { return m_name; }
-    [[nodiscard]] bool isSingleByte() const { return m_singleByte; }
 
     // Appends the UTF-8 of bytes, whole characters, to out. Returns false, having appended
     // part, when bytes hold text that is not the code page's.
@@ -41,13 +43,29 @@ public:
 
 private:
     explicit CodePage(const char *key);
+    void makeSingleByteTables(UConverterHandle converter);
+    // False when a character of two bytes is not one of the Basic Multilingual Plane, which
+    // the tables do not hold.
+    bool makeDoubleByteTables(UConverterHandle converter);
+    // Whether the characters of bytes that ICU read as utf8 all write back as the same bytes.
+    [[nodiscard]] bool writesBack(QByteArrayView bytes, QByteArrayView utf8) const;
+
+    enum class Kind { SingleByte, DoubleByte, ThroughIcu };
 
     const char *m_key;
     QString m_name;
-    bool m_singleByte = false;
-    // For a single-byte code page: each byte's UTF-8, its length (0 when the byte is not the
-    // code page's), and each character's byte (-1 when it has none).
+    Kind m_kind = Kind::ThroughIcu;
+    // One byte a character: each byte's UTF-8 and its length, 0 when the byte is not the
+    // code page's.
     std::array<std::array<char, 4>, 256> m_utf8{};
     std::array<quint8, 256> m_utf8Length{};
-    std::vector<qint16> m_bytes;
+    // One or two bytes a character: which bytes begin a character of two, the character of
+    // each byte or pair (0 when it is not the code page's), and the bytes of each character
+    // (0 when it has none).
+    std::array<bool, 256> m_leads{};
+    std::array<char16_t, 256> m_singles{};
+    std::vector<char16_t> m_pairs;
+    // The bytes of each character of the Basic Multilingual Plane: one byte below 0x100, two
+    // (lead and trail) above; 0 when it has none.
+    std::vector<quint16> m_bytes;
 };

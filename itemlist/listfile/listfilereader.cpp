@@ -17,6 +17,8 @@ namespace
 {
 // How much of a file's start a charset detector looks at.
 constexpr qsizetype detectionBytes = 256 << 10;
+// How much text in a code page is decoded at a time.
+constexpr qsizetype decodeBytes = 256 << 10;
 
 // The length of the whole lines at the start of text: up to its last line end, but not a CR
 // at its very end, which may be the first half of a CR LF.
@@ -104,7 +106,7 @@ bool ListFileReader::restartAt(qsizetype textStart)
     }
     m_position = textStart;
     m_decoder = TextDecoder(m_detector.likelyEncoding());
-    m_text.clear();
+    m_text.truncate(0); // its room stays for the text read again
     m_lines = 0;
     return true;
 }
@@ -347,22 +349,41 @@ qsizetype ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
     // Text in a code page is decoded here; UTF-8 is checked while it is only tried.
     const bool check = isCodePage(encoding) || m_detector.isTrying() || m_detector.isRequired();
     std::vector<char> failed(size_t(threads), false);
+    std::atomic<bool> anyFailed = false;
     runInParallel(threads, [&](int part) {
         const qsizetype start = starts[size_t(part)];
         QByteArrayView piece = lines.sliced(start, starts[size_t(part) + 1] - start);
         // Pieces end at line ends, which never cut a character: not of UTF-8, nor of the
         // code pages that list files may be in.
-        if (check && !isUtf16(encoding)) {
+        ItemTokenizer tokenizer(mayHoldLoneSurrogates);
+        if (isCodePage(encoding)) {
+            // Decoded a few hundred kilobytes at a time, ending at line ends, so that the
+            // decoded text takes little memory.
             QByteArray &decoded = m_decoded[size_t(part)];
-            if (!isTextIn(encoding, piece, decoded)) {
+            while (!piece.isEmpty()) {
+                const qsizetype end = piece.size() <= decodeBytes
+                                          ? piece.size()
+                                          : piece.indexOf('\n', decodeBytes) + 1;
+                const QByteArrayView lines = end > 0 ? piece.first(end) : piece;
+                if (anyFailed || !isTextIn(encoding, lines, decoded)) {
+                    failed[size_t(part)] = true;
+                    anyFailed = true;
+                    return;
+                }
+                tokenizer.feed(decoded, m_pieces[size_t(part)]);
+                piece = piece.sliced(lines.size());
+            }
+        } else {
+            if (check && !isUtf16(encoding) && !piece.isValidUtf8()) {
                 failed[size_t(part)] = true;
+                anyFailed = true;
                 return;
             }
-            if (isCodePage(encoding))
-                piece = decoded;
+            // The text is read again in another encoding: tokenizing it now would be lost.
+            if (anyFailed)
+                return;
+            tokenizer.feed(piece, m_pieces[size_t(part)]);
         }
-        ItemTokenizer tokenizer(mayHoldLoneSurrogates);
-        tokenizer.feed(piece, m_pieces[size_t(part)]);
         if (last && part == endingPart)
             tokenizer.finish(m_pieces[size_t(part)]);
     });
