@@ -31,7 +31,8 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
         ItemBatch items = std::move(batch);
         const ItemRun run = sortedRun(std::move(items), collation);
         StoredRun stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
-        if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes))
+        if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes) ||
+            !stored.file->finishWriting())
             return failWriting(*stored.file);
         m_runs.push_back(std::move(stored));
     }
@@ -170,6 +171,8 @@ bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup,
                 return failWriting(*merged.file);
         }
     } while (!chunk.empty());
+    if (!merged.file->finishWriting())
+        return failWriting(*merged.file);
     m_runs.push_back(std::move(merged));
     return true;
 }

@@ -273,6 +273,11 @@ void TestListFileReader::smallRoundsKeepEveryItem_data()
     QTest::newRow("last item of a long line, after a comma")
         << "b\n" + longLine + ",c" << false
         << QStringList{u"b"_qs, QString::fromLatin1(longLine), u"c"_qs};
+    // A line longer than a round is tokenized as it comes, cut at commas.
+    QTest::newRow("a long line of items between commas, a quoted comma among them")
+        << QByteArray("zz,yy,\"x, still x\",ww,vv,uu,tt,ss,rr\nq") << false
+        << QStringList{u"zz"_qs, u"yy"_qs, u"x, still x"_qs, u"ww"_qs, u"vv"_qs,
+                       u"uu"_qs, u"tt"_qs, u"ss"_qs,         u"rr"_qs, u"q"_qs};
     QTest::newRow("from a pipe") << "b\n" + longLine << true
                                  << QStringList{u"b"_qs, QString::fromLatin1(longLine)};
     QTest::newRow("from a pipe, not UTF-8: read again from its copy")

@@ -31,6 +31,22 @@ qsizetype wholeLines(QByteArrayView text)
     return 0;
 }
 
+// Where the first line end at or after from in text ends, or -1 when there is none yet: a
+// CR at the very end of text may be the first half of a CR LF.
+qsizetype lineEndAfter(QByteArrayView text, qsizetype from)
+{
+    for (qsizetype index = from; index < text.size(); ++index) {
+        if (text[index] == '\n')
+            return index + 1;
+        if (text[index] == '\r') {
+            if (index + 1 == text.size())
+                return -1;
+            return text[index + 1] == '\n' ? index + 2 : index + 1;
+        }
+    }
+    return -1;
+}
+
 // The line ends in text, counted as the reader ends lines: CR LF, LF or CR.
 qsizetype lineEndsIn(QByteArrayView text)
 {
@@ -108,6 +124,7 @@ bool ListFileReader::restartAt(qsizetype textStart)
     m_decoder = TextDecoder(m_detector.likelyEncoding());
     m_text.truncate(0); // its room stays for the text read again
     m_lines = 0;
+    m_inLongLine = false;
     return true;
 }
 
@@ -275,24 +292,53 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     else if (!inPlace)
         m_decoder.decode(m_chunk, m_text);
 
-    // Whole lines are tokenized now, the rest carried over; the carried text holds no line
-    // end, so a long line is not searched over again.
-    const qsizetype newLines = wholeLines(QByteArrayView(m_text).sliced(carried));
-    const qsizetype cut = last ? m_text.size() : newLines == 0 ? 0 : carried + newLines;
-    const QByteArrayView lines = QByteArrayView(m_text).first(cut);
-    if (const qsizetype failedAt = tokenizeInParallel(lines, last); failedAt >= 0) {
-        if (m_detector.isRequired())
-            return fail(notInEncoding(lines, failedAt));
-        return startOver();
+    // Whole lines are tokenized now, on all cores, the rest carried over; the carried text
+    // holds no line end, so a long line is not searched over again. A line longer than a
+    // round is tokenized as it comes, up to its last comma, so that its items need not wait
+    // for its end.
+    const QByteArrayView text(m_text);
+    qsizetype consumed = 0;
+    // After the first cut, the text carried over is what followed the last comma: none is
+    // searched for in it again.
+    qsizetype commaFrom = carried;
+    if (!m_inLongLine && !last && text.size() > maxBytes && wholeLines(text.sliced(carried)) == 0) {
+        m_inLongLine = true;
+        m_lineTokenizer = ItemTokenizer(isUtf16(m_decoder.encoding()));
+        commaFrom = 0;
     }
-    if (m_detector.isRequired())
-        m_lines += lineEndsIn(lines);
-    for (ItemBatch &piece : m_pieces)
-        items.appendItemsOf(piece);
+    if (m_inLongLine) {
+        const qsizetype end = last ? text.size() : lineEndAfter(text, carried);
+        const qsizetype comma = text.sliced(commaFrom).lastIndexOf(',');
+        consumed = end >= 0 ? end : comma < 0 ? 0 : commaFrom + comma + 1;
+        if (!tokenizeLongLine(text.first(consumed), last)) {
+            if (m_detector.isRequired())
+                return fail(notInEncoding(text.first(consumed), 0));
+            return startOver();
+        }
+        m_inLongLine = end < 0;
+        items.appendItemsOf(m_pieces.front());
+    }
+    if (!m_inLongLine) {
+        const QByteArrayView rest = text.sliced(consumed);
+        const qsizetype restCarried = std::max<qsizetype>(carried - consumed, 0);
+        const qsizetype newLines = wholeLines(rest.sliced(restCarried));
+        const qsizetype cut = last ? rest.size() : newLines == 0 ? 0 : restCarried + newLines;
+        const QByteArrayView lines = rest.first(cut);
+        if (const qsizetype failedAt = tokenizeInParallel(lines, last); failedAt >= 0) {
+            if (m_detector.isRequired())
+                return fail(notInEncoding(lines, failedAt));
+            return startOver();
+        }
+        if (m_detector.isRequired())
+            m_lines += lineEndsIn(lines);
+        for (ItemBatch &piece : m_pieces)
+            items.appendItemsOf(piece);
+        consumed += cut;
+    }
     // The rest moves to the front; the buffer keeps its room for the next round
     // (QByteArray::remove() would leave the room in front unused, and grow).
-    std::memmove(m_text.data(), m_text.constData() + cut, size_t(m_text.size() - cut));
-    m_text.truncate(m_text.size() - cut);
+    std::memmove(m_text.data(), m_text.constData() + consumed, size_t(m_text.size() - consumed));
+    m_text.truncate(m_text.size() - consumed);
 
     if (last) {
         if (m_detector.isTrying())
@@ -307,6 +353,27 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
                                        "half of a UTF-16 character"));
         m_phase = Phase::Done;
     }
+    return true;
+}
+
+bool ListFileReader::tokenizeLongLine(QByteArrayView text, bool last)
+{
+    // Cut at a comma or a line end, which never cut a character.
+    const TextEncoding encoding = m_decoder.encoding();
+    QByteArrayView piece = text;
+    if (isCodePage(encoding)) {
+        if (!isTextIn(encoding, text, m_decoded.front()))
+            return false;
+        piece = m_decoded.front();
+    } else if (!isUtf16(encoding) && (m_detector.isTrying() || m_detector.isRequired()) &&
+               !text.isValidUtf8()) {
+        return false;
+    }
+    m_lineTokenizer.feed(piece, m_pieces.front());
+    if (last)
+        m_lineTokenizer.finish(m_pieces.front());
+    if (m_detector.isRequired())
+        m_lines += lineEndsIn(text);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listfile/encodingdetector.h"
+#include "listfile/itemtokenizer.h"
 #include "listfile/textdecoder.h"
 #include "listfile/textencoding.h"
 #include "platform.h"
@@ -88,6 +89,9 @@ private:
     // Tokenizes lines on all cores; returns where the first piece of them that is not text
     // in the encoding starts, or -1.
     qsizetype tokenizeInParallel(QByteArrayView lines, bool last);
+    // Tokenizes text, more of a line longer than a round, cut at a comma or at the line's
+    // end; false when it is not text in the encoding.
+    bool tokenizeLongLine(QByteArrayView text, bool last);
     // What to say of the line, in lines from failedAt on, that the required encoding does
     // not read.
     [[nodiscard]] QString notInEncoding(QByteArrayView lines, qsizetype failedAt) const;
@@ -102,6 +106,8 @@ private:
     bool m_startedOver = false;
     qint64 m_position = 0;
     qsizetype m_lines = 0; // lines tokenized, counted for a required encoding
+    bool m_inLongLine = false;
+    ItemTokenizer m_lineTokenizer; // of a line longer than a round
     // What a device that cannot seek gave, while it may have to be read again, and where
     // reading it again has got to.
     QByteArray m_replay;

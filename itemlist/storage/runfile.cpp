@@ -50,9 +50,18 @@ bool RunFile::fail()
     return false;
 }
 
-bool RunFile::rewind(qsizetype readSize)
+bool RunFile::finishWriting()
 {
     if (m_writing && !flush())
+        return false;
+    m_writing = false;
+    std::string().swap(m_buffer);
+    return true;
+}
+
+bool RunFile::rewind(qsizetype readSize)
+{
+    if (!finishWriting())
         return false;
     m_writing = false;
     m_readSize = readSize;

@@ -34,6 +34,8 @@ public:
         records.append(reinterpret_cast<const char *>(&entry.keyPrefix), sizeof entry.keyPrefix);
         entry.item->appendTo(records);
     }
+    // Ends writing: what is buffered goes to the file, and the buffer's memory goes.
+    [[nodiscard]] bool finishWriting();
     // Ends writing, and starts reading from the first entry, readSize bytes at a time; again
     // from the first on each call.
     [[nodiscard]] bool rewind(qsizetype readSize);
