@@ -10,7 +10,8 @@ namespace
 {
 // Runs merged at once: more would each get too little of the memory for reading.
 constexpr size_t mergeWidth = 32;
-// Items handed to the writer at a time: enough to keep its threads busy.
+// Items handed to the writer at a time: enough to keep its threads busy, unless the memory
+// for reading is small.
 constexpr qsizetype chunkItems = 32 * 1024;
 // Entries handed to the merge at a time from the run kept in memory.
 constexpr size_t blockEntries = 4096;
@@ -20,7 +21,8 @@ constexpr qsizetype layoutEntries = 64 * 1024;
 
 RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
     : m_folder(std::move(folder)), m_backwards(backwards),
-      m_readSize(std::clamp<qint64>(readMemory / qint64(2 * (mergeWidth + 1)), 64 << 10, 4 << 20))
+      m_readSize(std::clamp<qint64>(readMemory / qint64(2 * (mergeWidth + 1)), 16 << 10, 4 << 20)),
+      m_chunkItems(std::clamp<qint64>(readMemory / 64, 1024, chunkItems))
 {
 }
 
@@ -164,7 +166,7 @@ bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup,
     std::vector<ItemEntry> chunk;
     do {
         QString reason;
-        if (!merger.next(chunk, chunkItems, reason))
+        if (!merger.next(chunk, m_chunkItems, reason))
             return false;
         for (const ItemEntry &entry : chunk) {
             if (!merged.file->append(entry))
@@ -202,6 +204,6 @@ ItemStream RunStore::merge()
                 errorString = m_errorString;
                 return false;
             }
-            return m_merger->next(chunk, chunkItems, errorString);
+            return m_merger->next(chunk, m_chunkItems, errorString);
         }));
 }

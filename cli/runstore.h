@@ -68,6 +68,7 @@ private:
     ItemRun m_last;
     qsizetype m_loneSurrogateCount = 0;
     qint64 m_readSize = 0;
+    qsizetype m_chunkItems = 0;
     qint64 m_itemBytes = 0;
     std::unique_ptr<RunMerger> m_merger;
     const char *m_failedTo = "";

@@ -18,8 +18,8 @@
 
 namespace
 {
-// What a budget keeps back from the items: buffers for reading, writing and merging.
-constexpr qint64 bufferMemory = 16 << 20;
+// The least a read takes before the items go to a run.
+constexpr qint64 minimumReadBytes = 64 << 10;
 
 // The collation's tables take a few milliseconds to build: they are built on a thread of
 // their own while the first bytes are read. A failure there is rethrown where the collation
@@ -53,8 +53,6 @@ private:
 };
 
 constexpr auto entryBytes = qint64(sizeof(ItemEntry));
-// The least a read takes before the items go to a run.
-constexpr qint64 minimumReadBytes = 64 << 10;
 
 // Whether growing the entries of items would go past limit: growing holds the old ones and
 // twice as many new ones at once.
@@ -96,8 +94,9 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
     for (const QString &path : paths)
         total = total < 0 || sizeOf(path) < 0 ? -1 : total + sizeOf(path);
     progress.setPhase("reading", total);
+    // A sixteenth of the budget is read at a time, and the items take what reading leaves.
     const qsizetype readBytes =
-        std::clamp<qint64>(request.memoryBudget / 8, 4096, ListFileReader::roundBytes);
+        std::clamp<qint64>(request.memoryBudget / 16, minimumReadBytes, ListFileReader::roundBytes);
     ItemBatch &items = gathered.items;
     const auto toRun = [&](int input) -> std::optional<Failure> {
         if (!gathered.runs.add(std::move(items), collation.get(), input))
@@ -110,30 +109,31 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
     for (int index = 0; index < int(paths.size()); ++index) {
         const QString &path = paths[index];
         gathered.reading = path;
-        SpooledInput spool;
         ListFileReader reader;
         // A single item larger than the budget may take its own size beyond it, but never
         // more than there is.
         reader.setMemoryLimit(availableMemory());
         if (request.inputEncoding)
             reader.setInputEncoding(*request.inputEncoding);
+        // What can be read only once (standard input, a pipe, a device) is kept, for reading
+        // it again, in memory up to a share of the budget and beyond it in a temporary file.
+        reader.keepCopyIn(request.temporaryFolder,
+                          SpooledInput::memoryLimitWithin(request.memoryBudget));
         const QString name = inputName(path);
         if (path == standardStream) {
             QString reason;
             platform::FileHandle input = platform::duplicateStandardInput(reason);
             if (!input.isOpen())
                 return Failure{"read", name, reason};
-            HandleDevice source(std::move(input), QIODevice::ReadOnly);
-            if (!spool.take(source, name, SpooledInput::memoryLimitWithin(request.memoryBudget),
-                            request.temporaryFolder))
-                return Failure{spool.failedTo(), spool.failedName(), spool.errorString()};
-            if (!reader.open(spool.open()))
+            if (!reader.open(std::make_unique<HandleDevice>(std::move(input), QIODevice::ReadOnly)))
                 return Failure{"read", name, reader.errorString()};
         } else if (!reader.open(path)) {
             return Failure{"read", name, reader.errorString()};
         }
+        const qint64 copyMemory =
+            reader.size() < 0 ? SpooledInput::memoryLimitWithin(request.memoryBudget) : 0;
         const qint64 itemLimit =
-            std::max<qint64>(request.memoryBudget - bufferMemory - spool.memoryUse(), 0);
+            std::max<qint64>(request.memoryBudget / 4 * 3 - readBytes - copyMemory, 0);
         qsizetype fileStart = items.size();
         bool reserved = false;
         qint64 bytesPerItem = 1; // of the file, from its first piece

@@ -149,6 +149,9 @@ struct FileStatus {
 // requested while it waits.
 [[nodiscard]] qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &stop,
                               QString &reason);
+// Reads size bytes of the file open at handle from offset, which it holds; false with reason
+// when it cannot.
+[[nodiscard]] bool readAt(int handle, qint64 offset, char *into, qint64 size, QString &reason);
 // Writes all of bytes to the file open at handle, at its position; false with reason, the
 // system's own, saying why it could not.
 [[nodiscard]] bool writeAll(int handle, QByteArrayView bytes, QString &reason);

@@ -329,7 +329,9 @@ void TestListSort::messagesNameWhatFailed_data()
     QTest::addColumn<QByteArray>("errors");
 
     QTest::newRow("temporary folder as $TMPDIR gives it")
-        << QStringList{u"TMPDIR=/nonexistent"_qs, u"-S"_qs, u"1b"_qs} << QString()
+        << QStringList{u"TMPDIR=/nonexistent"_qs, u"-S"_qs, u"1b"_qs,
+                       QStringLiteral(TEST_DATA_DIR "/fruit.lst")}
+        << QString()
         << QByteArray("listsort: cannot write temporary file in '/nonexistent': No such file or "
                       "directory\n");
     QTest::newRow("full standard output")

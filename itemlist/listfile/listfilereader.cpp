@@ -101,7 +101,7 @@ bool ListFileReader::open(std::unique_ptr<QIODevice> device)
     for (qint64 length = 1; got < head.size() && length > 0; got += length) {
         length = readRaw(head.data() + got, head.size() - got);
         if (length < 0)
-            return fail(m_device->errorString());
+            return fail(readFailure());
     }
     head.truncate(got);
     const qsizetype markLength = m_detector.takeStart(head);
@@ -114,11 +114,11 @@ bool ListFileReader::open(std::unique_ptr<QIODevice> device)
 bool ListFileReader::restartAt(qsizetype textStart)
 {
     if (m_device->isSequential()) {
-        m_replayAt = textStart;
-        if (!m_detector.isTrying() && m_replayAt == m_replay.size())
-            m_replay = QByteArray();
+        m_copyAt = textStart;
+        if (!m_detector.isTrying() && m_copyAt == m_copy.size())
+            m_copy.clear();
     } else if (!m_device->seek(textStart)) {
-        return fail(m_device->errorString());
+        return fail(readFailure());
     }
     m_position = textStart;
     m_decoder = TextDecoder(m_detector.likelyEncoding());
@@ -156,13 +156,16 @@ bool ListFileReader::fail(const QString &reason)
 qint64 ListFileReader::readRaw(char *into, qint64 size)
 {
     // What a device that cannot seek gave is read again from its copy, until the copy's end.
-    if (m_replayAt < m_replay.size()) {
-        const qint64 length = std::min<qint64>(size, m_replay.size() - m_replayAt);
-        std::memcpy(into, m_replay.constData() + m_replayAt, size_t(length));
-        m_replayAt += length;
-        if (!m_detector.isTrying() && m_replayAt == m_replay.size()) {
-            m_replay = QByteArray();
-            m_replayAt = 0;
+    if (m_copyAt < m_copy.size()) {
+        const qint64 length = std::min<qint64>(size, m_copy.size() - m_copyAt);
+        if (!m_copy.read(m_copyAt, into, length)) {
+            m_copyFailed = true;
+            return -1;
+        }
+        m_copyAt += length;
+        if (!m_detector.isTrying() && m_copyAt == m_copy.size()) {
+            m_copy.clear();
+            m_copyAt = 0;
         }
         m_position += length;
         return length;
@@ -170,18 +173,28 @@ qint64 ListFileReader::readRaw(char *into, qint64 size)
     const qint64 length = m_device->read(into, size);
     if (length > 0) {
         if (m_device->isSequential() && m_detector.isTrying()) {
-            m_replay.append(into, length);
-            m_replayAt = m_replay.size();
+            if (!m_copy.append(QByteArrayView(into, length))) {
+                m_copyFailed = true;
+                return -1;
+            }
+            m_copyAt = m_copy.size();
         }
         m_position += length;
     }
     return length;
 }
 
+QString ListFileReader::readFailure() const
+{
+    return m_copyFailed ? m_copy.errorString() : m_device->errorString();
+}
+
 QByteArray ListFileReader::startOfFile()
 {
-    if (m_device->isSequential())
-        return m_replay.first(std::min(m_replay.size(), detectionBytes));
+    if (m_device->isSequential()) {
+        QByteArray start(std::min(m_copy.size(), qint64(detectionBytes)), Qt::Uninitialized);
+        return m_copy.read(0, start.data(), start.size()) ? start : QByteArray();
+    }
     if (!m_device->seek(0))
         return {};
     return m_device->read(detectionBytes);
@@ -254,7 +267,7 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
 bool ListFileReader::holdsTooMuch(qsizetype moreText) const
 {
     // The text of a round or two, which reading any file takes, is not held to the limit.
-    const qint64 held = qint64(m_text.size()) + moreText + m_replay.size();
+    const qint64 held = qint64(m_text.size()) + moreText + m_copy.memoryUse();
     return held > 6 * m_roundBytes && held > m_memoryLimit;
 }
 
@@ -284,7 +297,7 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     bytes.resize(start + maxBytes);
     const qint64 length = readRaw(bytes.data() + start, maxBytes);
     if (length < 0)
-        return fail(m_device->errorString());
+        return fail(readFailure());
     bytes.resize(start + length);
     const bool last = length == 0;
     if (last)
@@ -346,7 +359,7 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
         m_device.reset();
         m_text = QByteArray();
         m_chunk = QByteArray();
-        m_replay = QByteArray();
+        m_copy.clear();
         m_decoded.assign(m_decoded.size(), QByteArray());
         if (m_decoder.endedInsideACharacter())
             return fail(QStringLiteral("the file ends inside a character: its last byte is "
@@ -356,20 +369,41 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     return true;
 }
 
+bool ListFileReader::feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
+                                 ItemBatch &items) const
+{
+    // A few hundred kilobytes at a time, cut at a line end or a comma, which never cut a
+    // character, so that the decoded text takes little memory.
+    const CodePage &codePage = CodePage::of(m_decoder.encoding());
+    while (!text.isEmpty()) {
+        qsizetype end = text.size();
+        if (end > decodeBytes) {
+            const auto cut = std::find_if(text.begin() + decodeBytes, text.end(),
+                                          [](char c) { return c == '\n' || c == ','; });
+            end = cut == text.end() ? text.size() : cut - text.begin() + 1;
+        }
+        decoded.clear();
+        if (!codePage.decode(text.first(end), decoded))
+            return false;
+        tokenizer.feed(decoded, items);
+        text = text.sliced(end);
+    }
+    return true;
+}
+
 bool ListFileReader::tokenizeLongLine(QByteArrayView text, bool last)
 {
     // Cut at a comma or a line end, which never cut a character.
     const TextEncoding encoding = m_decoder.encoding();
-    QByteArrayView piece = text;
     if (isCodePage(encoding)) {
-        if (!isTextIn(encoding, text, m_decoded.front()))
+        if (!feedDecoded(m_lineTokenizer, text, m_decoded.front(), m_pieces.front()))
             return false;
-        piece = m_decoded.front();
     } else if (!isUtf16(encoding) && (m_detector.isTrying() || m_detector.isRequired()) &&
                !text.isValidUtf8()) {
         return false;
+    } else {
+        m_lineTokenizer.feed(text, m_pieces.front());
     }
-    m_lineTokenizer.feed(piece, m_pieces.front());
     if (last)
         m_lineTokenizer.finish(m_pieces.front());
     if (m_detector.isRequired())
@@ -424,21 +458,11 @@ qsizetype ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
         // code pages that list files may be in.
         ItemTokenizer tokenizer(mayHoldLoneSurrogates);
         if (isCodePage(encoding)) {
-            // Decoded a few hundred kilobytes at a time, ending at line ends, so that the
-            // decoded text takes little memory.
-            QByteArray &decoded = m_decoded[size_t(part)];
-            while (!piece.isEmpty()) {
-                const qsizetype end = piece.size() <= decodeBytes
-                                          ? piece.size()
-                                          : piece.indexOf('\n', decodeBytes) + 1;
-                const QByteArrayView lines = end > 0 ? piece.first(end) : piece;
-                if (anyFailed || !isTextIn(encoding, lines, decoded)) {
-                    failed[size_t(part)] = true;
-                    anyFailed = true;
-                    return;
-                }
-                tokenizer.feed(decoded, m_pieces[size_t(part)]);
-                piece = piece.sliced(lines.size());
+            if (anyFailed ||
+                !feedDecoded(tokenizer, piece, m_decoded[size_t(part)], m_pieces[size_t(part)])) {
+                failed[size_t(part)] = true;
+                anyFailed = true;
+                return;
             }
         } else {
             if (check && !isUtf16(encoding) && !piece.isValidUtf8()) {

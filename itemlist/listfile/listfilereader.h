@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listfile/encodingdetector.h"
+#include "listfile/inputcopy.h"
 #include "listfile/itemtokenizer.h"
 #include "listfile/textdecoder.h"
 #include "listfile/textencoding.h"
@@ -41,6 +42,12 @@ public:
     // The most that the text the reader holds (a line not finished yet, the copy of a FIFO's
     // bytes) may take beyond a few rounds' worth: past it a read fails with notEnoughMemory().
     void setMemoryLimit(qint64 bytes) { m_memoryLimit = bytes; }
+    // Keeps the copy of a device that cannot seek in an unnamed temporary file in folder
+    // beyond memoryLimit bytes, rather than all in memory.
+    void keepCopyIn(const QString &folder, qint64 memoryLimit)
+    {
+        m_copy.spillTo(folder, memoryLimit);
+    }
     // For tests and the fuzzer only: reads in rounds of bytes, tokenized on all cores in
     // pieces of a quarter of that, so that small texts cross rounds and pieces inside items.
     void setRoundBytes(qsizetype bytes);
@@ -84,6 +91,8 @@ private:
     // Reads the text again from textStart, in the encoding now tried.
     bool restartAt(qsizetype textStart);
     qint64 readRaw(char *into, qint64 size);
+    // Why readRaw() failed.
+    [[nodiscard]] QString readFailure() const;
     [[nodiscard]] QByteArray startOfFile();
     bool readRound(ItemBatch &items, qsizetype maxBytes);
     // Tokenizes lines on all cores; returns where the first piece of them that is not text
@@ -92,6 +101,10 @@ private:
     // Tokenizes text, more of a line longer than a round, cut at a comma or at the line's
     // end; false when it is not text in the encoding.
     bool tokenizeLongLine(QByteArrayView text, bool last);
+    // Feeds text in a code page, whole characters, to tokenizer, decoded a piece at a time
+    // into decoded; false when it is not text in the code page.
+    bool feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
+                     ItemBatch &items) const;
     // What to say of the line, in lines from failedAt on, that the required encoding does
     // not read.
     [[nodiscard]] QString notInEncoding(QByteArrayView lines, qsizetype failedAt) const;
@@ -110,8 +123,9 @@ private:
     ItemTokenizer m_lineTokenizer; // of a line longer than a round
     // What a device that cannot seek gave, while it may have to be read again, and where
     // reading it again has got to.
-    QByteArray m_replay;
-    qsizetype m_replayAt = 0;
+    InputCopy m_copy;
+    qint64 m_copyAt = 0;
+    bool m_copyFailed = false;
     QByteArray m_text;                 // text not tokenized yet: the start of a line cut off
     QByteArray m_chunk;                // bytes read, for UTF-16
     std::vector<ItemBatch> m_pieces;   // one for each core, whose memory the items share

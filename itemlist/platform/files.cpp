@@ -233,6 +233,22 @@ qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &stop
     }
 }
 
+bool readAt(int handle, qint64 offset, char *into, qint64 size, QString &reason)
+{
+    for (qint64 done = 0; done < size;) {
+        const ssize_t length =
+            ::pread(handle, into + done, size_t(size - done), off_t(offset + done));
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length <= 0) {
+            reason = systemReason(length < 0 ? errno : EIO);
+            return false;
+        }
+        done += length;
+    }
+    return true;
+}
+
 bool writeAll(int handle, QByteArrayView bytes, QString &reason)
 {
     for (qsizetype done = 0; done < bytes.size();) {
@@ -503,6 +519,12 @@ qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &, QS
     if (length < 0)
         reason = lastSystemReason();
     return length;
+}
+
+bool readAt(int, qint64, char *, qint64, QString &reason)
+{
+    reason = systemReason(ENOSYS);
+    return false;
 }
 
 bool writeAll(int handle, QByteArrayView bytes, QString &reason)
