@@ -77,6 +77,21 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// Random items of a few letters, accents and cases among them, so that runs hold identical
+// items, items that differ only in case, and items the collation orders apart from bytes.
+QByteArray randomItems(int count, quint32 seed)
+{
+    static const QString letters = u"abcABCéÉ -9"_qs;
+    QRandomGenerator random(seed);
+    QString text;
+    for (int item = 0; item < count; ++item) {
+        for (int length = random.bounded(1, 5); length > 0; --length)
+            text += letters[random.bounded(int(letters.size()))];
+        text += u'\n';
+    }
+    return text.toUtf8();
+}
+
 // The bytes of the file at path, a name given as the system's bytes; "(none)" without one.
 QByteArray contentsOfNative(const QByteArray &path)
 {
@@ -329,9 +344,7 @@ void TestListSort::messagesNameWhatFailed_data()
     QTest::addColumn<QByteArray>("errors");
 
     QTest::newRow("temporary folder as $TMPDIR gives it")
-        << QStringList{u"TMPDIR=/nonexistent"_qs, u"-S"_qs, u"1b"_qs,
-                       QStringLiteral(TEST_DATA_DIR "/fruit.lst")}
-        << QString()
+        << QStringList{u"TMPDIR=/nonexistent"_qs, u"-S"_qs, u"1b"_qs, u"many.lst"_qs} << QString()
         << QByteArray("listsort: cannot write temporary file in '/nonexistent': No such file or "
                       "directory\n");
     QTest::newRow("full standard output")
@@ -348,7 +361,10 @@ void TestListSort::messagesNameWhatFailed()
     QFETCH(QString, standardOutput);
     QFETCH(QByteArray, errors);
 
+    QTemporaryDir dir; // with a list that takes runs in temporary files under a small budget
+    writeFile(dir.filePath(u"many.lst"_qs), randomItems(20'000, 6));
     QProcess process;
+    process.setWorkingDirectory(dir.path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!arguments.isEmpty() && arguments.constFirst().contains(u'=')) {
         const QString setting = arguments.takeFirst();
@@ -452,25 +468,6 @@ void TestListSort::runningOutOfMemoryIsAnError()
     QCOMPARE(run.errors, QByteArray("listsort: cannot read '/dev/zero': not enough memory\n"));
     QCOMPARE(run.exitCode, 2);
 }
-
-namespace
-{
-// Random items of a few letters, accents and cases among them, so that runs hold identical
-// items, items that differ only in case, and items the collation orders apart from bytes.
-QByteArray randomItems(int count, quint32 seed)
-{
-    static const QString letters = u"abcABCéÉ -9"_qs;
-    QRandomGenerator random(seed);
-    QString text;
-    for (int item = 0; item < count; ++item) {
-        for (int length = random.bounded(1, 5); length > 0; --length)
-            text += letters[random.bounded(int(letters.size()))];
-        text += u'\n';
-    }
-    return text.toUtf8();
-}
-
-} // namespace
 
 void TestListSort::runsGiveTheBytesOfMemory_data()
 {
