@@ -3,6 +3,7 @@
 #include "chunksahead.h"
 #include "order/sorting.h"
 #include "parallel.h"
+#include "platform.h"
 
 #include <algorithm>
 
@@ -10,6 +11,9 @@ namespace
 {
 // Runs merged at once: more would each get too little of the memory for reading.
 constexpr size_t mergeWidth = 32;
+// Files open while runs are merged, besides the runs: the output, its replacement, a copy of
+// an input, a second handle.
+constexpr qint64 otherFiles = 4;
 // Items handed to the writer at a time: enough to keep its threads busy, unless the memory
 // for reading is small.
 constexpr qsizetype chunkItems = 32 * 1024;
@@ -22,7 +26,11 @@ constexpr qsizetype layoutEntries = 64 * 1024;
 RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
     : m_folder(std::move(folder)), m_backwards(backwards),
       m_readSize(std::clamp<qint64>(readMemory / qint64(2 * (mergeWidth + 1)), 16 << 10, 4 << 20)),
-      m_chunkItems(std::clamp<qint64>(readMemory / 64, 1024, chunkItems))
+      m_chunkItems(std::clamp<qint64>(readMemory / 64, 1024, chunkItems)),
+      // As many runs as the limit of open files leaves room for: the runs waiting, and one
+      // more being written.
+      m_maxOpen(size_t(std::max<qint64>(platform::openFileRoom() - otherFiles, 3))),
+      m_fanIn(std::min(mergeWidth, m_maxOpen - 1))
 {
 }
 
@@ -49,13 +57,33 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
             const auto inGroup = [=](const StoredRun &run) {
                 return run.level == level && (earlier ? run.input < input : run.input == input);
             };
-            if (size_t(std::count_if(m_runs.begin(), m_runs.end(), inGroup)) < mergeWidth)
+            if (size_t(std::count_if(m_runs.begin(), m_runs.end(), inGroup)) < m_fanIn)
                 continue;
             if (!mergeGroup(inGroup, earlier ? -1 : input, level + 1))
                 return false;
             merged = true;
         }
         level = merged ? 0 : level + 1;
+    }
+    // Under a tight limit of open files, the lowest runs of a group merge before their level
+    // fills.
+    while (m_runs.size() + 1 >= m_maxOpen) {
+        std::stable_sort(m_runs.begin(), m_runs.end(),
+                         [](const StoredRun &a, const StoredRun &b) { return a.level < b.level; });
+        bool merged = false;
+        for (const bool earlier : {true, false}) {
+            const auto inGroup = [=](const StoredRun &run) {
+                return earlier ? run.input < input : run.input == input;
+            };
+            if (merged || std::count_if(m_runs.begin(), m_runs.end(), inGroup) < 2)
+                continue;
+            const auto first = std::find_if(m_runs.begin(), m_runs.end(), inGroup);
+            if (!mergeGroup(inGroup, earlier ? -1 : input, first->level + 1))
+                return false;
+            merged = true;
+        }
+        if (!merged)
+            break;
     }
     return true;
 }
@@ -130,11 +158,10 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
     }
     // The runs left are merged a group at a time, shortest first, until one merge can read
     // them all.
-    while (m_runs.size() > mergeWidth) {
+    while (m_runs.size() > m_fanIn) {
         std::stable_sort(m_runs.begin(), m_runs.end(),
                          [](const StoredRun &a, const StoredRun &b) { return a.level < b.level; });
-        if (!mergeGroup([](const StoredRun &) { return true; }, -1,
-                        m_runs[mergeWidth - 1].level + 1))
+        if (!mergeGroup([](const StoredRun &) { return true; }, -1, m_runs[m_fanIn - 1].level + 1))
             return false;
     }
     return true;
@@ -144,7 +171,7 @@ bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup,
                           int level)
 {
     std::vector<StoredRun> group;
-    for (auto run = m_runs.begin(); run != m_runs.end() && group.size() < mergeWidth;) {
+    for (auto run = m_runs.begin(); run != m_runs.end() && group.size() < m_fanIn;) {
         if (inGroup(*run)) {
             group.push_back(std::move(*run));
             run = m_runs.erase(run);

@@ -69,6 +69,8 @@ private:
     qsizetype m_loneSurrogateCount = 0;
     qint64 m_readSize = 0;
     qsizetype m_chunkItems = 0;
+    size_t m_maxOpen;
+    size_t m_fanIn; // runs merged at once
     qint64 m_itemBytes = 0;
     std::unique_ptr<RunMerger> m_merger;
     const char *m_failedTo = "";

@@ -202,6 +202,9 @@ void copyOwnerAndMode(int handle, const FileStatus &status);
 // source. Room for all of it is taken first, so that a full disk leaves target as it was.
 [[nodiscard]] bool overwrite(int target, int source, qint64 size, QString &reason);
 
+// How many more files the process may have open at once: its limit (RLIMIT_NOFILE) less
+// those open already.
+[[nodiscard]] qint64 openFileRoom();
 // The folder for temporary files: $TMPDIR as it is set, else the system's.
 [[nodiscard]] QString temporaryFolder();
 // Opens a new file in folder for reading and writing that has no name, so that the system

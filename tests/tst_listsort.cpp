@@ -478,14 +478,22 @@ void TestListSort::runsGiveTheBytesOfMemory_data()
     QTest::newRow("Windows-1252 first, then UTF-16") << QStringList{u"two.lst"_qs, u"three.lst"_qs};
     QTest::newRow("an encoding that cannot write an item")
         << QStringList{u"--encoding"_qs, u"windows-1252"_qs, u"one.lst"_qs, u"three.lst"_qs};
+    QTest::newRow("items between commas on one line") << QStringList{u"commas.lst"_qs};
+    QTest::newRow("a pipe given as a file") << QStringList{u"/dev/stdin"_qs, u"two.lst"_qs};
+    QTest::newRow("few files may be open") << QStringList{u"files=12"_qs, u"one.lst"_qs};
 }
 
 // A budget far smaller than the list has it sorted in many runs, merged in several rounds.
 void TestListSort::runsGiveTheBytesOfMemory()
 {
     QFETCH(QStringList, arguments);
+    // "files=N": listsort may have no more than N files open at once.
+    const int files = arguments.constFirst().startsWith(u"files="_qs)
+                          ? arguments.takeFirst().section(u'=', 1).toInt()
+                          : 0;
     QTemporaryDir dir;
     writeFile(dir.filePath(u"one.lst"_qs), randomItems(30'000, 1));
+    writeFile(dir.filePath(u"commas.lst"_qs), randomItems(30'000, 5).replace('\n', ','));
     const QString latin = QString::fromUtf8(randomItems(5'000, 2)) + u"last, in UTF-8 once\n"_qs;
     writeFile(dir.filePath(u"two.lst"_qs), latin.toLatin1());
     const QString wide = u"日本\n"_qs + QString::fromUtf8(randomItems(5'000, 3));
@@ -496,8 +504,14 @@ void TestListSort::runsGiveTheBytesOfMemory()
     QTemporaryDir temporary;
 
     const Run inMemory = listsort(arguments, input, dir.path());
-    const Run inRuns = listsort(
-        QStringList{u"-S"_qs, u"1K"_qs, u"-T"_qs, temporary.path()} + arguments, input, dir.path());
+    const Run inRuns =
+        listsort(QStringList{u"-S"_qs, u"1K"_qs, u"-T"_qs, temporary.path()} + arguments, input,
+                 dir.path(), [files] {
+                     if (files > 0) {
+                         const rlimit limit{rlim_t(files), rlim_t(files)};
+                         setrlimit(RLIMIT_NOFILE, &limit);
+                     }
+                 });
     QCOMPARE(inRuns.errors, inMemory.errors);
     QCOMPARE(inRuns.exitCode, inMemory.exitCode);
     QVERIFY(inRuns.output == inMemory.output);

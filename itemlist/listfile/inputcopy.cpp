@@ -47,8 +47,8 @@ bool InputCopy::read(qint64 offset, char *into, qint64 size)
     if (fromMemory == size)
         return true;
     QString reason;
-    return platform::readAt(m_file.get(), offset + fromMemory - m_bytes.size(),
-                            into + fromMemory, size - fromMemory, reason) ||
+    return platform::readAt(m_file.get(), offset + fromMemory - m_bytes.size(), into + fromMemory,
+                            size - fromMemory, reason) ||
            fail(reason);
 }
 

@@ -9,12 +9,15 @@
 #include <cerrno>
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #if defined(Q_OS_UNIX)
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #else
@@ -410,6 +413,21 @@ bool overwrite(int target, int source, qint64 size, QString &reason)
     return (::ftruncate(target, off_t(size)) == 0 || fail(reason)) && syncToDisk(target, reason);
 }
 
+qint64 openFileRoom()
+{
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    qint64 open = 0;
+    if (DIR *handles = ::opendir("/proc/self/fd")) {
+        while (const dirent *entry = ::readdir(handles))
+            open += entry->d_name[0] != '.';
+        ::closedir(handles);
+        --open; // the folder's own handle
+    }
+    return qint64(limit.rlim_cur) - open;
+}
+
 QString temporaryFolder()
 {
     const QByteArray set = qgetenv("TMPDIR");
@@ -624,6 +642,11 @@ bool overwrite(int, int, qint64, QString &reason)
 {
     reason = systemReason(ENOSYS);
     return false;
+}
+
+qint64 openFileRoom()
+{
+    return 500; // what the C runtime allows at the least, less a few
 }
 
 QString temporaryFolder()
