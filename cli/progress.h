@@ -20,6 +20,9 @@ public:
 
     // Starts phase ("reading", "sorting", "writing"), of total bytes, -1 when not known.
     void setPhase(const char *phase, qint64 total = -1);
+    // Moves on to another step of the same phase, which counts the same bytes: sorting runs
+    // while reading.
+    void setStep(const char *step) { m_phase = step; }
     // The bytes of the phase done so far.
     void setDone(qint64 bytes) { m_done = bytes; }
 

@@ -186,7 +186,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                               bytesFitting() < minimumReadBytes;
             if (!full || reader.atEnd())
                 continue;
-            progress.setPhase("sorting runs", total);
+            progress.setStep("sorting runs");
             // The items of earlier files go to a run of their own, since this file may still
             // be read again.
             if (fileStart > 0) {
@@ -201,7 +201,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             reader.startNewMemory();
             reserved = false;
             batchStart = reader.position();
-            progress.setPhase("reading", total);
+            progress.setStep("reading");
         }
         before += std::max<qint64>(sizeOf(path), 0);
         if (index == 0)
