@@ -1,6 +1,5 @@
 #include "runstore.h"
 
-#include "chunksahead.h"
 #include "order/sorting.h"
 #include "parallel.h"
 #include "platform.h"
@@ -25,8 +24,13 @@ constexpr qsizetype layoutEntries = 64 * 1024;
 
 RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
     : m_folder(std::move(folder)), m_backwards(backwards),
-      m_readSize(std::clamp<qint64>(readMemory / qint64(2 * (mergeWidth + 1)), 16 << 10, 4 << 20)),
-      m_chunkItems(std::clamp<qint64>(readMemory / 64, 1024, chunkItems)),
+      // Half the memory of a merge goes to reading each run a piece at a time on each
+      // thread, half to ranges of keys merged ahead of the writer, a few at a time.
+      m_memory{
+          qsizetype(std::clamp<qint64>(
+              readMemory / 2 / qint64(mergeWidth + 1) / threadCountFor(2, 1), 16 << 10, 4 << 20)),
+          qsizetype(std::clamp<qint64>(readMemory / 64, 1024, chunkItems)),
+          std::clamp<qint64>(readMemory / 2 / (threadCountFor(2, 1) + 3), 64 << 10, 64 << 20)},
       // As many runs as the limit of open files leaves room for: the runs waiting, and one
       // more being written.
       m_maxOpen(size_t(std::max<qint64>(platform::openFileRoom() - otherFiles, 3))),
@@ -133,21 +137,25 @@ bool RunStore::failWriting(const RunFile &file)
     return false;
 }
 
-RunMerger::Source RunStore::readerOf(RunFile &file)
+ItemStream RunStore::readingFails(ItemStream merge)
 {
-    return [this, &file](std::vector<ItemEntry> &entries, QString &errorString) {
-        if (file.readNext(entries))
+    return ItemStream([this, merge = std::move(merge)](std::vector<ItemEntry> &chunk,
+                                                       QString &errorString) mutable {
+        if (merge.next(chunk, errorString))
             return true;
         m_failedTo = "read temporary file in";
-        m_errorString = errorString = file.errorString();
+        m_errorString = errorString;
         return false;
-    };
+    });
 }
 
 bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
 {
     m_collation.emplace(collation);
     m_last = sortedRun(std::move(last), collation);
+    // The merge reads the run in memory in its own order.
+    if (m_backwards)
+        std::reverse(m_last.entries.begin(), m_last.entries.end());
     m_loneSurrogateCount = m_last.loneSurrogateCount;
     m_itemBytes = 0;
     for (const ItemEntry &entry : m_last.entries)
@@ -182,18 +190,17 @@ bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup,
     StoredRun merged{std::make_unique<RunFile>(), input, level, 0, 0};
     if (!merged.file->create(m_folder))
         return failWriting(*merged.file);
-    RunMerger merger(*m_collation, m_backwards);
+    MergeInput files;
     for (StoredRun &run : group) {
-        if (!run.file->rewind(m_readSize))
-            return failWriting(*run.file);
-        merger.add(readerOf(*run.file));
+        files.files.push_back(run.file.get());
         merged.loneSurrogates += run.loneSurrogates;
         merged.itemBytes += run.itemBytes;
     }
+    ItemStream items = readingFails(mergeInRanges(files, *m_collation, m_backwards, m_memory));
     std::vector<ItemEntry> chunk;
     do {
         QString reason;
-        if (!merger.next(chunk, m_chunkItems, reason))
+        if (!items.next(chunk, reason))
             return false;
         for (const ItemEntry &entry : chunk) {
             if (!merged.file->append(entry))
@@ -208,29 +215,8 @@ bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup,
 
 ItemStream RunStore::merge()
 {
-    m_merger = std::make_unique<RunMerger>(*m_collation, m_backwards);
-    bool rewound = true;
-    for (StoredRun &run : m_runs) {
-        rewound = rewound && (run.file->rewind(m_readSize) || failWriting(*run.file));
-        m_merger->add(readerOf(*run.file));
-    }
-    // The run in memory, in blocks, backwards when the merge is.
-    m_merger->add([this, next = size_t(0)](std::vector<ItemEntry> &entries, QString &) mutable {
-        const std::vector<ItemEntry> &all = m_last.entries;
-        const size_t end = std::min(all.size(), next + blockEntries);
-        if (m_backwards)
-            entries.assign(all.rbegin() + ptrdiff_t(next), all.rbegin() + ptrdiff_t(end));
-        else
-            entries.assign(all.begin() + ptrdiff_t(next), all.begin() + ptrdiff_t(end));
-        next = end;
-        return true;
-    });
-    return chunksAhead(
-        ItemStream([this, rewound](std::vector<ItemEntry> &chunk, QString &errorString) {
-            if (!rewound) {
-                errorString = m_errorString;
-                return false;
-            }
-            return m_merger->next(chunk, m_chunkItems, errorString);
-        }));
+    MergeInput input{{}, &m_last.entries};
+    for (const StoredRun &run : m_runs)
+        input.files.push_back(run.file.get());
+    return readingFails(mergeInRanges(input, *m_collation, m_backwards, m_memory));
 }

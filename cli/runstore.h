@@ -1,7 +1,7 @@
 #pragma once
 
 #include "order/collation.h"
-#include "order/runmerger.h"
+#include "order/rangedmerge.h"
 #include "storage/itembatch.h"
 #include "storage/itemrun.h"
 #include "storage/itemstream.h"
@@ -33,7 +33,7 @@ public:
     // Prepares merges of the runs and of last, sorted in memory and kept for each merge;
     // merges runs first while they are too many to read from at once.
     [[nodiscard]] bool prepare(ItemBatch &&last, const Collation &collation);
-    // Starts a merge of everything prepare() took; its items last until the next start.
+    // Starts a merge, on all cores, of everything prepare() took.
     [[nodiscard]] ItemStream merge();
     [[nodiscard]] qsizetype loneSurrogateCount() const { return m_loneSurrogateCount; }
     // The bytes of all the items, as stored.
@@ -56,7 +56,8 @@ private:
     // Adds the bytes of the items written to itemBytes.
     bool writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes);
     bool failWriting(const RunFile &file);
-    [[nodiscard]] RunMerger::Source readerOf(RunFile &file);
+    // The stream of a merge that failed reading a run file.
+    [[nodiscard]] ItemStream readingFails(ItemStream merge);
     // Merges the first runs that are inGroup, as many as are read at once, into one run of
     // input and level at the end.
     bool mergeGroup(const std::function<bool(const StoredRun &)> &inGroup, int input, int level);
@@ -67,12 +68,10 @@ private:
     std::vector<StoredRun> m_runs;
     ItemRun m_last;
     qsizetype m_loneSurrogateCount = 0;
-    qint64 m_readSize = 0;
-    qsizetype m_chunkItems = 0;
+    MergeMemory m_memory;
     size_t m_maxOpen;
     size_t m_fanIn; // runs merged at once
     qint64 m_itemBytes = 0;
-    std::unique_ptr<RunMerger> m_merger;
     const char *m_failedTo = "";
     QString m_errorString;
 };

@@ -99,6 +99,9 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         std::clamp<qint64>(request.memoryBudget / 16, minimumReadBytes, ListFileReader::roundBytes);
     ItemBatch &items = gathered.items;
     const auto toRun = [&](int input) -> std::optional<Failure> {
+        // From the first run on, the process's size follows the budget.
+        if (gathered.runs.isEmpty())
+            platform::returnFreedMemory();
         if (!gathered.runs.add(std::move(items), collation.get(), input))
             return Failure{gathered.runs.failedTo(), quotedName(gathered.runs.folder()),
                            gathered.runs.errorString()};
@@ -133,7 +136,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         const qint64 copyMemory =
             reader.size() < 0 ? SpooledInput::memoryLimitWithin(request.memoryBudget) : 0;
         const qint64 itemLimit =
-            std::max<qint64>(request.memoryBudget / 4 * 3 - readBytes - copyMemory, 0);
+            std::max<qint64>(request.memoryBudget / 3 * 2 - readBytes - copyMemory, 0);
         qsizetype fileStart = items.size();
         bool reserved = false;
         qint64 bytesPerItem = 1; // of the file, from its first piece

@@ -52,6 +52,9 @@ struct MemoryFacts {
     qint64 groupUsed = -1;
 };
 [[nodiscard]] MemoryFacts memoryFacts();
+// Has memory that the process frees go back to the system at once, rather than stay with
+// the allocator for later, so that the process's size follows what it holds.
+void returnFreedMemory() noexcept;
 
 // How memoryFacts() reads what Linux writes, apart from reading it.
 // The number after label in the text of a /proc file of "label: number kB" lines, in bytes;

@@ -6,6 +6,9 @@
 #include <limits>
 #include <new>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #if defined(Q_OS_UNIX)
 #include <sys/mman.h>
 #include <unistd.h>
@@ -67,6 +70,16 @@ void freeAligned(void *memory, std::size_t size, std::size_t alignment) noexcept
 #else
     (void)size;
     ::operator delete(memory, std::align_val_t(alignment));
+#endif
+}
+
+void returnFreedMemory() noexcept
+{
+#if defined(__GLIBC__)
+    // Large blocks get mappings of their own, which go when freed; a fixed threshold also
+    // keeps glibc from raising it after each such free.
+    mallopt(M_MMAP_THRESHOLD, 256 << 10);
+    mallopt(M_TRIM_THRESHOLD, 1 << 20);
 #endif
 }
 

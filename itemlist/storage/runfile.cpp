@@ -1,7 +1,6 @@
 #include "storage/runfile.h"
 
-#include "platform.h"
-
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -18,25 +17,65 @@ std::optional<qsizetype> recordLength(const char *bytes, qsizetype available)
     const auto item = Item::laidOutSize(bytes + prefix, available - prefix);
     return item ? std::optional(prefix + *item) : std::nullopt;
 }
+
 } // namespace
+
+ItemEntry RunFile::entryOfRecord(const char *record)
+{
+    quint64 prefix = 0;
+    std::memcpy(&prefix, record, sizeof prefix);
+    return {prefix, Item::laidOutAt(record + sizeof prefix)};
+}
 
 bool RunFile::create(const QString &folder)
 {
-    platform::FileHandle handle = platform::openUnnamedFile(folder, m_errorString);
-    if (!handle.isOpen())
+    m_file = platform::openUnnamedFile(folder, m_errorString);
+    if (!m_file.isOpen())
         return false;
-    if (!m_file.open(handle.get(), QIODevice::ReadWrite | QIODevice::Unbuffered,
-                     QFileDevice::AutoCloseHandle))
-        return fail();
-    handle.release();
     m_buffer.reserve(writeSize + 4096);
     return true;
 }
 
+void RunFile::sample(std::string_view records)
+{
+    const qint64 start = m_size - qint64(records.size());
+    qint64 next = m_samples.empty() ? 0 : m_samples.back().offset + sampleSpacing;
+    if (start + qint64(records.size()) <= next)
+        return;
+    // Record by record from the start, to find where they begin.
+    for (qsizetype at = 0; at < qsizetype(records.size());) {
+        const qsizetype length = *recordLength(records.data() + at, qsizetype(records.size()) - at);
+        if (start + at >= next) {
+            m_samples.push_back(
+                {start + at, std::string(records.substr(size_t(at), size_t(length)))});
+            next = start + at + sampleSpacing;
+            if (start + qint64(records.size()) <= next)
+                return;
+        }
+        at += length;
+    }
+}
+
+bool RunFile::append(const ItemEntry &entry)
+{
+    const size_t start = m_buffer.size();
+    appendRecord(entry, m_buffer);
+    m_size += qint64(m_buffer.size() - start);
+    sample(std::string_view(m_buffer).substr(start));
+    return m_buffer.size() < writeSize || flush();
+}
+
+bool RunFile::appendRecords(const std::string &records)
+{
+    m_buffer.append(records);
+    m_size += qint64(records.size());
+    sample(records);
+    return m_buffer.size() < writeSize || flush();
+}
+
 bool RunFile::flush()
 {
-    // Written past QFile, which does not always tell the system's reason for a failed write.
-    if (!platform::writeAll(int(m_file.handle()),
+    if (!platform::writeAll(m_file.get(),
                             QByteArrayView(m_buffer.data(), qsizetype(m_buffer.size())),
                             m_errorString))
         return false;
@@ -44,51 +83,33 @@ bool RunFile::flush()
     return true;
 }
 
-bool RunFile::fail()
-{
-    m_errorString = m_file.errorString();
-    return false;
-}
-
 bool RunFile::finishWriting()
 {
-    if (m_writing && !flush())
+    if (!m_buffer.empty() && !flush())
         return false;
-    m_writing = false;
     std::string().swap(m_buffer);
     return true;
 }
 
-bool RunFile::rewind(qsizetype readSize)
-{
-    if (!finishWriting())
-        return false;
-    m_writing = false;
-    m_readSize = readSize;
-    m_parsed = 0;
-    std::string().swap(m_buffer);
-    return m_file.seek(0) || fail();
-}
-
-bool RunFile::readNext(std::vector<ItemEntry> &entries)
+bool RunReader::readNext(std::vector<ItemEntry> &entries, QString &errorString)
 {
     entries.clear();
     // The start of a record that the last read cut off moves to the front.
     m_buffer.erase(0, size_t(std::exchange(m_parsed, 0)));
+    m_bufferOffset = m_offset - qint64(m_buffer.size());
     for (;;) {
         const size_t kept = m_buffer.size();
-        m_buffer.resize(kept + size_t(m_readSize));
-        const qint64 length = m_file.read(m_buffer.data() + kept, m_readSize);
-        if (length < 0)
-            return fail();
+        const qint64 length = std::min<qint64>(m_readSize, m_end - m_offset);
         m_buffer.resize(kept + size_t(length));
+        if (length > 0 && !platform::readAt(m_file->handle(), m_offset, m_buffer.data() + kept,
+                                            length, errorString))
+            return false;
+        m_offset += length;
         const char *bytes = m_buffer.data();
         const auto available = qsizetype(m_buffer.size());
         qsizetype at = 0;
         while (const auto record = recordLength(bytes + at, available - at)) {
-            quint64 prefix = 0;
-            std::memcpy(&prefix, bytes + at, sizeof prefix);
-            entries.push_back({prefix, Item::laidOutAt(bytes + at + sizeof prefix)});
+            entries.push_back(RunFile::entryOfRecord(bytes + at));
             at += *record;
         }
         if (!entries.empty() || length == 0) {

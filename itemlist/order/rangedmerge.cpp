@@ -1,0 +1,336 @@
+#include "order/rangedmerge.h"
+
+#include "order/collation.h"
+#include "order/runmerger.h"
+#include "parallel.h"
+#include "storage/runfile.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace
+{
+// Entries of the run in memory between two samples of it.
+constexpr qsizetype memorySampleSpacing = 4096;
+
+// Items merged, with bytes of their own.
+struct Chunk {
+    std::string bytes;
+    std::vector<ItemEntry> entries;
+};
+
+// Where each range starts in each run.
+struct Plan {
+    std::vector<std::string> splitters; // records where ranges after the first start
+    // [range][file]: the offset of the last record kept in memory that comes before the
+    // range, and of the first that does not: the range starts between them.
+    std::vector<std::vector<qint64>> fileStarts;
+    std::vector<std::vector<qint64>> fileLimits;
+    std::vector<qsizetype> memoryStarts; // [range], the first entry in memory
+};
+
+class RangedMerge
+{
+public:
+    RangedMerge(const MergeInput &input, const Collation &collation, bool backwards,
+                MergeMemory memory)
+        : m_input(input), m_collation(collation), m_backwards(backwards), m_memory(memory)
+    {
+        plan();
+        m_ranges.resize(m_plan.fileStarts.size());
+        const int threads =
+            std::min(threadCountFor(qsizetype(m_ranges.size()), 1), int(m_ranges.size()));
+        for (int thread = 0; thread < threads; ++thread)
+            m_workers.emplace_back([this](std::stop_token stop) { work(stop); });
+    }
+
+    ~RangedMerge()
+    {
+        for (std::jthread &worker : m_workers)
+            worker.request_stop();
+        m_changed.notify_all();
+    }
+
+    bool next(std::vector<ItemEntry> &chunk, QString &errorString)
+    {
+        chunk.clear();
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_current == m_ranges.size())
+                return true;
+            Range &range = m_ranges[m_current];
+            m_changed.wait(lock, [&] { return !range.chunks.empty() || range.done; });
+            if (range.failed) {
+                errorString = range.errorString;
+                return false;
+            }
+            if (!range.chunks.empty()) {
+                // Handed on chunks stay until the call after the next.
+                m_handed.push_back(std::move(range.chunks.front()));
+                range.chunks.pop_front();
+                if (m_handed.size() > 2)
+                    m_handed.pop_front();
+                chunk = m_handed.back()->entries;
+                m_changed.notify_all();
+                return true;
+            }
+            ++m_current;
+            m_changed.notify_all();
+        }
+    }
+
+private:
+    struct Range {
+        std::deque<std::unique_ptr<Chunk>> chunks; // merged and not handed on yet
+        bool done = false;
+        bool failed = false;
+        QString errorString;
+    };
+
+    [[nodiscard]] bool before(const Collation &collation, const ItemEntry &a,
+                              const ItemEntry &b) const
+    {
+        return m_backwards ? collation.less(b, a) : collation.less(a, b);
+    }
+
+    static ItemEntry entryOf(const std::string &record)
+    {
+        return RunFile::entryOfRecord(record.data());
+    }
+
+    void plan()
+    {
+        // The records kept in memory of every run, in the merge's order, stand for the
+        // whole: ranges of about rangeBytes start at every so many of them.
+        std::vector<ItemEntry> samples;
+        qint64 bytes = 0;
+        for (const RunFile *file : m_input.files) {
+            bytes += file->size();
+            for (const RunFile::Sample &sample : file->samples())
+                samples.push_back(sample.entry());
+        }
+        if (m_input.inMemory) {
+            const std::vector<ItemEntry> &entries = *m_input.inMemory;
+            for (size_t index = 0; index < entries.size(); index += memorySampleSpacing)
+                samples.push_back(entries[index]);
+            bytes += qint64(entries.size()) * 24; // about what they take in a file
+        }
+        // A range reads little outside itself when it spans a few records kept in memory in
+        // each run; with less memory than such ranges take, one range, on one thread.
+        const bool split =
+            m_memory.rangeBytes >= 4 * RunFile::sampleSpacing * qint64(m_input.files.size() + 1);
+        const qint64 ranges =
+            split ? std::clamp<qint64>(bytes / m_memory.rangeBytes, 1, qint64(samples.size())) : 1;
+        std::sort(samples.begin(), samples.end(), [this](const ItemEntry &a, const ItemEntry &b) {
+            return before(m_collation, a, b);
+        });
+        for (qint64 range = 1; range < ranges; ++range) {
+            const ItemEntry &splitter = samples[size_t(range * qint64(samples.size()) / ranges)];
+            std::string record;
+            RunFile::appendRecord(splitter, record);
+            if (m_plan.splitters.empty() || m_plan.splitters.back() != record)
+                m_plan.splitters.push_back(std::move(record));
+        }
+        // Each range starts in each run at the last record kept in memory that comes before
+        // its splitter: what lies between is passed over as the range is read.
+        for (size_t range = 0; range <= m_plan.splitters.size(); ++range) {
+            std::vector<qint64> starts;
+            std::vector<qint64> limits;
+            for (const RunFile *file : m_input.files) {
+                if (range == 0) {
+                    starts.push_back(0);
+                    limits.push_back(0);
+                    continue;
+                }
+                const ItemEntry splitter = entryOf(m_plan.splitters[range - 1]);
+                const auto &fileSamples = file->samples();
+                const auto after = std::partition_point(
+                    fileSamples.begin(), fileSamples.end(), [&](const RunFile::Sample &sample) {
+                        return before(m_collation, sample.entry(), splitter);
+                    });
+                starts.push_back(after == fileSamples.begin() ? 0 : std::prev(after)->offset);
+                limits.push_back(after == fileSamples.end() ? file->size() : after->offset);
+            }
+            m_plan.fileLimits.push_back(std::move(limits));
+            m_plan.fileStarts.push_back(std::move(starts));
+            qsizetype memoryStart = 0;
+            if (m_input.inMemory && range > 0) {
+                const ItemEntry splitter = entryOf(m_plan.splitters[range - 1]);
+                const std::vector<ItemEntry> &entries = *m_input.inMemory;
+                memoryStart = std::partition_point(entries.begin(), entries.end(),
+                                                   [&](const ItemEntry &entry) {
+                                                       return before(m_collation, entry, splitter);
+                                                   }) -
+                              entries.begin();
+            }
+            m_plan.memoryStarts.push_back(memoryStart);
+        }
+    }
+
+    void work(std::stop_token stop)
+    {
+        const Collation collation(m_collation);
+        const size_t ahead = m_workers.size();
+        for (;;) {
+            size_t index = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                // No more ranges ahead of the one handed on than threads.
+                if (!m_changed.wait(lock, stop, [&] {
+                        return m_taken == m_ranges.size() || m_taken <= m_current + ahead;
+                    }))
+                    return;
+                if (m_taken == m_ranges.size())
+                    return;
+                index = m_taken++;
+            }
+            QString errorString;
+            const bool merged = mergeRange(index, collation, stop, errorString);
+            {
+                const std::lock_guard lock(m_mutex);
+                m_ranges[index].done = true;
+                m_ranges[index].failed = !merged;
+                m_ranges[index].errorString = errorString;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    // Adds chunk to range index; waits while the range is being handed on and two chunks of
+    // it are waiting already, so that a range merged as it is written takes little memory.
+    // False once stop is requested.
+    bool hand(size_t index, std::unique_ptr<Chunk> chunk, const std::stop_token &stop)
+    {
+        std::unique_lock lock(m_mutex);
+        m_ranges[index].chunks.push_back(std::move(chunk));
+        m_changed.notify_all();
+        return m_changed.wait(
+            lock, stop, [&] { return index != m_current || m_ranges[index].chunks.size() < 2; });
+    }
+
+    // The source of a merge of range index that reads run file from its start in the range,
+    // passes over what comes before the range, and ends where the next range starts.
+    RunMerger::Source fileSource(size_t index, size_t file, const Collation &collation)
+    {
+        const qint64 start = m_plan.fileStarts[index][file];
+        const bool last = index + 1 == m_plan.fileStarts.size();
+        const qint64 end = last ? 0 : m_plan.fileStarts[index + 1][file];
+        // Nothing at or past the limit of the next range's start is in this range.
+        const qint64 limit =
+            last ? m_input.files[file]->size() : m_plan.fileLimits[index + 1][file];
+        auto reader =
+            std::make_shared<RunReader>(*m_input.files[file], start, limit, m_memory.readSize);
+        const std::string *from = index == 0 ? nullptr : &m_plan.splitters[index - 1];
+        const std::string *to = last ? nullptr : &m_plan.splitters[index];
+        return [this, reader, from, to, end, &collation,
+                ended = false](std::vector<ItemEntry> &entries, QString &errorString) mutable {
+            do {
+                entries.clear();
+                if (ended)
+                    return true;
+                if (!reader->readNext(entries, errorString))
+                    return false;
+                if (entries.empty())
+                    return true;
+                if (from) {
+                    const ItemEntry splitter = entryOf(*from);
+                    const auto first =
+                        std::find_if(entries.begin(), entries.end(), [&](const ItemEntry &entry) {
+                            return !before(collation, entry, splitter);
+                        });
+                    if (first != entries.begin())
+                        entries.erase(entries.begin(), first);
+                    if (!entries.empty())
+                        from = nullptr;
+                }
+                if (to) {
+                    // Only records from the next range's start on may belong to it.
+                    const ItemEntry splitter = entryOf(*to);
+                    const auto past =
+                        std::find_if(entries.begin(), entries.end(), [&](const ItemEntry &entry) {
+                            return reader->offsetOf(entry) >= end &&
+                                   !before(collation, entry, splitter);
+                        });
+                    ended = past != entries.end();
+                    entries.erase(past, entries.end());
+                }
+            } while (entries.empty());
+            return true;
+        };
+    }
+
+    RunMerger::Source memorySource(size_t index)
+    {
+        const std::vector<ItemEntry> &all = *m_input.inMemory;
+        const bool last = index + 1 == m_plan.memoryStarts.size();
+        const auto end = size_t(last ? qsizetype(all.size()) : m_plan.memoryStarts[index + 1]);
+        return [&all, next = size_t(m_plan.memoryStarts[index]),
+                end](std::vector<ItemEntry> &entries, QString &) mutable {
+            const size_t stop = std::min(end, next + size_t(memorySampleSpacing));
+            entries.assign(all.begin() + ptrdiff_t(next), all.begin() + ptrdiff_t(stop));
+            next = stop;
+            return true;
+        };
+    }
+
+    bool mergeRange(size_t index, const Collation &collation, const std::stop_token &stop,
+                    QString &errorString)
+    {
+        RunMerger merger(collation, m_backwards);
+        for (size_t file = 0; file < m_input.files.size(); ++file)
+            merger.add(fileSource(index, file, collation));
+        if (m_input.inMemory)
+            merger.add(memorySource(index));
+        std::vector<ItemEntry> merged;
+        while (!stop.stop_requested()) {
+            if (!merger.next(merged, m_memory.chunkItems, errorString))
+                return false;
+            if (merged.empty())
+                return true;
+            // The merger's memory is reused: the range keeps a copy until it is handed on.
+            auto chunk = std::make_unique<Chunk>();
+            std::vector<size_t> offsets;
+            offsets.reserve(merged.size());
+            for (const ItemEntry &entry : merged) {
+                offsets.push_back(chunk->bytes.size());
+                entry.item->appendTo(chunk->bytes);
+            }
+            chunk->entries.reserve(merged.size());
+            for (size_t item = 0; item < merged.size(); ++item)
+                chunk->entries.push_back(
+                    {merged[item].keyPrefix, Item::laidOutAt(chunk->bytes.data() + offsets[item])});
+            if (!hand(index, std::move(chunk), stop))
+                return true;
+        }
+        return true;
+    }
+
+    const MergeInput m_input;
+    const Collation m_collation;
+    const bool m_backwards;
+    const MergeMemory m_memory;
+    Plan m_plan;
+
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    std::deque<Range> m_ranges;
+    size_t m_taken = 0;                          // ranges a worker has taken
+    size_t m_current = 0;                        // the range being handed on
+    std::deque<std::unique_ptr<Chunk>> m_handed; // the last two chunks handed on
+    std::vector<std::jthread> m_workers;         // last, so that they stop before the rest goes
+};
+} // namespace
+
+ItemStream mergeInRanges(const MergeInput &input, const Collation &collation, bool backwards,
+                         MergeMemory memory)
+{
+    auto merge = std::make_shared<RangedMerge>(input, collation, backwards, memory);
+    return ItemStream([merge](std::vector<ItemEntry> &chunk, QString &errorString) {
+        return merge->next(chunk, errorString);
+    });
+}
