@@ -60,36 +60,47 @@ void TestListsortCore::memoryBudgetNamed()
 void TestListsortCore::runsGiveTheListsBytes_data()
 {
     QTest::addColumn<ListForm>("form");
-    QTest::newRow("in order") << ListForm{};
-    QTest::newRow("reversed") << ListForm{true, false};
-    QTest::newRow("unique") << ListForm{false, true};
-    QTest::newRow("reversed and unique") << ListForm{true, true};
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("itemsPerRun");
+    QTest::addColumn<qint64>("readMemory");
+    // Many small runs, merged a level at a time, each merge on one thread.
+    QTest::newRow("in order") << ListForm{} << 40 << 500 << qint64(64 << 10);
+    QTest::newRow("reversed") << ListForm{true, false} << 40 << 500 << qint64(64 << 10);
+    QTest::newRow("unique") << ListForm{false, true} << 40 << 500 << qint64(64 << 10);
+    QTest::newRow("reversed and unique") << ListForm{true, true} << 40 << 500 << qint64(64 << 10);
+    // A few large runs, merged in ranges of keys on all cores.
+    QTest::newRow("in ranges") << ListForm{} << 3 << 60'000 << qint64(2 << 20);
+    QTest::newRow("in ranges, reversed and unique")
+        << ListForm{true, true} << 3 << 60'000 << qint64(2 << 20);
 }
 
 // Runs in files, merged a level at a time and at the end, write what the list in memory writes.
 void TestListsortCore::runsGiveTheListsBytes()
 {
     QFETCH(ListForm, form);
+    QFETCH(int, runs);
+    QFETCH(int, itemsPerRun);
+    QFETCH(qint64, readMemory);
 
     QTemporaryDir folder;
     const Collation collation;
-    RunStore runs(folder.path(), form.reversed, 64 << 10);
+    RunStore store(folder.path(), form.reversed, readMemory);
     SortedItemList list(collation);
     QRandomGenerator random(7);
     static const QString letters = u"abAB é"_qs;
-    for (int run = 0; run < 40; ++run) {
+    for (int run = 0; run < runs; ++run) {
         ItemBatch batch;
-        for (int item = 0; item < 500; ++item) {
+        for (int item = 0; item < itemsPerRun; ++item) {
             QString text;
-            for (int length = random.bounded(1, 4); length > 0; --length)
+            for (int length = random.bounded(1, 6); length > 0; --length)
                 text += letters[random.bounded(int(letters.size()))];
             batch.append(text);
             list.insert(text);
         }
-        if (run < 39)
-            QVERIFY2(runs.add(std::move(batch), collation, 0), qPrintable(runs.errorString()));
+        if (run < runs - 1)
+            QVERIFY2(store.add(std::move(batch), collation, 0), qPrintable(store.errorString()));
         else
-            QVERIFY2(runs.prepare(std::move(batch), collation), qPrintable(runs.errorString()));
+            QVERIFY2(store.prepare(std::move(batch), collation), qPrintable(store.errorString()));
     }
     const auto written = [](ItemStream items) {
         QBuffer buffer;
@@ -99,9 +110,9 @@ void TestListsortCore::runsGiveTheListsBytes()
             qFatal("%s", qPrintable(error));
         return buffer.data();
     };
-    const QByteArray fromRuns = written(inForm(runs.merge(), form));
+    const QByteArray fromRuns = written(inForm(store.merge(), form));
     QVERIFY(fromRuns == written(list.stream(form)));
-    QVERIFY(fromRuns.size() > (form.unique ? 50 : 60'000));
+    QVERIFY(fromRuns.size() > (form.unique ? 50 : runs * itemsPerRun));
 }
 
 QTEST_GUILESS_MAIN(TestListsortCore)
