@@ -5,6 +5,9 @@
 #   GNU sort under en_US.UTF-8 and C within the same limit, and the output against
 #   listsort's own in-memory output without the limit;
 # - 10,000,000 items under -S 100M, against the same list sorted in memory;
+# - the peak memory of 10,000,000 items under -S 1M, 20M and 50M in four shapes (one item a
+#   line, all on one line between commas, a pipe given as FILE, standard input) against the
+#   rule 1.1 x S + 24 MiB, beside GNU sort under C;
 # - with HUGE_LINES, once, a list of that many items, meant to be larger than the machine's
 #   memory, against the default budget (three quarters of the memory available).
 # Temporary files of both programs go to the benchmark's own folder.
@@ -22,6 +25,7 @@ ensure_locales en_US
 limit_kib=2000000
 make_list "$build" 80000000 "$work/80M" >&2
 make_list "$build" 10000000 "$work/10M" >&2
+tr -s '\r\n' ',' <"$work/10M" >"$work/10M-commas"
 echo "$rounds rounds of 80M, $((rounds * 5)) of 10M, medians shown; limited runs under ulimit -v $limit_kib" >&2
 
 measure=$build/bench/measure
@@ -57,15 +61,47 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 same() { cmp -s "$1" "$2" && echo met || echo "NOT met"; }
 echo
 echo "targets: 80M limited wall <= 0.5x sort-utf8 and <= 1.0x sort-C, output as in memory;"
-echo "         10M -S 100M peak <= 160 MiB and wall <= 1.5x in memory, output as in memory"
+echo "         10M -S 100M peak <= 1.1 x 100 + 24 = 134 MiB and wall <= 1.25x in memory,"
+echo "         output as in memory"
 utf8=$(ratio "${wall[80M listsort-limited]}" "${wall[80M sort-utf8-limited]}")
 c=$(ratio "${wall[80M listsort-limited]}" "${wall[80M sort-C-limited]}")
 echo "80M limited: wall ${utf8}x sort-utf8 ($(verdict "$utf8" 0.5)), ${c}x sort-C" \
     "($(verdict "$c" 1.0)), output $(same "$work/out-limited" "$work/out-memory-80M")"
 slower=$(ratio "${wall[10M listsort-S100M]}" "${wall[10M listsort]}")
-echo "10M -S 100M: peak ${peak[10M listsort-S100M]} MiB ($(verdict "${peak[10M listsort-S100M]}" 160))," \
-    "wall ${slower}x in memory ($(verdict "$slower" 1.5))," \
+echo "10M -S 100M: peak ${peak[10M listsort-S100M]} MiB ($(verdict "${peak[10M listsort-S100M]}" 134))," \
+    "wall ${slower}x in memory ($(verdict "$slower" 1.25))," \
     "output $(same "$work/out-runs" "$work/out-memory")"
+
+# Peak memory of each shape of input under each budget, against 1.1 x S + 24 MiB.
+echo
+printf '%-26s %12s %12s %12s\n' "10M items, peak MiB" "-S 1M" "-S 20M" "-S 50M"
+shape() {
+    case $1 in
+    lines) "$measure" "$listsort" -S "$2" -o "$work/out-shape" "$work/10M" ;;
+    commas) "$measure" "$listsort" -S "$2" -o "$work/out-shape" "$work/10M-commas" ;;
+    pipe) "$measure" "$listsort" -S "$2" -o "$work/out-shape" <(cat "$work/10M") ;;
+    stdin) "$measure" "$listsort" -S "$2" -o "$work/out-shape" <"$work/10M" ;;
+    sort) env LC_ALL=C "$measure" sort -S "$2" -o "$work/out-shape" "$work/10M" ;;
+    esac
+}
+shape_verdicts=()
+for kind in lines commas pipe stdin sort; do
+    row=()
+    for size in 1 20 50; do
+        kib=$(for _ in $(seq "$rounds"); do shape "$kind" "${size}M"; done | median 3)
+        mib=$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')
+        if [ "$kind" = sort ]; then
+            row+=("$mib")
+        else
+            goal=$(awk -v s="$size" 'BEGIN { print 1.1 * s + 24 }')
+            row+=("$mib/$goal")
+            shape_verdicts+=("$kind -S ${size}M: $(verdict "$mib" "$goal")")
+        fi
+    done
+    printf '%-26s %12s %12s %12s\n' "$kind" "${row[@]}"
+done
+echo "(listsort's cells: peak/goal; GNU sort under C for comparison)"
+printf '%s\n' "${shape_verdicts[@]}" | paste -sd ';' | sed 's/;/; /g'
 
 if [ -n "$huge_lines" ]; then
     rm -f "$work"/out*
