@@ -1,10 +1,15 @@
 #include "platform.h"
+#include "platform/errors.h"
 
 #include <cerrno>
 #include <cstring>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <unistd.h>
+#else
+#include <cstdio>
+#include <io.h>
 #endif
 #if defined(Q_OS_LINUX)
 #include <sys/resource.h>
@@ -12,6 +17,10 @@
 
 namespace platform
 {
+using detail::fail;
+using detail::failed;
+using detail::unsupported;
+
 void lowerThreadPriority() noexcept
 {
 #if defined(Q_OS_LINUX)
@@ -38,4 +47,73 @@ QString lastSystemReason()
 {
     return systemReason(errno);
 }
+
+#if defined(Q_OS_UNIX)
+void holdClosedStandardHandles()
+{
+    for (const int handle : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(handle, F_GETFD) < 0 && errno == EBADF) {
+            const int opened = ::open("/dev/null", handle == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+            if (opened >= 0 && opened != handle) {
+                ::dup2(opened, handle);
+                ::close(opened);
+            }
+        }
+    }
+}
+
+int standardOutput()
+{
+    return STDOUT_FILENO;
+}
+
+FileHandle duplicateStandardInput(QString &reason)
+{
+    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
+    if (flags < 0)
+        return failed(reason);
+    if ((flags & O_ACCMODE) == O_WRONLY) {
+        reason = systemReason(EBADF);
+        return {};
+    }
+    FileHandle duplicate(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
+}
+
+FileHandle duplicateForWriting(int handle, QString &reason)
+{
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0)
+        return failed(reason);
+    if ((flags & O_ACCMODE) == O_RDONLY) {
+        reason = systemReason(EBADF);
+        return {};
+    }
+    FileHandle duplicate(::fcntl(handle, F_DUPFD_CLOEXEC, 0));
+    return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
+}
+#else
+void holdClosedStandardHandles() {}
+
+int standardOutput()
+{
+    return ::_fileno(stdout);
+}
+
+FileHandle duplicateStandardInput(QString &reason)
+{
+    FileHandle duplicate(::_dup(::_fileno(stdin)));
+    if (!duplicate.isOpen())
+        reason = lastSystemReason();
+    return duplicate;
+}
+
+FileHandle duplicateForWriting(int handle, QString &reason)
+{
+    FileHandle duplicate(::_dup(handle));
+    if (!duplicate.isOpen())
+        reason = lastSystemReason();
+    return duplicate;
+}
+#endif
 } // namespace platform
