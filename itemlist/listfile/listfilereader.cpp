@@ -1,9 +1,6 @@
 #include "listfile/listfilereader.h"
 
-#include "listfile/codepage.h"
 #include "listfile/handledevice.h"
-#include "listfile/itemtokenizer.h"
-#include "listfile/listformat.h"
 #include "memory.h"
 #include "parallel.h"
 
@@ -17,8 +14,6 @@ namespace
 {
 // How much of a file's start a charset detector looks at.
 constexpr qsizetype detectionBytes = 256 << 10;
-// How much text in a code page is decoded at a time.
-constexpr qsizetype decodeBytes = 256 << 10;
 
 // The length of the whole lines at the start of text: up to its last line end, but not a CR
 // at its very end, which may be the first half of a CR LF.
@@ -47,27 +42,6 @@ qsizetype lineEndAfter(QByteArrayView text, qsizetype from)
     return -1;
 }
 
-// The line ends in text, counted as the reader ends lines: CR LF, LF or CR.
-qsizetype lineEndsIn(QByteArrayView text)
-{
-    qsizetype count = 0;
-    for (qsizetype index = 0; index < text.size(); ++index) {
-        if (text[index] == '\n' ||
-            (text[index] == '\r' && (index + 1 == text.size() || text[index + 1] != '\n')))
-            ++count;
-    }
-    return count;
-}
-
-// Whether piece, whole lines, is text in encoding; decodes it into decoded for a code page.
-bool isTextIn(TextEncoding encoding, QByteArrayView piece, QByteArray &decoded)
-{
-    if (isCodePage(encoding)) {
-        decoded.clear();
-        return CodePage::of(encoding).decode(piece, decoded);
-    }
-    return piece.isValidUtf8();
-}
 } // namespace
 
 bool ListFileReader::open(const QString &path, std::stop_token stop)
@@ -90,18 +64,16 @@ bool ListFileReader::open(const QString &path, std::stop_token stop)
 
 bool ListFileReader::open(std::unique_ptr<QIODevice> device)
 {
-    m_device = std::move(device);
-    const int threads = threadCountFor(m_roundBytes, m_minimumPerThread);
-    m_pieces.resize(size_t(threads));
-    m_decoded.resize(size_t(threads));
+    m_input.open(std::move(device));
+    m_tokenizer.setThreads(threadCountFor(m_roundBytes, m_minimumPerThread), m_minimumPerThread);
     // The first bytes tell whether the file has a byte-order mark. A device that cannot seek
     // is kept from its first byte, in case it has to be read again.
     QByteArray head(3, Qt::Uninitialized);
     qsizetype got = 0;
     for (qint64 length = 1; got < head.size() && length > 0; got += length) {
-        length = readRaw(head.data() + got, head.size() - got);
+        length = m_input.read(head.data() + got, head.size() - got);
         if (length < 0)
-            return fail(readFailure());
+            return fail(m_input.errorString());
     }
     head.truncate(got);
     const qsizetype markLength = m_detector.takeStart(head);
@@ -113,17 +85,14 @@ bool ListFileReader::open(std::unique_ptr<QIODevice> device)
 
 bool ListFileReader::restartAt(qsizetype textStart)
 {
-    if (m_device->isSequential()) {
-        m_copyAt = textStart;
-        if (!m_detector.isTrying() && m_copyAt == m_copy.size())
-            m_copy.clear();
-    } else if (!m_device->seek(textStart)) {
-        return fail(readFailure());
-    }
-    m_position = textStart;
+    m_input.setKeeping(m_detector.isTrying());
+    if (!m_input.rewind(textStart))
+        return fail(m_input.errorString());
     m_decoder = TextDecoder(m_detector.likelyEncoding());
+    // Text in a code page is checked as it is decoded, UTF-8 while it is only tried.
+    m_tokenizer.start(m_detector.likelyEncoding(), m_detector.isTrying() || m_detector.isRequired(),
+                      m_detector.isRequired());
     m_text.truncate(0); // its room stays for the text read again
-    m_lines = 0;
     m_inLongLine = false;
     return true;
 }
@@ -139,13 +108,6 @@ void ListFileReader::setInputEncoding(TextEncoding encoding)
     m_detector.require(encoding);
 }
 
-qint64 ListFileReader::size() const
-{
-    if (!m_device)
-        return 0;
-    return m_device->isSequential() ? -1 : m_device->size();
-}
-
 bool ListFileReader::fail(const QString &reason)
 {
     m_errorString = reason;
@@ -153,56 +115,9 @@ bool ListFileReader::fail(const QString &reason)
     return false;
 }
 
-qint64 ListFileReader::readRaw(char *into, qint64 size)
-{
-    // What a device that cannot seek gave is read again from its copy, until the copy's end.
-    if (m_copyAt < m_copy.size()) {
-        const qint64 length = std::min<qint64>(size, m_copy.size() - m_copyAt);
-        if (!m_copy.read(m_copyAt, into, length)) {
-            m_copyFailed = true;
-            return -1;
-        }
-        m_copyAt += length;
-        if (!m_detector.isTrying() && m_copyAt == m_copy.size()) {
-            m_copy.clear();
-            m_copyAt = 0;
-        }
-        m_position += length;
-        return length;
-    }
-    const qint64 length = m_device->read(into, size);
-    if (length > 0) {
-        if (m_device->isSequential() && m_detector.isTrying()) {
-            if (!m_copy.append(QByteArrayView(into, length))) {
-                m_copyFailed = true;
-                return -1;
-            }
-            m_copyAt = m_copy.size();
-        }
-        m_position += length;
-    }
-    return length;
-}
-
-QString ListFileReader::readFailure() const
-{
-    return m_copyFailed ? m_copy.errorString() : m_device->errorString();
-}
-
-QByteArray ListFileReader::startOfFile()
-{
-    if (m_device->isSequential()) {
-        QByteArray start(std::min(m_copy.size(), qint64(detectionBytes)), Qt::Uninitialized);
-        return m_copy.read(0, start.data(), start.size()) ? start : QByteArray();
-    }
-    if (!m_device->seek(0))
-        return {};
-    return m_device->read(detectionBytes);
-}
-
 bool ListFileReader::startOver()
 {
-    if (!m_detector.rejectTried(startOfFile()))
+    if (!m_detector.rejectTried(m_input.start(detectionBytes)))
         return fail(m_errorString);
     m_startedOver = true;
     startNewMemory();
@@ -212,8 +127,7 @@ bool ListFileReader::startOver()
 
 void ListFileReader::startNewMemory()
 {
-    for (ItemBatch &piece : m_pieces)
-        piece = ItemBatch();
+    m_tokenizer.startNewMemory();
 }
 
 bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
@@ -221,10 +135,10 @@ bool ListFileReader::read(ItemBatch &items, qsizetype maxBytes)
     m_startedOver = false;
     try {
         for (qsizetype done = 0; done < maxBytes && m_phase == Phase::Reading;) {
-            const qint64 before = m_position;
+            const qint64 before = m_input.position();
             if (!readRound(items, std::min(maxBytes - done, m_roundBytes)))
                 return false;
-            done += std::max<qint64>(m_position - before, 1);
+            done += std::max<qint64>(m_input.position() - before, 1);
         }
     } catch (const std::bad_alloc &) {
         return fail(notEnoughMemory());
@@ -267,7 +181,7 @@ bool ListFileReader::readAll(ItemBatch &items, const std::function<void(qint64)>
 bool ListFileReader::holdsTooMuch(qsizetype moreText) const
 {
     // The text of a round or two, which reading any file takes, is not held to the limit.
-    const qint64 held = qint64(m_text.size()) + moreText + m_copy.memoryUse();
+    const qint64 held = qint64(m_text.size()) + moreText + m_input.memoryUse();
     return held > 6 * m_roundBytes && held > m_memoryLimit;
 }
 
@@ -286,8 +200,8 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     // device of unknown length, twice the room so far.
     if (carried >= m_roundBytes) {
         const qint64 total = size();
-        const qint64 left =
-            total >= 0 ? std::max<qint64>(total - m_position, 0) : m_text.capacity() / perByte;
+        const qint64 left = total >= 0 ? std::max<qint64>(total - m_input.position(), 0)
+                                       : m_text.capacity() / perByte;
         const qsizetype needed = carried + qsizetype(left) * perByte + m_roundBytes;
         if (m_text.capacity() < needed && !holdsTooMuch(needed - carried))
             m_text.reserve(needed);
@@ -295,9 +209,9 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     QByteArray &bytes = inPlace ? m_text : m_chunk;
     const qsizetype start = inPlace ? carried : 0;
     bytes.resize(start + maxBytes);
-    const qint64 length = readRaw(bytes.data() + start, maxBytes);
+    const qint64 length = m_input.read(bytes.data() + start, maxBytes);
     if (length < 0)
-        return fail(readFailure());
+        return fail(m_input.errorString());
     bytes.resize(start + length);
     const bool last = length == 0;
     if (last)
@@ -316,20 +230,19 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     qsizetype commaFrom = carried;
     if (!m_inLongLine && !last && text.size() > maxBytes && wholeLines(text.sliced(carried)) == 0) {
         m_inLongLine = true;
-        m_lineTokenizer = ItemTokenizer(isUtf16(m_decoder.encoding()));
+        m_tokenizer.startLongLine();
         commaFrom = 0;
     }
     if (m_inLongLine) {
         const qsizetype end = last ? text.size() : lineEndAfter(text, carried);
         const qsizetype comma = text.sliced(commaFrom).lastIndexOf(',');
         consumed = end >= 0 ? end : comma < 0 ? 0 : commaFrom + comma + 1;
-        if (!tokenizeLongLine(text.first(consumed), last)) {
+        if (!m_tokenizer.tokenizeLongLine(text.first(consumed), last, items)) {
             if (m_detector.isRequired())
-                return fail(notInEncoding(text.first(consumed), 0));
+                return fail(m_tokenizer.notInEncoding(text.first(consumed), 0));
             return startOver();
         }
         m_inLongLine = end < 0;
-        items.appendItemsOf(m_pieces.front());
     }
     if (!m_inLongLine) {
         const QByteArrayView rest = text.sliced(consumed);
@@ -337,15 +250,12 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
         const qsizetype newLines = wholeLines(rest.sliced(restCarried));
         const qsizetype cut = last ? rest.size() : newLines == 0 ? 0 : restCarried + newLines;
         const QByteArrayView lines = rest.first(cut);
-        if (const qsizetype failedAt = tokenizeInParallel(lines, last); failedAt >= 0) {
+        if (const qsizetype failedAt = m_tokenizer.tokenizeLines(lines, last, items);
+            failedAt >= 0) {
             if (m_detector.isRequired())
-                return fail(notInEncoding(lines, failedAt));
+                return fail(m_tokenizer.notInEncoding(lines, failedAt));
             return startOver();
         }
-        if (m_detector.isRequired())
-            m_lines += lineEndsIn(lines);
-        for (ItemBatch &piece : m_pieces)
-            items.appendItemsOf(piece);
         consumed += cut;
     }
     // The rest moves to the front; the buffer keeps its room for the next round
@@ -356,133 +266,16 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     if (last) {
         if (m_detector.isTrying())
             m_detector.acceptTried();
-        m_device.reset();
+        m_input.close();
         m_text = QByteArray();
         m_chunk = QByteArray();
-        m_copy.clear();
-        m_decoded.assign(m_decoded.size(), QByteArray());
+        m_tokenizer.release();
         if (m_decoder.endedInsideACharacter())
             return fail(QStringLiteral("the file ends inside a character: its last byte is "
                                        "half of a UTF-16 character"));
         m_phase = Phase::Done;
     }
     return true;
-}
-
-bool ListFileReader::feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
-                                 ItemBatch &items) const
-{
-    // A few hundred kilobytes at a time, cut at a line end or a comma, which never cut a
-    // character, so that the decoded text takes little memory.
-    const CodePage &codePage = CodePage::of(m_decoder.encoding());
-    while (!text.isEmpty()) {
-        qsizetype end = text.size();
-        if (end > decodeBytes) {
-            const auto cut = std::find_if(text.begin() + decodeBytes, text.end(),
-                                          [](char c) { return c == '\n' || c == ','; });
-            end = cut == text.end() ? text.size() : cut - text.begin() + 1;
-        }
-        decoded.clear();
-        if (!codePage.decode(text.first(end), decoded))
-            return false;
-        tokenizer.feed(decoded, items);
-        text = text.sliced(end);
-    }
-    return true;
-}
-
-bool ListFileReader::tokenizeLongLine(QByteArrayView text, bool last)
-{
-    // Cut at a comma or a line end, which never cut a character.
-    const TextEncoding encoding = m_decoder.encoding();
-    if (isCodePage(encoding)) {
-        if (!feedDecoded(m_lineTokenizer, text, m_decoded.front(), m_pieces.front()))
-            return false;
-    } else if (!isUtf16(encoding) && (m_detector.isTrying() || m_detector.isRequired()) &&
-               !text.isValidUtf8()) {
-        return false;
-    } else {
-        m_lineTokenizer.feed(text, m_pieces.front());
-    }
-    if (last)
-        m_lineTokenizer.finish(m_pieces.front());
-    if (m_detector.isRequired())
-        m_lines += lineEndsIn(text);
-    return true;
-}
-
-QString ListFileReader::notInEncoding(QByteArrayView lines, qsizetype failedAt) const
-{
-    // The line is found again, line by line, from the start of the piece that failed.
-    qsizetype line = m_lines + lineEndsIn(lines.first(failedAt)) + 1;
-    QByteArray scratch;
-    const TextEncoding encoding = m_detector.likelyEncoding();
-    for (qsizetype at = failedAt; at < lines.size(); ++line) {
-        qsizetype end = at;
-        while (end < lines.size() && !listformat::isLineEnd(lines[end]))
-            ++end;
-        if (!isTextIn(encoding, lines.sliced(at, end - at), scratch))
-            break;
-        at = end + (end + 1 < lines.size() && lines[end] == '\r' && lines[end + 1] == '\n' ? 2 : 1);
-    }
-    return QStringLiteral("line %1 holds bytes that %2 does not define")
-        .arg(line)
-        .arg(nameOf(encoding));
-}
-
-qsizetype ListFileReader::tokenizeInParallel(QByteArrayView lines, bool last)
-{
-    const int threads =
-        std::min(threadCountFor(lines.size(), m_minimumPerThread), int(m_pieces.size()));
-    std::vector<qsizetype> starts{0};
-    for (int part = 1; part < threads; ++part) {
-        const qsizetype end = lines.indexOf('\n', partBegin(lines.size(), threads, part));
-        starts.push_back(end < 0 ? lines.size() : std::max(end + 1, starts.back()));
-    }
-    starts.push_back(lines.size());
-    // The file's last item, which may have no line end, is finished by the piece that holds
-    // the end of the text: after a long last line, the pieces after it are empty.
-    int endingPart = threads - 1;
-    while (endingPart > 0 && starts[size_t(endingPart)] == lines.size())
-        --endingPart;
-    const TextEncoding encoding = m_detector.likelyEncoding();
-    const bool mayHoldLoneSurrogates = isUtf16(encoding);
-    // Text in a code page is decoded here; UTF-8 is checked while it is only tried.
-    const bool check = isCodePage(encoding) || m_detector.isTrying() || m_detector.isRequired();
-    std::vector<char> failed(size_t(threads), false);
-    std::atomic<bool> anyFailed = false;
-    runInParallel(threads, [&](int part) {
-        const qsizetype start = starts[size_t(part)];
-        QByteArrayView piece = lines.sliced(start, starts[size_t(part) + 1] - start);
-        // Pieces end at line ends, which never cut a character: not of UTF-8, nor of the
-        // code pages that list files may be in.
-        ItemTokenizer tokenizer(mayHoldLoneSurrogates);
-        if (isCodePage(encoding)) {
-            if (anyFailed ||
-                !feedDecoded(tokenizer, piece, m_decoded[size_t(part)], m_pieces[size_t(part)])) {
-                failed[size_t(part)] = true;
-                anyFailed = true;
-                return;
-            }
-        } else {
-            if (check && !isUtf16(encoding) && !piece.isValidUtf8()) {
-                failed[size_t(part)] = true;
-                anyFailed = true;
-                return;
-            }
-            // The text is read again in another encoding: tokenizing it now would be lost.
-            if (anyFailed)
-                return;
-            tokenizer.feed(piece, m_pieces[size_t(part)]);
-        }
-        if (last && part == endingPart)
-            tokenizer.finish(m_pieces[size_t(part)]);
-    });
-    for (int part = 0; part < threads; ++part) {
-        if (failed[size_t(part)])
-            return starts[size_t(part)];
-    }
-    return -1;
 }
 
 bool readListFile(const QString &path, ItemBatch &items, QString &errorString)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "listfile/encodingdetector.h"
-#include "listfile/inputcopy.h"
-#include "listfile/itemtokenizer.h"
+#include "listfile/rereadableinput.h"
+#include "listfile/roundtokenizer.h"
 #include "listfile/textdecoder.h"
 #include "listfile/textencoding.h"
 #include "platform.h"
@@ -46,7 +46,7 @@ public:
     // beyond memoryLimit bytes, rather than all in memory.
     void keepCopyIn(const QString &folder, qint64 memoryLimit)
     {
-        m_copy.spillTo(folder, memoryLimit);
+        m_input.keepCopyIn(folder, memoryLimit);
     }
     // For tests and the fuzzer only: reads in rounds of bytes, tokenized on all cores in
     // pieces of a quarter of that, so that small texts cross rounds and pieces inside items.
@@ -69,8 +69,8 @@ public:
     [[nodiscard]] bool atEnd() const { return m_phase == Phase::Done; }
     // The bytes of the file read so far, and in all: -1 when the file does not tell (a FIFO),
     // 0 once at the end.
-    [[nodiscard]] qint64 position() const { return m_position; }
-    [[nodiscard]] qint64 size() const;
+    [[nodiscard]] qint64 position() const { return m_input.position(); }
+    [[nodiscard]] qint64 size() const { return m_input.size(); }
     [[nodiscard]] bool startedOver() const { return m_startedOver; }
     [[nodiscard]] QString errorString() const { return m_errorString; }
     // The file's encoding, known at the end, or from the start for UTF-16.
@@ -90,46 +90,20 @@ private:
     bool fail(const QString &reason);
     // Reads the text again from textStart, in the encoding now tried.
     bool restartAt(qsizetype textStart);
-    qint64 readRaw(char *into, qint64 size);
-    // Why readRaw() failed.
-    [[nodiscard]] QString readFailure() const;
-    [[nodiscard]] QByteArray startOfFile();
     bool readRound(ItemBatch &items, qsizetype maxBytes);
-    // Tokenizes lines on all cores; returns where the first piece of them that is not text
-    // in the encoding starts, or -1.
-    qsizetype tokenizeInParallel(QByteArrayView lines, bool last);
-    // Tokenizes text, more of a line longer than a round, cut at a comma or at the line's
-    // end; false when it is not text in the encoding.
-    bool tokenizeLongLine(QByteArrayView text, bool last);
-    // Feeds text in a code page, whole characters, to tokenizer, decoded a piece at a time
-    // into decoded; false when it is not text in the code page.
-    bool feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
-                     ItemBatch &items) const;
-    // What to say of the line, in lines from failedAt on, that the required encoding does
-    // not read.
-    [[nodiscard]] QString notInEncoding(QByteArrayView lines, qsizetype failedAt) const;
     bool startOver();
     [[nodiscard]] bool holdsTooMuch(qsizetype moreText) const;
 
-    std::unique_ptr<QIODevice> m_device;
+    RereadableInput m_input;
     std::optional<platform::FileStatus> m_fileStatus;
     Phase m_phase = Phase::Failed;
     EncodingDetector m_detector;
     TextDecoder m_decoder; // of UTF-16, the one encoding not tokenized as read
     bool m_startedOver = false;
-    qint64 m_position = 0;
-    qsizetype m_lines = 0; // lines tokenized, counted for a required encoding
-    bool m_inLongLine = false;
-    ItemTokenizer m_lineTokenizer; // of a line longer than a round
-    // What a device that cannot seek gave, while it may have to be read again, and where
-    // reading it again has got to.
-    InputCopy m_copy;
-    qint64 m_copyAt = 0;
-    bool m_copyFailed = false;
-    QByteArray m_text;                 // text not tokenized yet: the start of a line cut off
-    QByteArray m_chunk;                // bytes read, for UTF-16
-    std::vector<ItemBatch> m_pieces;   // one for each core, whose memory the items share
-    std::vector<QByteArray> m_decoded; // one for each core: a piece of a code page in UTF-8
+    bool m_inLongLine = false; // tokenizing a line longer than a round
+    QByteArray m_text;         // text not tokenized yet: the start of a line cut off
+    QByteArray m_chunk;        // bytes read, for UTF-16
+    RoundTokenizer m_tokenizer;
     qsizetype m_roundBytes = roundBytes;
     qsizetype m_minimumPerThread = 1 << 20; // below this many bytes a core, one thread is quicker
     qint64 m_memoryLimit = std::numeric_limits<qint64>::max();

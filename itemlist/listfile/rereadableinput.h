@@ -1,0 +1,50 @@
+#pragma once
+
+#include "listfile/inputcopy.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+#include <memory>
+
+// The bytes of a list file, read front to back, that can be read again from an offset: a file
+// by seeking, a device that cannot seek (a FIFO, standard input) from a copy of what it gave,
+// kept while it may be needed.
+class RereadableInput
+{
+public:
+    void open(std::unique_ptr<QIODevice> device) { m_device = std::move(device); }
+    // Keeps the copy in an unnamed temporary file in folder beyond memoryLimit bytes, rather
+    // than all in memory.
+    void keepCopyIn(const QString &folder, qint64 memoryLimit)
+    {
+        m_copy.spillTo(folder, memoryLimit);
+    }
+    // Whether bytes read from now on may have to be read again: without it, the copy goes
+    // once it has been read again.
+    void setKeeping(bool keeping) { m_keeping = keeping; }
+
+    // Reads up to size bytes; 0 at the end, -1 on failure with errorString() saying why.
+    [[nodiscard]] qint64 read(char *into, qint64 size);
+    // Reads again from offset.
+    [[nodiscard]] bool rewind(qint64 offset);
+    // Up to bytes of the file's start; leaves the place to read from to rewind().
+    [[nodiscard]] QByteArray start(qsizetype bytes);
+    void close();
+
+    // The bytes read so far, and in all: -1 when the device does not tell, 0 once closed.
+    [[nodiscard]] qint64 position() const { return m_position; }
+    [[nodiscard]] qint64 size() const;
+    // The memory the copy holds.
+    [[nodiscard]] qint64 memoryUse() const { return m_copy.memoryUse(); }
+    [[nodiscard]] QString errorString() const;
+
+private:
+    std::unique_ptr<QIODevice> m_device;
+    InputCopy m_copy;
+    qint64 m_copyAt = 0; // where reading the copy again has got to
+    bool m_copyFailed = false;
+    bool m_keeping = true;
+    qint64 m_position = 0;
+};
