@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-packages=(cmake ninja-build g++ qt6-base-dev libicu-dev clang-format locales fonts-dejavu-core
+packages=(cmake ninja-build g++ qt6-base-dev libicu-dev libuchardet-dev pkg-config clang-format locales fonts-dejavu-core
     dpkg-dev desktop-file-utils clang libclang-rt-14-dev man-db)
 
 install_missing_packages() {

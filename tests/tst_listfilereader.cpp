@@ -22,6 +22,8 @@ private slots:
     void hugeLineIsOneItem();
     void codePages_data();
     void codePages();
+    void codePageShownByTheBytes_data();
+    void codePageShownByTheBytes();
     void smallRoundsKeepEveryItem_data();
     void smallRoundsKeepEveryItem();
     void unreadableFileFailsWithAReason_data();
@@ -227,6 +229,44 @@ void TestListFileReader::codePages_data()
     QTest::newRow("a double-byte character cut at the end: windows-1252")
         << QByteArray("ja_JP.UTF-8") << QByteArray("\x82\xa0\n\x93") << u"windows-1252"_qs
         << QStringList{u"‚\u00a0"_qs, u"“"_qs} << QByteArray("\x82\xa0\r\n\x93\r\n");
+}
+
+void TestListFileReader::codePageShownByTheBytes_data()
+{
+    QTest::addColumn<QByteArray>("locale"); // LANG, with LC_ALL and LC_CTYPE unset
+    QTest::addColumn<QString>("name");      // of the list and of its text in UTF-8
+    QTest::addColumn<QString>("encoding");
+
+    QTest::newRow("Russian on an English desktop")
+        << QByteArray("en_US.UTF-8") << u"ru-windows1251"_qs << u"windows-1251"_qs;
+    QTest::newRow("Polish on an English desktop")
+        << QByteArray("en_US.UTF-8") << u"pl-windows1250"_qs << u"windows-1250"_qs;
+    QTest::newRow("Japanese on an English desktop")
+        << QByteArray("en_US.UTF-8") << u"ja-windows932"_qs << u"windows-932"_qs;
+    QTest::newRow("German with typographic quotes on a Russian desktop")
+        << QByteArray("ru_RU.UTF-8") << u"de-windows1252"_qs << u"windows-1252"_qs;
+}
+
+void TestListFileReader::codePageShownByTheBytes()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QString, name);
+    QFETCH(QString, encoding);
+
+    QFile text(dataFile("codepages/") + name + u".utf8"_qs);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QStringList items = QString::fromUtf8(text.readAll()).split(u'\n', Qt::SkipEmptyParts);
+
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    qputenv("LANG", locale);
+    ListFileReader reader;
+    ItemBatch batch;
+    QVERIFY(reader.open(dataFile("codepages/") + name + u".lst"_qs));
+    QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
+    qunsetenv("LANG");
+    QCOMPARE(nameOf(*reader.encoding()), encoding);
+    QCOMPARE(textsOf(batch), items);
 }
 
 void TestListFileReader::codePages()

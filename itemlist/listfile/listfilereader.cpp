@@ -1,5 +1,6 @@
 #include "listfile/listfilereader.h"
 
+#include "listfile/codepagedetector.h"
 #include "listfile/handledevice.h"
 #include "memory.h"
 #include "parallel.h"
@@ -12,9 +13,6 @@
 
 namespace
 {
-// How much of a file's start a charset detector looks at.
-constexpr qsizetype detectionBytes = 256 << 10;
-
 // The length of the whole lines at the start of text: up to its last line end, but not a CR
 // at its very end, which may be the first half of a CR LF.
 qsizetype wholeLines(QByteArrayView text)
@@ -117,7 +115,7 @@ bool ListFileReader::fail(const QString &reason)
 
 bool ListFileReader::startOver()
 {
-    if (!m_detector.rejectTried(m_input.start(detectionBytes)))
+    if (!m_detector.rejectTried(m_input.start(codePageDetectionBytes)))
         return fail(m_errorString);
     m_startedOver = true;
     startNewMemory();
