@@ -43,7 +43,8 @@ for _ in $(seq "$rounds"); do
         --input-encoding windows-1251 -o "$work/out-named" "$work/ru-cp")"$'\n'
     runs[ru sort]+="$(LC_ALL=ru_RU.CP1251 "$measure" sort -o "$work/out-sort" "$work/ru-cp")"$'\n'
     # loadbench prints six figures, then measure "wall_s cpu_s peak_kib".
-    runs[ru window]+="$(LANG=ru_RU.UTF-8 QT_QPA_PLATFORM=offscreen "$measure" \
+    # LC_NUMERIC=C: the window's library takes the locale's decimal comma for its figures.
+    runs[ru window]+="$(LANG=ru_RU.UTF-8 LC_NUMERIC=C QT_QPA_PLATFORM=offscreen "$measure" \
         "$build/bench/loadbench" "$work/ru-cp" 2>/dev/null | paste -sd ' ')"$'\n'
 done
 

@@ -72,6 +72,7 @@ struct Gathered {
     ItemBatch items;
     RunStore runs;
     TextEncoding firstFileEncoding = TextEncoding::Utf8;
+    bool allInFirstFileEncoding = true;
     QString reading; // the input being read
 };
 
@@ -207,8 +208,11 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             progress.setStep("reading");
         }
         before += std::max<qint64>(sizeOf(path), 0);
+        const TextEncoding encoding = reader.encoding().value_or(TextEncoding::Utf8);
         if (index == 0)
-            gathered.firstFileEncoding = reader.encoding().value_or(TextEncoding::Utf8);
+            gathered.firstFileEncoding = encoding;
+        else if (encoding != gathered.firstFileEncoding)
+            gathered.allInFirstFileEncoding = false;
     }
     return std::nullopt;
 }
@@ -241,6 +245,8 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
 {
     QString reason;
     const TextEncoding read = gathered.firstFileEncoding;
+    const std::optional<TextEncoding> allReadIn =
+        gathered.allInFirstFileEncoding ? std::optional(read) : std::nullopt;
     if (gathered.runs.isEmpty()) {
         progress->setPhase("sorting");
         SortedItemList list(collation);
@@ -251,9 +257,10 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
         }
         progress->setPhase("writing");
         // Nothing is written or replaced when the file would not hold every item.
-        const auto encoding =
-            encodingToWrite([&] { return list.stream(request.form); }, list.loneSurrogateCount(),
-                            read, request.encoding, reason);
+        const auto encoding = encodingToWrite({.open = [&] { return list.stream(request.form); },
+                                               .loneSurrogates = list.loneSurrogateCount(),
+                                               .allReadIn = allReadIn},
+                                              read, request.encoding, reason);
         if (!encoding)
             return fail("write", target, reason);
         if (!output)
@@ -272,8 +279,10 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
         return runsFailed();
     progress->setPhase("merging");
     const auto encoding =
-        encodingToWrite([&] { return inForm(runs.merge(), request.form); },
-                        runs.loneSurrogateCount(), read, request.encoding, reason);
+        encodingToWrite({.open = [&] { return inForm(runs.merge(), request.form); },
+                         .loneSurrogates = runs.loneSurrogateCount(),
+                         .allReadIn = allReadIn},
+                        read, request.encoding, reason);
     if (!encoding)
         return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
     if (!output)
@@ -306,6 +315,7 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
         ItemBatch(),
         RunStore(request.temporaryFolder, request.form.reversed, request.memoryBudget / 4),
         TextEncoding::Utf8,
+        true,
         {}};
     std::optional<Progress> progress(std::in_place);
     // The progress line is cleared before any message, and before standard output.

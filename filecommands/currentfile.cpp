@@ -47,7 +47,9 @@ void CurrentFile::chosenForSaving(const QString &path)
 bool CurrentFile::save(const QString &path, const SortedItemList &list, QString &message)
 {
     QString errorString;
-    const auto encoding = encodingToWrite([&] { return list.stream(); }, list.loneSurrogateCount(),
+    const auto encoding = encodingToWrite({.open = [&] { return list.stream(); },
+                                           .loneSurrogates = list.loneSurrogateCount(),
+                                           .allReadIn = std::nullopt},
                                           m_encoding, {}, errorString);
     if (encoding)
         m_encoding = *encoding;

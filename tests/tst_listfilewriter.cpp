@@ -58,8 +58,10 @@ SortedItemList listOf(const QStringList &items)
 TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred)
 {
     QString error;
-    return *encodingToWrite([&] { return list.stream(); }, list.loneSurrogateCount(), preferred,
-                            std::nullopt, error);
+    return *encodingToWrite({.open = [&] { return list.stream(); },
+                             .loneSurrogates = list.loneSurrogateCount(),
+                             .allReadIn = std::nullopt},
+                            preferred, std::nullopt, error);
 }
 
 qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)

@@ -136,6 +136,9 @@ void TestListSort::runs_data()
     QTest::newRow("written in the first input's encoding")
         << QStringList{} << QByteArray("caf\xe9\n") << 0 << QByteArray("caf\xe9\r\n")
         << QByteArray();
+    QTest::newRow("a later input that the first one's code page cannot hold: UTF-8")
+        << QStringList{u"-"_qs, data + u"cyrillic.lst"_qs} << QByteArray("caf\xe9\n") << 0
+        << QByteArray("caf\xc3\xa9\r\n\xd1\x91\xd0\xb6\r\n") << QByteArray();
     QTest::newRow("--encoding chooses the encoding")
         << QStringList{u"--encoding"_qs, u"UTF-16LE"_qs} << QByteArray("b\na\n") << 0
         << QByteArray("\xff\xfe"

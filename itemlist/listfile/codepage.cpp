@@ -17,6 +17,25 @@ namespace
 {
 using Converter = std::unique_ptr<UConverter, decltype(&ucnv_close)>;
 
+constexpr quint64 highBits = 0x8080808080808080;
+
+// Moves from past the ASCII bytes it points at, eight at a time, copying them to next when
+// it is given; stops at a group of eight that holds another byte, or fewer than eight before
+// end. List text is mostly ASCII, even in a code page.
+void passAsciiWords(const quint8 *&from, const quint8 *end, char **next = nullptr)
+{
+    for (; end - from >= 8; from += 8) {
+        quint64 word;
+        std::memcpy(&word, from, 8);
+        if (word & highBits)
+            return;
+        if (next) {
+            std::memcpy(*next, &word, 8);
+            *next += 8;
+        }
+    }
+}
+
 // A converter that stops at text that is not the code page's, rather than put in a
 // substitute.
 Converter openConverter(const char *name)
@@ -258,6 +277,9 @@ bool CodePage::decode(QByteArrayView bytes, QByteArray &out) const
     switch (m_kind) {
     case Kind::SingleByte:
         for (; from < end; ++from) {
+            passAsciiWords(from, end, &next);
+            if (from == end)
+                break;
             if (*from < 0x80) {
                 *next++ = char(*from);
                 continue;
@@ -271,6 +293,9 @@ bool CodePage::decode(QByteArrayView bytes, QByteArray &out) const
         break;
     case Kind::DoubleByte:
         while (from < end) {
+            passAsciiWords(from, end, &next);
+            if (from == end)
+                break;
             if (*from < 0x80) {
                 *next++ = char(*from++);
                 continue;
@@ -327,25 +352,35 @@ bool CodePage::writesBack(QByteArrayView bytes, QByteArrayView utf8) const
 
 bool CodePage::encode(QByteArrayView utf8, std::string &out) const
 {
+    const size_t start = out.size();
     if (m_kind != Kind::ThroughIcu) {
-        bool ok = true;
-        forEachCharacter(utf8, [&](char32_t c) {
-            if (c < 0x80) {
-                out.push_back(char(c));
-                return true;
+        // A character never takes more bytes in a table's code page than in UTF-8.
+        out.resize(start + size_t(utf8.size()));
+        char *next = out.data() + start;
+        const auto *from = reinterpret_cast<const quint8 *>(utf8.data());
+        const quint8 *const end = from + utf8.size();
+        while (from < end) {
+            passAsciiWords(from, end, &next);
+            if (from == end)
+                break;
+            const char32_t c = takeCharacter(from);
+            const quint16 bytes = c < 0x80 ? quint16(c) : c < 0x10000 ? m_bytes[c] : 0;
+            if (bytes == 0 && c != 0) {
+                out.resize(size_t(next - out.data()));
+                return false;
             }
-            const quint16 bytes = c < 0x10000 ? m_bytes[c] : 0;
-            ok = bytes != 0;
             if (bytes >= 0x100)
-                out.push_back(char(bytes >> 8));
-            if (ok)
-                out.push_back(char(bytes & 0xFF));
-            return ok;
-        });
-        return ok;
+                *next++ = char(bytes >> 8);
+            *next++ = char(bytes & 0xFF);
+        }
+        out.resize(size_t(next - out.data()));
+        return true;
+    }
+    if (std::ranges::all_of(utf8, [](char byte) { return quint8(byte) < 0x80; })) {
+        out.append(utf8.data(), size_t(utf8.size()));
+        return true;
     }
     UConverter *converter = threadConverter(m_key);
-    const size_t start = out.size();
     out.resize(start + size_t(utf8.size()) * 2 + 4);
     UErrorCode status = U_ZERO_ERROR;
     const int32_t length =
@@ -353,4 +388,24 @@ bool CodePage::encode(QByteArrayView utf8, std::string &out) const
                              utf8.data(), int32_t(utf8.size()), &status);
     out.resize(start + size_t(U_SUCCESS(status) ? length : 0));
     return U_SUCCESS(status);
+}
+
+bool CodePage::holds(QByteArrayView utf8) const
+{
+    if (m_kind == Kind::ThroughIcu) {
+        thread_local std::string scratch;
+        scratch.clear();
+        return encode(utf8, scratch);
+    }
+    const auto *from = reinterpret_cast<const quint8 *>(utf8.data());
+    const quint8 *const end = from + utf8.size();
+    while (from < end) {
+        passAsciiWords(from, end);
+        if (from == end)
+            break;
+        const char32_t c = takeCharacter(from);
+        if (c >= 0x80 && (c >= 0x10000 || m_bytes[c] == 0))
+            return false;
+    }
+    return true;
 }

@@ -40,6 +40,8 @@ public:
     // Appends utf8 in the code page to out; false, having appended part, when the code page
     // cannot hold one of its characters.
     [[nodiscard]] bool encode(QByteArrayView utf8, std::string &out) const;
+    // Whether the code page holds every character of utf8.
+    [[nodiscard]] bool holds(QByteArrayView utf8) const;
 
 private:
     explicit CodePage(const char *key);

@@ -13,24 +13,17 @@
 
 namespace
 {
-// Appends item as a line of a list file, quoted or not, in encoding.
-void appendLine(QByteArrayView item, bool quote, TextEncoding encoding, std::string &out)
+// Appends item as a line of a list file in UTF-8, quoted or not.
+void appendLine(QByteArrayView item, bool quote, std::string &out)
 {
-    if (isUtf8(encoding) && !quote) { // most lines, most often: copied as they are
+    if (!quote) { // most lines, most often: copied as they are
         out.reserve(out.size() + size_t(item.size()) + 2); // one growth, for a huge item
         out.append(item.data(), size_t(item.size())).append("\r\n");
         return;
     }
-    if (quote) {
-        QByteArray quoted = item.toByteArray();
-        quoted.replace('"', "\"\"");
-        appendEncoded("\"", encoding, out);
-        appendEncoded(quoted, encoding, out);
-        appendEncoded("\"\r\n", encoding, out);
-    } else {
-        appendEncoded(item, encoding, out);
-        appendEncoded("\r\n", encoding, out);
-    }
+    QByteArray quoted = item.toByteArray();
+    quoted.replace('"', "\"\"");
+    out.append("\"").append(quoted.constData(), size_t(quoted.size())).append("\"\r\n");
 }
 
 // Whether a file in encoding that starts with line would read back as one with a
@@ -39,9 +32,11 @@ bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
 {
     if (!byteOrderMark(encoding).isEmpty())
         return false;
+    std::string encoded;
+    appendEncoded(line, encoding, encoded);
     for (const TextEncoding marked :
          {TextEncoding::Utf8WithMark, TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
-        if (line.startsWith(byteOrderMark(marked)))
+        if (QByteArrayView(encoded).startsWith(byteOrderMark(marked)))
             return true;
     }
     return false;
@@ -51,16 +46,16 @@ bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
 // enough that the formatted text stays a few megabytes.
 constexpr qsizetype itemsPerPiece = 16 * 1024;
 
-// Appends the line of item to out; startsFile when it is the file's first line.
+// Appends the line of item in UTF-8 to out; startsFile when it is the file's first line.
 void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, std::string &out)
 {
     const QByteArrayView text = item.utf8();
     const size_t start = out.size();
-    appendLine(text, listformat::needsQuotes(text), encoding, out);
+    appendLine(text, listformat::needsQuotes(text), out);
     // Quotes keep the characters of a first item that looks like a mark in the item.
     if (startsFile && start == 0 && startsLikeAMark(QByteArrayView(out), encoding)) {
         out.clear();
-        appendLine(text, true, encoding, out);
+        appendLine(text, true, out);
     }
 }
 
@@ -105,24 +100,36 @@ std::optional<qsizetype> firstUnwritableItem(ItemStream items, TextEncoding enco
             return std::nullopt;
         if (chunk.empty())
             return -1;
-        for (const ItemEntry &entry : chunk) {
-            if (!canWrite(*entry.item, encoding))
-                return line;
-            ++line;
-        }
+        // Each thread finds the first item of its part that cannot be written.
+        const auto count = qsizetype(chunk.size());
+        const int threads = threadCountFor(count, itemsPerPiece);
+        std::vector<qsizetype> firsts(size_t(threads), count);
+        runInParallel(threads, [&](int part) {
+            const qsizetype end = partBegin(count, threads, part + 1);
+            for (qsizetype index = partBegin(count, threads, part); index < end; ++index) {
+                if (!canWrite(*chunk[size_t(index)].item, encoding)) {
+                    firsts[size_t(part)] = index;
+                    return;
+                }
+            }
+        });
+        const qsizetype first = *std::ranges::min_element(firsts);
+        if (first < count)
+            return line + first;
+        line += count;
     }
 }
 
-std::optional<TextEncoding> encodingToWrite(const std::function<ItemStream()> &open,
-                                            qsizetype loneSurrogates, TextEncoding preferred,
+std::optional<TextEncoding> encodingToWrite(const ItemsToWrite &items, TextEncoding preferred,
                                             std::optional<TextEncoding> required,
                                             QString &errorString)
 {
     // Only a code page needs a look at every item; UTF-8 cannot write lone surrogates.
     const auto firstUnwritable = [&](TextEncoding encoding) -> std::optional<qsizetype> {
-        if (isUtf16(encoding) || (!isCodePage(encoding) && loneSurrogates == 0))
+        if (isUtf16(encoding) || encoding == items.allReadIn ||
+            (!isCodePage(encoding) && items.loneSurrogates == 0))
             return -1;
-        return firstUnwritableItem(open(), encoding, errorString);
+        return firstUnwritableItem(items.open(), encoding, errorString);
     };
     if (required) {
         const auto line = firstUnwritable(*required);
@@ -147,6 +154,7 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
         return false;
     std::vector<ItemEntry> chunk;
     std::vector<std::string> pieces;
+    std::vector<std::string> encodedPieces;
     for (bool first = true;; first = false) {
         if (!items.next(chunk, errorString))
             return false;
@@ -155,13 +163,30 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
         const auto count = qsizetype(chunk.size());
         const int threads = threadCountFor(count, itemsPerPiece);
         pieces.resize(size_t(threads));
+        encodedPieces.resize(size_t(threads));
+        std::vector<quint8> unencoded(size_t(threads), false); // by part, not bits: threads write
         runInParallel(threads, [&](int part) {
             std::string &piece = pieces[size_t(part)];
             piece.clear();
             const qsizetype end = partBegin(count, threads, part + 1);
             for (qsizetype index = partBegin(count, threads, part); index < end; ++index)
                 appendItemLine(*chunk[size_t(index)].item, first && index == 0, encoding, piece);
+            // The lines are made in UTF-8 and converted a piece at a time, not a line at a
+            // time, which would cost a call for each item.
+            if (!isUtf8(encoding)) {
+                std::string &encoded = encodedPieces[size_t(part)];
+                encoded.clear();
+                unencoded[size_t(part)] = !appendEncoded(piece, encoding, encoded);
+                std::swap(piece, encoded);
+            }
         });
+        // The caller chose an encoding that writes every item: should one not, the file is
+        // not written short of it.
+        if (std::ranges::count(unencoded, true) > 0) {
+            errorString = QStringLiteral("an item has characters that %1 cannot represent")
+                              .arg(nameOf(encoding));
+            return false;
+        }
         for (const std::string &piece : pieces) {
             if (!writeAll(device, QByteArrayView(piece.data(), qsizetype(piece.size())),
                           errorString))

@@ -18,14 +18,22 @@
 // can write them all; empty when the items fail, with errorString saying why.
 [[nodiscard]] std::optional<qsizetype> firstUnwritableItem(ItemStream items, TextEncoding encoding,
                                                            QString &errorString);
-// The encoding to write items in, which open() gives afresh for each look at them, of which
-// loneSurrogates hold a lone surrogate. When required is given, it must write every item.
+// The items to write, and what is known of them, so that each is looked at only when needed.
+struct ItemsToWrite {
+    std::function<ItemStream()> open; // the items afresh, for each look at them
+    qsizetype loneSurrogates = 0;     // how many hold a lone surrogate
+    // The encoding that they were all read in, when there is one: text read in a code page
+    // always writes back in it.
+    std::optional<TextEncoding> allReadIn;
+};
+// The encoding to write items in. When required is given, it must write every item.
 // Otherwise preferred writes them when it can, else UTF-8, or UTF-16 for a lone surrogate, so
 // that no character is ever replaced or dropped. Empty, with errorString saying why, when
 // required cannot write an item or the items fail.
-[[nodiscard]] std::optional<TextEncoding>
-encodingToWrite(const std::function<ItemStream()> &open, qsizetype loneSurrogates,
-                TextEncoding preferred, std::optional<TextEncoding> required, QString &errorString);
+[[nodiscard]] std::optional<TextEncoding> encodingToWrite(const ItemsToWrite &items,
+                                                          TextEncoding preferred,
+                                                          std::optional<TextEncoding> required,
+                                                          QString &errorString);
 
 // Writes items, one per line ended by CR LF, in encoding with its byte-order mark. An item
 // is quoted when it would not read back unchanged otherwise, the first one too when the file

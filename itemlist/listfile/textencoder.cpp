@@ -12,15 +12,6 @@ void appendUnit(char16_t unit, bool bigEndian, std::string &out)
     out.push_back(bigEndian ? high : low);
     out.push_back(bigEndian ? low : high);
 }
-
-bool isAscii(QByteArrayView text)
-{
-    for (const char byte : text) {
-        if (quint8(byte) >= 0x80)
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 bool appendEncoded(QByteArrayView text, TextEncoding encoding, std::string &out)
@@ -31,10 +22,6 @@ bool appendEncoded(QByteArrayView text, TextEncoding encoding, std::string &out)
         out.append(text.data(), size_t(text.size()));
         return true;
     case TextEncoding::Form::CodePage:
-        if (isAscii(text)) {
-            out.append(text.data(), size_t(text.size()));
-            return true;
-        }
         return CodePage::of(encoding).encode(text, out);
     case TextEncoding::Form::Utf16LE:
     case TextEncoding::Form::Utf16BE: {
@@ -64,10 +51,8 @@ bool canEncode(QByteArrayView text, TextEncoding encoding)
     case TextEncoding::Form::Utf8:
     case TextEncoding::Form::Utf8WithMark:
         return !holdsLoneSurrogate(text); // the only WTF-8 that UTF-8 is not
-    case TextEncoding::Form::CodePage: {
-        std::string scratch;
-        return appendEncoded(text, encoding, scratch);
-    }
+    case TextEncoding::Form::CodePage:
+        return CodePage::of(encoding).holds(text);
     }
     return false;
 }

@@ -26,30 +26,36 @@ template <typename Bytes> void appendUtf8(char32_t c, Bytes &out)
     out.push_back(char(0x80 | (c & 0x3F)));
 }
 
+// The character of valid UTF-8 or WTF-8 that from points at; from moves past it.
+inline char32_t takeCharacter(const quint8 *&from)
+{
+    const quint8 lead = *from;
+    if (lead < 0x80) {
+        from += 1;
+        return lead;
+    }
+    char32_t c;
+    if (lead < 0xE0) {
+        c = (char32_t(lead & 0x1F) << 6) | (from[1] & 0x3F);
+        from += 2;
+    } else if (lead < 0xF0) {
+        c = (char32_t(lead & 0x0F) << 12) | (char32_t(from[1] & 0x3F) << 6) | (from[2] & 0x3F);
+        from += 3;
+    } else {
+        c = (char32_t(lead & 0x07) << 18) | (char32_t(from[1] & 0x3F) << 12) |
+            (char32_t(from[2] & 0x3F) << 6) | (from[3] & 0x3F);
+        from += 4;
+    }
+    return c;
+}
+
 // Calls visit(c) for each character of valid UTF-8 or WTF-8 text, while it returns true.
 template <typename Visit> void forEachCharacter(QByteArrayView text, Visit visit)
 {
-    const auto *bytes = reinterpret_cast<const quint8 *>(text.data());
-    const qsizetype size = text.size();
-    for (qsizetype index = 0; index < size;) {
-        const quint8 lead = bytes[index];
-        char32_t c;
-        if (lead < 0x80) {
-            c = lead;
-            index += 1;
-        } else if (lead < 0xE0) {
-            c = (char32_t(lead & 0x1F) << 6) | (bytes[index + 1] & 0x3F);
-            index += 2;
-        } else if (lead < 0xF0) {
-            c = (char32_t(lead & 0x0F) << 12) | (char32_t(bytes[index + 1] & 0x3F) << 6) |
-                (bytes[index + 2] & 0x3F);
-            index += 3;
-        } else {
-            c = (char32_t(lead & 0x07) << 18) | (char32_t(bytes[index + 1] & 0x3F) << 12) |
-                (char32_t(bytes[index + 2] & 0x3F) << 6) | (bytes[index + 3] & 0x3F);
-            index += 4;
-        }
-        if (!visit(c))
+    const auto *from = reinterpret_cast<const quint8 *>(text.data());
+    const quint8 *const end = from + text.size();
+    while (from < end) {
+        if (!visit(takeCharacter(from)))
             return;
     }
 }
