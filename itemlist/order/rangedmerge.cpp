@@ -1,6 +1,7 @@
 #include "order/rangedmerge.h"
 
 #include "order/collation.h"
+#include "order/mergeplan.h"
 #include "order/runmerger.h"
 #include "parallel.h"
 #include "storage/runfile.h"
@@ -15,23 +16,10 @@
 
 namespace
 {
-// Entries of the run in memory between two samples of it.
-constexpr qsizetype memorySampleSpacing = 4096;
-
 // Items merged, with bytes of their own.
 struct Chunk {
     std::string bytes;
     std::vector<ItemEntry> entries;
-};
-
-// Where each range starts in each run.
-struct Plan {
-    std::vector<std::string> splitters; // records where ranges after the first start
-    // [range][file]: the offset of the last record kept in memory that comes before the
-    // range, and of the first that does not: the range starts between them.
-    std::vector<std::vector<qint64>> fileStarts;
-    std::vector<std::vector<qint64>> fileLimits;
-    std::vector<qsizetype> memoryStarts; // [range], the first entry in memory
 };
 
 class RangedMerge
@@ -39,9 +27,9 @@ class RangedMerge
 public:
     RangedMerge(const MergeInput &input, const Collation &collation, bool backwards,
                 MergeMemory memory)
-        : m_input(input), m_collation(collation), m_backwards(backwards), m_memory(memory)
+        : m_input(input), m_collation(collation), m_backwards(backwards), m_memory(memory),
+          m_plan(planMerge(input, collation, backwards, memory.rangeBytes))
     {
-        plan();
         m_ranges.resize(m_plan.fileStarts.size());
         const int threads =
             std::min(threadCountFor(qsizetype(m_ranges.size()), 1), int(m_ranges.size()));
@@ -101,75 +89,6 @@ private:
     static ItemEntry entryOf(const std::string &record)
     {
         return RunFile::entryOfRecord(record.data());
-    }
-
-    void plan()
-    {
-        // The records kept in memory of every run, in the merge's order, stand for the
-        // whole: ranges of about rangeBytes start at every so many of them.
-        std::vector<ItemEntry> samples;
-        qint64 bytes = 0;
-        for (const RunFile *file : m_input.files) {
-            bytes += file->size();
-            for (const RunFile::Sample &sample : file->samples())
-                samples.push_back(sample.entry());
-        }
-        if (m_input.inMemory) {
-            const std::vector<ItemEntry> &entries = *m_input.inMemory;
-            for (size_t index = 0; index < entries.size(); index += memorySampleSpacing)
-                samples.push_back(entries[index]);
-            bytes += qint64(entries.size()) * 24; // about what they take in a file
-        }
-        // A range reads little outside itself when it spans a few records kept in memory in
-        // each run; with less memory than such ranges take, one range, on one thread.
-        const bool split =
-            m_memory.rangeBytes >= 4 * RunFile::sampleSpacing * qint64(m_input.files.size() + 1);
-        const qint64 ranges =
-            split ? std::clamp<qint64>(bytes / m_memory.rangeBytes, 1, qint64(samples.size())) : 1;
-        std::sort(samples.begin(), samples.end(), [this](const ItemEntry &a, const ItemEntry &b) {
-            return before(m_collation, a, b);
-        });
-        for (qint64 range = 1; range < ranges; ++range) {
-            const ItemEntry &splitter = samples[size_t(range * qint64(samples.size()) / ranges)];
-            std::string record;
-            RunFile::appendRecord(splitter, record);
-            if (m_plan.splitters.empty() || m_plan.splitters.back() != record)
-                m_plan.splitters.push_back(std::move(record));
-        }
-        // Each range starts in each run at the last record kept in memory that comes before
-        // its splitter: what lies between is passed over as the range is read.
-        for (size_t range = 0; range <= m_plan.splitters.size(); ++range) {
-            std::vector<qint64> starts;
-            std::vector<qint64> limits;
-            for (const RunFile *file : m_input.files) {
-                if (range == 0) {
-                    starts.push_back(0);
-                    limits.push_back(0);
-                    continue;
-                }
-                const ItemEntry splitter = entryOf(m_plan.splitters[range - 1]);
-                const auto &fileSamples = file->samples();
-                const auto after = std::partition_point(
-                    fileSamples.begin(), fileSamples.end(), [&](const RunFile::Sample &sample) {
-                        return before(m_collation, sample.entry(), splitter);
-                    });
-                starts.push_back(after == fileSamples.begin() ? 0 : std::prev(after)->offset);
-                limits.push_back(after == fileSamples.end() ? file->size() : after->offset);
-            }
-            m_plan.fileLimits.push_back(std::move(limits));
-            m_plan.fileStarts.push_back(std::move(starts));
-            qsizetype memoryStart = 0;
-            if (m_input.inMemory && range > 0) {
-                const ItemEntry splitter = entryOf(m_plan.splitters[range - 1]);
-                const std::vector<ItemEntry> &entries = *m_input.inMemory;
-                memoryStart = std::partition_point(entries.begin(), entries.end(),
-                                                   [&](const ItemEntry &entry) {
-                                                       return before(m_collation, entry, splitter);
-                                                   }) -
-                              entries.begin();
-            }
-            m_plan.memoryStarts.push_back(memoryStart);
-        }
     }
 
     void work(std::stop_token stop)
@@ -314,7 +233,7 @@ private:
     const Collation m_collation;
     const bool m_backwards;
     const MergeMemory m_memory;
-    Plan m_plan;
+    const MergePlan m_plan;
 
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
