@@ -1,9 +1,11 @@
 #include "order/collationlocale.h"
 #include "qtprompts.h"
+#include "qttranslations.h"
 #include "sorter.h"
 #include "version.h"
 
 #include <QApplication>
+#include <QLocale>
 
 int main(int argc, char *argv[])
 {
@@ -11,6 +13,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("file-sorter"));
     QApplication::setApplicationVersion(QString::fromLatin1(AppVersion::display));
     QApplication::setDesktopFileName(QStringLiteral("io.github.zarno.FileSorter"));
+    installQtTranslations(QLocale::system());
 
     // Closing the window ends the program at once: nothing is asked and nothing is saved.
     QtPrompts prompts;

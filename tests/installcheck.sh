@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Checks that `cmake --install` and the Debian package put the program, listsort and the
-# desktop entry and listsort's manual page in place, and that the installed programs run.
+# Checks that `cmake --install` and the Debian package put the programs, the desktop entry,
+# the AppStream metainfo, the manual pages and listsort's bash completion in place, that the
+# installed programs run and the completion completes, and that lintian and appstreamcli
+# accept the package.
 # Usage: installcheck.sh BUILD_DIR
 set -euo pipefail
 
@@ -8,9 +10,48 @@ build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 entry=share/applications/io.github.zarno.FileSorter.desktop
+metainfo=share/metainfo/io.github.zarno.FileSorter.metainfo.xml
+completion=share/bash-completion/completions/listsort
 fail() {
     echo "FAIL: $*" >&2
     exit 1
+}
+
+# completions ROOT WORD...: what the installed completion offers for the last WORD of the
+# command line "listsort WORD...", one per line, sorted.
+completions() {
+    local root=$1
+    shift
+    (
+        cd "$work/files"
+        export PATH="$root/bin:$PATH"
+        source /usr/share/bash-completion/bash_completion
+        source "$root/$completion"
+        COMP_WORDS=(listsort "$@")
+        COMP_CWORD=$#
+        COMP_LINE="${COMP_WORDS[*]}"
+        COMP_POINT=${#COMP_LINE}
+        _listsort listsort "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}" 2>/dev/null
+        printf '%s\n' "${COMPREPLY[@]}" | sort
+    )
+}
+
+# check_completion ROOT: the completion offers options, encodings that listsort takes, folders
+# for -T and files for the rest.
+check_completion() {
+    local root=$1
+    mkdir -p "$work/files/folder"
+    touch "$work/files/fruit.lst"
+    [ "$(completions "$root" --enc)" = "--encoding=" ] || fail "--enc does not complete to --encoding="
+    [ "$(completions "$root" --encoding utf-16)" = $'utf-16be\nutf-16le' ] ||
+        fail "--encoding utf-16 does not complete to utf-16be and utf-16le"
+    local name
+    for name in $(completions "$root" --input-encoding ''); do
+        "$root/bin/listsort" --encoding "$name" </dev/null >/dev/null ||
+            fail "the completion offers --encoding $name, which listsort refuses"
+    done
+    [ "$(completions "$root" -T '')" = "folder" ] || fail "-T does not complete to folders only"
+    [ "$(completions "$root" fr)" = "fruit.lst" ] || fail "a FILE does not complete to a file name"
 }
 
 # check_tree ROOT: the installed files under ROOT are there and work.
@@ -24,9 +65,14 @@ check_tree() {
     if command -v desktop-file-validate >/dev/null; then
         desktop-file-validate "$root/$entry" || fail "the desktop entry is not valid"
     fi
+    appstreamcli validate --no-net "$root/$metainfo" >/dev/null ||
+        fail "$root/$metainfo is not valid: $(appstreamcli validate --no-net "$root/$metainfo")"
     [ "$("$root/bin/listsort" --version)" = "listsort 1.00" ] || fail "the installed listsort does not run"
-    [ "$(MANPATH="$root/share/man" man -w listsort)" = "$root/share/man/man1/listsort.1" ] ||
-        fail "man does not find the manual page of listsort under $root"
+    for program in listsort file-sorter; do
+        [ "$(MANPATH="$root/share/man" man -w $program)" = "$root/share/man/man1/$program.1.gz" ] ||
+            fail "man does not find the manual page of $program under $root"
+    done
+    check_completion "$root"
     printf 'b\r\na\r\n' | "$root/bin/listsort" | cmp -s - <(printf 'a\r\nb\r\n') ||
         fail "the installed listsort does not sort"
     # The window runs until it is closed, so a program still running after a while started well.
@@ -40,7 +86,11 @@ check_tree "$work/prefix"
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null)
 package=$(ls "$work"/package/file-sorter_*.deb)
-dpkg-deb -f "$package" Depends | grep -q libqt6widgets6 || fail "the package does not depend on Qt Widgets"
+for dependency in libqt6widgets6 qt6-translations-l10n; do
+    dpkg-deb -f "$package" Depends | grep -q "$dependency" ||
+        fail "the package does not depend on $dependency"
+done
+lintian --fail-on error,warning "$package" 2>/dev/null || fail "lintian finds fault with the package"
 dpkg-deb -x "$package" "$work/unpacked"
 check_tree "$work/unpacked/usr"
 echo "install and package: PASS"

@@ -4,6 +4,7 @@
 #include "listloader.h"
 #include "order/collationlocale.h"
 #include "qtprompts.h"
+#include "qttranslations.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
 #include "testhelpers.h"
@@ -11,6 +12,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <sys/stat.h>
 
@@ -54,6 +57,7 @@ private slots:
     void saveAfterALoad();
     void loadStopsAtTheMemoryBudget();
     void realOpenDialogLoadsATypedPath();
+    void realOpenDialogSpeaksTheDesktopsLanguage();
 
 private:
     QString copyOfData(const char *name);
@@ -629,6 +633,31 @@ void TestFileCommands::realOpenDialogLoadsATypedPath()
     QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
     QCOMPARE(sorter.windowTitle(), title + u' ' + path);
     QCOMPARE(itemsOf(*sorter.List1), (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
+}
+
+void TestFileCommands::realOpenDialogSpeaksTheDesktopsLanguage()
+{
+    if (!installQtTranslations(QLocale(u"de_DE"_qs)))
+        QSKIP("Qt's German translations are not installed (qt6-translations-l10n)");
+    QtPrompts prompts;
+    Sorter sorter(prompts, *m_prompts);
+    QStringList buttons;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        for (auto *button : dialog->findChild<QDialogButtonBox *>()->buttons())
+            buttons.append(button->text());
+        dialog->reject();
+    });
+    reader.start(20);
+    sorter.Command2->click();
+    reader.stop();
+    qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
+    QCOMPARE(buttons, (QStringList{u"&Öffnen"_qs, u"Abbrechen"_qs}));
+    // The window's own texts stay as they are.
+    QCOMPARE(sorter.Command2->text(), u"&Load list"_qs);
 }
 
 QTEST_MAIN(TestFileCommands)
