@@ -67,30 +67,31 @@ int standardOutput()
     return STDOUT_FILENO;
 }
 
-FileHandle duplicateStandardInput(QString &reason)
+namespace
 {
-    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
-    if (flags < 0)
-        return failed(reason);
-    if ((flags & O_ACCMODE) == O_WRONLY) {
-        reason = systemReason(EBADF);
-        return {};
-    }
-    FileHandle duplicate(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
-    return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
-}
-
-FileHandle duplicateForWriting(int handle, QString &reason)
+// A handle of its own on handle, unless handle was opened only for the other direction.
+FileHandle duplicateUnlessOpenedFor(int handle, int refusedMode, QString &reason)
 {
     const int flags = ::fcntl(handle, F_GETFL);
     if (flags < 0)
         return failed(reason);
-    if ((flags & O_ACCMODE) == O_RDONLY) {
+    if ((flags & O_ACCMODE) == refusedMode) {
         reason = systemReason(EBADF);
         return {};
     }
     FileHandle duplicate(::fcntl(handle, F_DUPFD_CLOEXEC, 0));
     return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
+}
+} // namespace
+
+FileHandle duplicateStandardInput(QString &reason)
+{
+    return duplicateUnlessOpenedFor(STDIN_FILENO, O_WRONLY, reason);
+}
+
+FileHandle duplicateForWriting(int handle, QString &reason)
+{
+    return duplicateUnlessOpenedFor(handle, O_RDONLY, reason);
 }
 #else
 void holdClosedStandardHandles() {}
