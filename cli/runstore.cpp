@@ -16,8 +16,6 @@ constexpr qint64 otherFiles = 4;
 // Items handed to the writer at a time: enough to keep its threads busy, unless the memory
 // for reading is small.
 constexpr qsizetype chunkItems = 32 * 1024;
-// Entries handed to the merge at a time from the run kept in memory.
-constexpr size_t blockEntries = 4096;
 // Entries of a run laid out for its file at a time, in a piece for each core.
 constexpr qsizetype layoutEntries = 64 * 1024;
 } // namespace
@@ -27,10 +25,10 @@ RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
       // Half the memory of a merge goes to reading each run a piece at a time on each
       // thread, half to ranges of keys merged ahead of the writer, a few at a time.
       m_memory{
-          qsizetype(std::clamp<qint64>(
-              readMemory / 2 / qint64(mergeWidth + 1) / threadCountFor(2, 1), 16 << 10, 4 << 20)),
+          qsizetype(std::clamp<qint64>(readMemory / 2 / qint64(mergeWidth + 1) / mergeThreadCount(),
+                                       16 << 10, 4 << 20)),
           qsizetype(std::clamp<qint64>(readMemory / 64, 1024, chunkItems)),
-          std::clamp<qint64>(readMemory / 2 / (threadCountFor(2, 1) + 3), 64 << 10, 64 << 20)},
+          std::clamp<qint64>(readMemory / 2 / (mergeThreadCount() + 3), 64 << 10, 64 << 20)},
       // As many runs as the limit of open files leaves room for: the runs waiting, and one
       // more being written.
       m_maxOpen(size_t(std::max<qint64>(platform::openFileRoom() - otherFiles, 3))),

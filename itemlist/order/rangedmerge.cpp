@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,8 +32,7 @@ public:
           m_plan(planMerge(input, collation, backwards, memory.rangeBytes))
     {
         m_ranges.resize(m_plan.fileStarts.size());
-        const int threads =
-            std::min(threadCountFor(qsizetype(m_ranges.size()), 1), int(m_ranges.size()));
+        const int threads = std::min(mergeThreadCount(), int(m_ranges.size()));
         for (int thread = 0; thread < threads; ++thread)
             m_workers.emplace_back([this](std::stop_token stop) { work(stop); });
     }
@@ -205,24 +205,12 @@ private:
             merger.add(fileSource(index, file, collation));
         if (m_input.inMemory)
             merger.add(memorySource(index));
-        std::vector<ItemEntry> merged;
         while (!stop.stop_requested()) {
-            if (!merger.next(merged, m_memory.chunkItems, errorString))
-                return false;
-            if (merged.empty())
-                return true;
-            // The merger's memory is reused: the range keeps a copy until it is handed on.
             auto chunk = std::make_unique<Chunk>();
-            std::vector<size_t> offsets;
-            offsets.reserve(merged.size());
-            for (const ItemEntry &entry : merged) {
-                offsets.push_back(chunk->bytes.size());
-                entry.item->appendTo(chunk->bytes);
-            }
-            chunk->entries.reserve(merged.size());
-            for (size_t item = 0; item < merged.size(); ++item)
-                chunk->entries.push_back(
-                    {merged[item].keyPrefix, Item::laidOutAt(chunk->bytes.data() + offsets[item])});
+            if (!merger.next(chunk->entries, chunk->bytes, m_memory.chunkItems, errorString))
+                return false;
+            if (chunk->entries.empty())
+                return true;
             if (!hand(index, std::move(chunk), stop))
                 return true;
         }
@@ -244,6 +232,11 @@ private:
     std::vector<std::jthread> m_workers;         // last, so that they stop before the rest goes
 };
 } // namespace
+
+int mergeThreadCount()
+{
+    return threadCountFor(std::numeric_limits<qsizetype>::max(), 1);
+}
 
 ItemStream mergeInRanges(const MergeInput &input, const Collation &collation, bool backwards,
                          MergeMemory memory)

@@ -21,6 +21,10 @@ struct MergeMemory {
     qint64 rangeBytes;    // bytes of items in a range of keys that a thread merges
 };
 
+// Threads that merge ranges at once, each reading every run: the memory of a merge is
+// shared among them.
+[[nodiscard]] int mergeThreadCount();
+
 // The items of input merged, in list order or backwards, on all cores. The keys are split
 // into ranges at records that the run files keep in memory (RunFile::samples()), so that
 // each thread merges whole ranges, reading each run from the offset where its range starts;

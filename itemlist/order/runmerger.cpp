@@ -62,12 +62,10 @@ void RunMerger::siftDown()
     }
 }
 
-bool RunMerger::next(std::vector<ItemEntry> &chunk, qsizetype maxItems, QString &errorString)
+bool RunMerger::next(std::vector<ItemEntry> &chunk, std::string &bytes, qsizetype maxItems,
+                     QString &errorString)
 {
     chunk.clear();
-    // The chunk before stays whole, for a caller that writes it while this one is merged.
-    std::string &bytes = m_bytes[m_turn];
-    m_turn = 1 - m_turn;
     bytes.clear();
     if (!m_started && !start(errorString))
         return false;

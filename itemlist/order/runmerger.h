@@ -6,7 +6,6 @@
 
 #include <QString>
 
-#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,9 +23,9 @@ public:
     RunMerger(const Collation &collation, bool backwards);
 
     void add(Source source);
-    // Replaces chunk with up to maxItems next entries of the merge, whose items live in the
-    // merger's memory until the call after the next; chunk stays empty at the end.
-    [[nodiscard]] bool next(std::vector<ItemEntry> &chunk, qsizetype maxItems,
+    // Replaces chunk with up to maxItems next entries of the merge, whose items it lays out
+    // in bytes; chunk stays empty at the end.
+    [[nodiscard]] bool next(std::vector<ItemEntry> &chunk, std::string &bytes, qsizetype maxItems,
                             QString &errorString);
 
 private:
@@ -52,7 +51,5 @@ private:
     bool m_backwards;
     bool m_started = false;
     std::vector<MergeSource> m_sources;
-    std::vector<int> m_heap;            // sources with entries left, the next one to come out first
-    std::array<std::string, 2> m_bytes; // the items of the last two chunks
-    int m_turn = 0;                     // which of them the next chunk takes
+    std::vector<int> m_heap; // sources with entries left, the next one to come out first
 };
