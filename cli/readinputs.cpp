@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 namespace
 {
@@ -28,18 +29,17 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                                   CollationInBackground &collation, Gathered &gathered,
                                   Progress &progress)
 {
-    // The bytes of all inputs, for the progress line; -1 when one of them does not tell.
-    const auto sizeOf = [](const QString &path) -> qint64 {
+    // The bytes of each input and of all, for the progress line; -1 when one does not tell.
+    std::vector<qint64> sizes;
+    qint64 total = 0;
+    for (const QString &path : paths) {
         platform::FileStatus status;
         QString reason;
-        if (path == standardStream || !platform::fileStatus(path, status, reason) ||
-            status.kind != platform::FileStatus::Kind::Regular)
-            return -1;
-        return status.size;
-    };
-    qint64 total = 0;
-    for (const QString &path : paths)
-        total = total < 0 || sizeOf(path) < 0 ? -1 : total + sizeOf(path);
+        const bool told = path != standardStream && platform::fileStatus(path, status, reason) &&
+                          status.kind == platform::FileStatus::Kind::Regular;
+        sizes.push_back(told ? status.size : -1);
+        total = total < 0 || !told ? -1 : total + status.size;
+    }
     progress.setPhase("reading", total);
     // A sixteenth of the budget is read at a time, and the items take what reading leaves.
     const qsizetype readBytes =
@@ -153,7 +153,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             batchStart = reader.position();
             progress.setStep("reading");
         }
-        before += std::max<qint64>(sizeOf(path), 0);
+        before += std::max<qint64>(sizes[size_t(index)], 0);
         const TextEncoding encoding = reader.encoding().value_or(TextEncoding::Utf8);
         if (index == 0)
             gathered.firstFileEncoding = encoding;

@@ -26,12 +26,7 @@ bool writeTo(const std::optional<QString> &output, ItemStream items, TextEncodin
         reason = out.errorString();
         return false;
     }
-    try {
-        return writeListItems(out.device(), std::move(items), encoding, reason);
-    } catch (const std::bad_alloc &) {
-        reason = notEnoughMemory();
-        return false;
-    }
+    return writeListItems(out.device(), std::move(items), encoding, reason);
 }
 
 // Sorts what was gathered and writes it to output, or to standard output; target is what
@@ -83,10 +78,10 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
                         read, request.encoding, reason);
     if (!encoding)
         return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
-    if (!output)
-        progress.reset();
     // The share merged is told in the bytes of the items merged.
     progress->setPhase("merging", runs.itemBytes());
+    if (!output)
+        progress.reset();
     qint64 done = 0;
     ItemStream merged = runs.merge();
     ItemStream counted([&](std::vector<ItemEntry> &chunk, QString &why) {
