@@ -21,10 +21,9 @@ qsizetype EncodingDetector::takeStart(QByteArrayView start)
     return 0;
 }
 
-bool EncodingDetector::rejectTried(QByteArrayView start)
+void EncodingDetector::rejectTried(QByteArrayView start)
 {
-    if (m_required)
-        return false;
+    Q_ASSERT(!m_required);
     if (isUtf8(m_tried)) {
         m_tried = detectedCodePage(start).value_or(windowsCodePageFromEnvironment());
     } else {
@@ -33,5 +32,4 @@ bool EncodingDetector::rejectTried(QByteArrayView start)
     // Windows-1252 reads every byte: nothing is left to try.
     if (m_tried == TextEncoding::Windows1252)
         m_encoding = m_tried;
-    return true;
 }

@@ -26,8 +26,8 @@ public:
     // before the text. A UTF-16 mark decides at once.
     qsizetype takeStart(QByteArrayView start);
     // The encoding tried does not read the text: moves on to the next one, which start, the
-    // file's first bytes, may tell. False when there is none, as for a required encoding.
-    [[nodiscard]] bool rejectTried(QByteArrayView start);
+    // file's first bytes, may tell. Not for a required encoding, which has no next one.
+    void rejectTried(QByteArrayView start);
     // The encoding tried read all of the text.
     void acceptTried() { m_encoding = m_tried; }
 

@@ -7,7 +7,6 @@
 
 #include <QFile>
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -113,13 +112,13 @@ bool ListFileReader::fail(const QString &reason)
     return false;
 }
 
-bool ListFileReader::startOver()
+bool ListFileReader::rejectText(QByteArrayView text, qsizetype failedAt)
 {
-    if (!m_detector.rejectTried(m_input.start(codePageDetectionBytes)))
-        return fail(m_errorString);
-    m_startedOver = true;
+    if (m_detector.isRequired())
+        return fail(m_tokenizer.notInEncoding(text, failedAt));
+    m_detector.rejectTried(m_input.start(codePageDetectionBytes));
     startNewMemory();
-    restartAt(m_detector.textStart());
+    m_startedOver = restartAt(m_detector.textStart());
     return false;
 }
 
@@ -235,11 +234,8 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
         const qsizetype end = last ? text.size() : lineEndAfter(text, carried);
         const qsizetype comma = text.sliced(commaFrom).lastIndexOf(',');
         consumed = end >= 0 ? end : comma < 0 ? 0 : commaFrom + comma + 1;
-        if (!m_tokenizer.tokenizeLongLine(text.first(consumed), last, items)) {
-            if (m_detector.isRequired())
-                return fail(m_tokenizer.notInEncoding(text.first(consumed), 0));
-            return startOver();
-        }
+        if (!m_tokenizer.tokenizeLongLine(text.first(consumed), last, items))
+            return rejectText(text.first(consumed), 0);
         m_inLongLine = end < 0;
     }
     if (!m_inLongLine) {
@@ -248,12 +244,8 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
         const qsizetype newLines = wholeLines(rest.sliced(restCarried));
         const qsizetype cut = last ? rest.size() : newLines == 0 ? 0 : restCarried + newLines;
         const QByteArrayView lines = rest.first(cut);
-        if (const qsizetype failedAt = m_tokenizer.tokenizeLines(lines, last, items);
-            failedAt >= 0) {
-            if (m_detector.isRequired())
-                return fail(m_tokenizer.notInEncoding(lines, failedAt));
-            return startOver();
-        }
+        if (const qsizetype failedAt = m_tokenizer.tokenizeLines(lines, last, items); failedAt >= 0)
+            return rejectText(lines, failedAt);
         consumed += cut;
     }
     // The rest moves to the front; the buffer keeps its room for the next round

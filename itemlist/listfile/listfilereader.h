@@ -91,7 +91,9 @@ private:
     // Reads the text again from textStart, in the encoding now tried.
     bool restartAt(qsizetype textStart);
     bool readRound(ItemBatch &items, qsizetype maxBytes);
-    bool startOver();
+    // The text, from failedAt on, is not in the encoding tried: a failure when the encoding
+    // was named, else the input is read again from its start in the next one. Returns false.
+    bool rejectText(QByteArrayView text, qsizetype failedAt);
     [[nodiscard]] bool holdsTooMuch(qsizetype moreText) const;
 
     RereadableInput m_input;

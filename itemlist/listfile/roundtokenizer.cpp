@@ -80,17 +80,22 @@ bool RoundTokenizer::feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, 
     return true;
 }
 
+bool RoundTokenizer::feedChecked(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
+                                 ItemBatch &items) const
+{
+    if (isCodePage(m_encoding))
+        return feedDecoded(tokenizer, text, decoded, items);
+    if (m_check && !isUtf16(m_encoding) && !text.isValidUtf8())
+        return false;
+    tokenizer.feed(text, items);
+    return true;
+}
+
 bool RoundTokenizer::tokenizeLongLine(QByteArrayView text, bool last, ItemBatch &items)
 {
     // Cut at a comma or a line end, which never cut a character.
-    if (isCodePage(m_encoding)) {
-        if (!feedDecoded(m_lineTokenizer, text, m_decoded.front(), m_pieces.front()))
-            return false;
-    } else if (m_check && !isUtf16(m_encoding) && !text.isValidUtf8()) {
+    if (!feedChecked(m_lineTokenizer, text, m_decoded.front(), m_pieces.front()))
         return false;
-    } else {
-        m_lineTokenizer.feed(text, m_pieces.front());
-    }
     if (last)
         m_lineTokenizer.finish(m_pieces.front());
     if (m_countLines)
@@ -133,42 +138,29 @@ qsizetype RoundTokenizer::tokenizeLines(QByteArrayView lines, bool last, ItemBat
     int endingPart = threads - 1;
     while (endingPart > 0 && starts[size_t(endingPart)] == lines.size())
         --endingPart;
-    const TextEncoding encoding = m_encoding;
-    const bool mayHoldLoneSurrogates = isUtf16(encoding);
-    const bool check = m_check;
-    std::vector<char> failed(size_t(threads), false);
-    std::atomic<bool> anyFailed = false;
+    const bool mayHoldLoneSurrogates = isUtf16(m_encoding);
+    std::atomic<int> firstFailed = threads;
     runInParallel(threads, [&](int part) {
+        // A piece after one that failed would be read again in another encoding, or not at
+        // all; those before it are still checked, so that the first failure is found.
+        if (firstFailed < part)
+            return;
         const qsizetype start = starts[size_t(part)];
         QByteArrayView piece = lines.sliced(start, starts[size_t(part) + 1] - start);
         // Pieces end at line ends, which never cut a character: not of UTF-8, nor of the
         // code pages that list files may be in.
         ItemTokenizer tokenizer(mayHoldLoneSurrogates);
-        if (isCodePage(encoding)) {
-            if (anyFailed ||
-                !feedDecoded(tokenizer, piece, m_decoded[size_t(part)], m_pieces[size_t(part)])) {
-                failed[size_t(part)] = true;
-                anyFailed = true;
-                return;
+        if (!feedChecked(tokenizer, piece, m_decoded[size_t(part)], m_pieces[size_t(part)])) {
+            int failed = firstFailed;
+            while (part < failed && !firstFailed.compare_exchange_weak(failed, part)) {
             }
-        } else {
-            if (check && !isUtf16(encoding) && !piece.isValidUtf8()) {
-                failed[size_t(part)] = true;
-                anyFailed = true;
-                return;
-            }
-            // The text is read again in another encoding: tokenizing it now would be lost.
-            if (anyFailed)
-                return;
-            tokenizer.feed(piece, m_pieces[size_t(part)]);
+            return;
         }
         if (last && part == endingPart)
             tokenizer.finish(m_pieces[size_t(part)]);
     });
-    for (int part = 0; part < threads; ++part) {
-        if (failed[size_t(part)])
-            return starts[size_t(part)];
-    }
+    if (firstFailed < threads)
+        return starts[size_t(firstFailed.load())];
     if (m_countLines)
         m_lines += lineEndsIn(lines);
     for (ItemBatch &piece : m_pieces)

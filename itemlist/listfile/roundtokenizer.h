@@ -45,6 +45,10 @@ private:
     // into decoded; false when it is not text in the code page.
     bool feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
                      ItemBatch &items) const;
+    // Feeds text, whole characters, to tokenizer, decoded first when in a code page; false
+    // when it is checked and is not text in the encoding.
+    bool feedChecked(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
+                     ItemBatch &items) const;
 
     TextEncoding m_encoding;
     bool m_check = false;
