@@ -23,5 +23,6 @@ flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Werror -DQT_NO_VERSION_TAGGING
     -I"$build/generated" -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui"
     -isystem "$qt/QtWidgets" -isystem "$headers")
 printf '%s\n' "${sources[@]}" | (cd "$root" && xargs -P "$(nproc)" -I{} \
-    sh -c '"$@" {} || { echo "FAIL: {}" >&2; exit 255; }' compile "$compiler" "${flags[@]}")
+    sh -c 'file=$1; shift; "$@" "$file" || { echo "FAIL: $file" >&2; exit 255; }' compile {} \
+    "$compiler" "${flags[@]}")
 echo "Windows (MinGW-w64, syntax only): ${#sources[@]} sources compile"

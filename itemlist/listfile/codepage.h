@@ -13,9 +13,10 @@
 struct UConverter;
 using UConverterHandle = UConverter *;
 
-// A code page as ICU converts it, ready for the reader and the writer: one of a byte a
-// character has tables both ways, which convert nearly as fast as copying; one of more bytes
-// goes through ICU's converters, one for each thread that uses them.
+// A code page as ICU converts it, ready for the reader and the writer: one of one or two
+// bytes a character, all in the Basic Multilingual Plane, has tables both ways, made once
+// from ICU's, which convert nearly as fast as copying; any other goes through ICU's
+// converters, one for each thread that uses them.
 //
 // Only text that reads and writes back unchanged counts as the code page's: a byte the code
 // page leaves undefined, a broken sequence of bytes, or one of the two sequences that some

@@ -137,7 +137,7 @@ bool CodePage::encode(QByteArrayView utf8, std::string &out) const
         out.resize(size_t(next - out.data()));
         return true;
     }
-    if (std::ranges::all_of(utf8, [](char byte) { return quint8(byte) < 0x80; })) {
+    if (isAscii(utf8)) {
         out.append(utf8.data(), size_t(utf8.size()));
         return true;
     }

@@ -14,8 +14,6 @@ public:
     [[nodiscard]] TextEncoding encoding() const { return m_encoding; }
 
     void decode(QByteArrayView bytes, QByteArray &out);
-    // Whether the text is UTF-8 already, so that decoding would only copy it.
-    [[nodiscard]] bool isIdentity() const { return isUtf8(m_encoding); }
     // Ends the text: a high surrogate still waiting for its partner is a lone one.
     void finish(QByteArray &out);
     // Whether the text ended inside a character: half of a UTF-16 unit. After finish().

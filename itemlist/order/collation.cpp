@@ -54,7 +54,7 @@ constexpr quint8 levelSeparator = 0x01;
 // Whether text holds a decimal digit other than ASCII's.
 bool holdsOtherDigits(QByteArrayView text)
 {
-    if (std::all_of(text.begin(), text.end(), [](char byte) { return quint8(byte) < 0x80; }))
+    if (isAscii(text))
         return false;
     bool found = false;
     forEachCharacter(text, [&](char32_t c) {

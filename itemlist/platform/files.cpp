@@ -21,7 +21,6 @@ namespace platform
 {
 using detail::fail;
 using detail::failed;
-using detail::unsupported;
 
 FileHandle &FileHandle::operator=(FileHandle &&other) noexcept
 {

@@ -17,9 +17,7 @@
 
 namespace platform
 {
-using detail::fail;
 using detail::failed;
-using detail::unsupported;
 
 void lowerThreadPriority() noexcept
 {

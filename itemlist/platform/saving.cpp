@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -27,7 +28,6 @@ namespace platform
 {
 using detail::fail;
 using detail::failed;
-using detail::unsupported;
 
 #if defined(Q_OS_UNIX)
 FileHandle createBeside(const QString &path, QString &temporaryPath, QString &reason)
@@ -109,11 +109,9 @@ bool overwrite(int target, int source, qint64 size, QString &reason)
     }
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (qint64 done = 0; done < size;) {
-        const ssize_t length = ::pread(source, block.data(), size_t(block.size()), off_t(done));
-        if (length <= 0) {
-            reason = systemReason(length < 0 ? errno : EIO);
+        const qint64 length = std::min<qint64>(block.size(), size - done);
+        if (!readAt(source, done, block.data(), length, reason))
             return false;
-        }
         if (::lseek(target, off_t(done), SEEK_SET) < 0)
             return fail(reason);
         if (!writeAll(target, QByteArrayView(block).first(length), reason))

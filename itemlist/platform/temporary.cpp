@@ -15,7 +15,6 @@
 
 namespace platform
 {
-using detail::fail;
 using detail::failed;
 using detail::unsupported;
 

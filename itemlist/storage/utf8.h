@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <algorithm>
+
 // Small steps of UTF-8, and of WTF-8, which writes a lone surrogate as UTF-8 would its code
 // point: list items are kept in it.
 
@@ -24,6 +26,13 @@ template <typename Bytes> void appendUtf8(char32_t c, Bytes &out)
         out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
     }
     out.push_back(char(0x80 | (c & 0x3F)));
+}
+
+// Whether text is all ASCII, and so the same in UTF-8 and in every code page a list file may
+// be in.
+inline bool isAscii(QByteArrayView text)
+{
+    return std::ranges::all_of(text, [](char byte) { return quint8(byte) < 0x80; });
 }
 
 // The character of valid UTF-8 or WTF-8 that from points at; from moves past it.
