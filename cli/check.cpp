@@ -9,7 +9,6 @@
 #include "platform.h"
 #include "spooledinput.h"
 
-#include <QFile>
 
 #include <cstdio>
 #include <memory>
@@ -90,18 +89,6 @@ private:
 };
 } // namespace
 
-namespace
-{
-std::unique_ptr<QIODevice> asFile(platform::FileHandle handle)
-{
-    auto file = std::make_unique<QFile>();
-    if (!handle.isOpen() || !file->open(handle.get(), QIODevice::ReadOnly, QFile::AutoCloseHandle))
-        return nullptr;
-    handle.release();
-    return file;
-}
-} // namespace
-
 int check(const QString &path, const Request &request)
 {
     const QString name = inputName(path);
@@ -124,8 +111,8 @@ int check(const QString &path, const Request &request)
         original = spool.open();
         source = spool.open();
     } else {
-        source = asFile(platform::reopenForReading(input.get(), reason));
-        original = asFile(std::move(input));
+        source = fileReading(platform::reopenForReading(input.get(), reason), reason);
+        original = fileReading(std::move(input), reason);
     }
     if (!original || !source)
         return complain("read", name, reason.isEmpty() ? platform::lastSystemReason() : reason);

@@ -1,5 +1,6 @@
 #include "spooledinput.h"
 
+#include "listfile/handledevice.h"
 #include "memory.h"
 #include "messages.h"
 #include "platform.h"
@@ -78,12 +79,6 @@ std::unique_ptr<QIODevice> SpooledInput::open()
         buffer->open(QIODevice::ReadOnly);
         return buffer;
     }
-    auto file = std::make_unique<QFile>();
     QString reason;
-    platform::FileHandle handle = platform::reopenForReading(int(m_file->handle()), reason);
-    if (!handle.isOpen() ||
-        !file->open(handle.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return nullptr;
-    handle.release();
-    return file;
+    return fileReading(platform::reopenForReading(int(m_file->handle()), reason), reason);
 }

@@ -24,3 +24,16 @@ qint64 HandleDevice::writeData(const char *data, qint64 length)
     }
     return length;
 }
+
+std::unique_ptr<QFile> fileReading(platform::FileHandle handle, QString &reason)
+{
+    if (!handle.isOpen())
+        return nullptr;
+    auto file = std::make_unique<QFile>();
+    if (!file->open(handle.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        reason = file->errorString();
+        return nullptr;
+    }
+    handle.release();
+    return file;
+}

@@ -2,7 +2,10 @@
 
 #include "platform.h"
 
+#include <QFile>
 #include <QIODevice>
+
+#include <memory>
 
 #include <stop_token>
 
@@ -25,3 +28,7 @@ private:
     platform::FileHandle m_handle;
     std::stop_token m_stop;
 };
+
+// A QFile, which can seek, reading handle, which it then owns; null, with reason, when the
+// handle is not open or QFile cannot take it.
+[[nodiscard]] std::unique_ptr<QFile> fileReading(platform::FileHandle handle, QString &reason);

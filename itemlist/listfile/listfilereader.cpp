@@ -52,11 +52,8 @@ bool ListFileReader::open(const QString &path, std::stop_token stop)
     if (status.kind != platform::FileStatus::Kind::Regular)
         return open(std::make_unique<HandleDevice>(std::move(handle), QIODevice::ReadOnly,
                                                    std::move(stop)));
-    auto file = std::make_unique<QFile>();
-    if (!file->open(handle.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return fail(file->errorString());
-    handle.release();
-    return open(std::move(file));
+    std::unique_ptr<QFile> file = fileReading(std::move(handle), reason);
+    return file ? open(std::move(file)) : fail(reason);
 }
 
 bool ListFileReader::open(std::unique_ptr<QIODevice> device)
