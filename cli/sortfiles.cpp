@@ -50,10 +50,9 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
         }
         progress->setPhase("writing");
         // Nothing is written or replaced when the file would not hold every item.
-        const auto encoding = encodingToWrite({.open = [&] { return list.stream(request.form); },
-                                               .loneSurrogates = list.loneSurrogateCount(),
-                                               .allReadIn = allReadIn},
-                                              read, request.encoding, reason);
+        ItemsToWrite items = itemsToWrite(list, request.form);
+        items.allReadIn = allReadIn;
+        const auto encoding = encodingToWrite(items, read, request.encoding, reason);
         if (!encoding)
             return fail("write", target, reason);
         if (!output)

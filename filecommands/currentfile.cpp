@@ -47,10 +47,7 @@ void CurrentFile::chosenForSaving(const QString &path)
 bool CurrentFile::save(const QString &path, const SortedItemList &list, QString &message)
 {
     QString errorString;
-    const auto encoding = encodingToWrite({.open = [&] { return list.stream(); },
-                                           .loneSurrogates = list.loneSurrogateCount(),
-                                           .allReadIn = std::nullopt},
-                                          m_encoding, {}, errorString);
+    const auto encoding = encodingToWrite(itemsToWrite(list), m_encoding, {}, errorString);
     if (encoding)
         m_encoding = *encoding;
     if (encoding &&

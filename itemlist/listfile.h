@@ -4,3 +4,12 @@
 #include "listfile/listfilereader.h"
 #include "listfile/listfilewriter.h"
 #include "listfile/textencoding.h"
+#include "sorteditemlist.h"
+
+// The items of list, in form, for the choice of the encoding to write them in.
+inline ItemsToWrite itemsToWrite(const SortedItemList &list, ListForm form = {})
+{
+    return {.open = [&list, form] { return list.stream(form); },
+            .loneSurrogates = list.loneSurrogateCount(),
+            .allReadIn = std::nullopt};
+}

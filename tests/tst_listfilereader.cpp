@@ -292,9 +292,7 @@ void TestListFileReader::codePages()
     SortedItemList list;
     list.insert(std::move(batch));
     QString error;
-    const auto used = encodingToWrite(
-        {.open = [&] { return list.stream(); }, .loneSurrogates = 0, .allReadIn = std::nullopt},
-        *reader.encoding(), std::nullopt, error);
+    const auto used = encodingToWrite(itemsToWrite(list), *reader.encoding(), std::nullopt, error);
     QBuffer written;
     written.open(QIODevice::WriteOnly);
     QVERIFY(used && writeListItems(written, list.stream(), *used, error));

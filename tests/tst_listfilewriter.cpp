@@ -58,10 +58,7 @@ SortedItemList listOf(const QStringList &items)
 TextEncoding encodingForSaving(const SortedItemList &list, TextEncoding preferred)
 {
     QString error;
-    return *encodingToWrite({.open = [&] { return list.stream(); },
-                             .loneSurrogates = list.loneSurrogateCount(),
-                             .allReadIn = std::nullopt},
-                            preferred, std::nullopt, error);
+    return *encodingToWrite(itemsToWrite(list), preferred, std::nullopt, error);
 }
 
 qsizetype firstUnwritableItem(const SortedItemList &list, TextEncoding encoding)

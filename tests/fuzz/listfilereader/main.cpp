@@ -54,10 +54,7 @@ QByteArray save(const QStringList &items, TextEncoding &encoding)
     for (const QString &item : items)
         list.insert(item);
     QString error;
-    encoding = *encodingToWrite({.open = [&] { return list.stream(); },
-                                 .loneSurrogates = list.loneSurrogateCount(),
-                                 .allReadIn = std::nullopt},
-                                encoding, std::nullopt, error);
+    encoding = *encodingToWrite(itemsToWrite(list), encoding, std::nullopt, error);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (!writeListItems(buffer, list.stream(), encoding, error))
