@@ -436,11 +436,13 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
     QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x6666)));
     QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x5555)));
     QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
-    // Another save holds the lock for a moment.
+    // Another save holds the lock for a moment, and finds the file as it left it.
     const int other = ::open(QFile::encodeName(path).constData(), O_RDONLY);
     QCOMPARE(::flock(other, hindrance == u"locked" ? LOCK_EX : LOCK_UN), 0);
+    QByteArray whileLocked;
     std::jthread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        whileLocked = contents(path);
         ::close(other);
     });
 
@@ -452,6 +454,9 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
                                TextEncoding::Utf8, error);
     }
     QFile::setPermissions(folder, QFile::Permissions(0x7700));
+    release.join();
+    if (hindrance == u"locked")
+        QCOMPARE(whileLocked, QByteArray("old\r\n"));
     QCOMPARE(written, hindrance != u"full");
     if (!written)
         QCOMPARE(error, u"No space left on device"_qs);
