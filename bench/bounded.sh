@@ -57,7 +57,6 @@ for key in "80M listsort-limited" "80M sort-utf8-limited" "80M sort-C-limited" "
         "$(printf '%s' "${runs[$key]}" | median 2)" "${peak[$key]}"
 done
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 same() { cmp -s "$1" "$2" && echo met || echo "NOT met"; }
 echo
 echo "targets: 80M limited wall <= 0.5x sort-utf8 and <= 1.0x sort-C, output as in memory;"

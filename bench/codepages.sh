@@ -48,7 +48,6 @@ for _ in $(seq "$rounds"); do
         "$build/bench/loadbench" "$work/ru-cp" 2>/dev/null | paste -sd ' ')"$'\n'
 done
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 declare -A wall peak
 printf '%-9s %-26s %8s %10s\n' language command wall_s peak_MiB
 for key in "ru utf8" "ru cp" "ru named" "ru sort" "es utf8" "es cp" "ja utf8" "ja cp"; do

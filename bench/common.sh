@@ -45,6 +45,11 @@ largest() {
     awk -v c="$1" 'NR == 1 || $c > m { m = $c } END { print m }'
 }
 
+# ratio A B: A / B, to two decimals.
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
+}
+
 # verdict VALUE LIMIT: "met" when VALUE is at most LIMIT, else "NOT met".
 verdict() {
     awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l ? "met" : "NOT met") }'

@@ -47,7 +47,6 @@ done
 echo
 echo "targets: wall <= 0.5x sort-utf8; on short items wall <= 1.0x sort-C; peak <= 1.0x sort-utf8"
 for input in "${inputs[@]}"; do
-    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
     utf8=$(ratio "${wall[$input listsort]}" "${wall[$input sort-utf8]}")
     c=$(ratio "${wall[$input listsort]}" "${wall[$input sort-C]}")
     memory=$(ratio "${peak[$input listsort]}" "${peak[$input sort-utf8]}")
