@@ -43,33 +43,28 @@ MergePlan planMerge(const MergeInput &input, const Collation &collation, bool ba
     // Each range starts in each run at the last record kept in memory that comes before
     // its splitter: what lies between is passed over as the range is read.
     for (size_t range = 0; range <= plan.splitters.size(); ++range) {
-        std::vector<qint64> starts;
-        std::vector<qint64> limits;
-        for (const RunFile *file : input.files) {
-            if (range == 0) {
-                starts.push_back(0);
-                limits.push_back(0);
-                continue;
-            }
+        std::vector<qint64> starts(input.files.size(), 0);
+        std::vector<qint64> limits(input.files.size(), 0);
+        qsizetype memoryStart = 0;
+        if (range > 0) {
             const ItemEntry splitter = RunFile::entryOfRecord(plan.splitters[range - 1].data());
-            const auto &fileSamples = file->samples();
-            const auto after = std::partition_point(
-                fileSamples.begin(), fileSamples.end(),
-                [&](const RunFile::Sample &sample) { return before(sample.entry(), splitter); });
-            starts.push_back(after == fileSamples.begin() ? 0 : std::prev(after)->offset);
-            limits.push_back(after == fileSamples.end() ? file->size() : after->offset);
+            const auto comesFirst = [&](const ItemEntry &entry) { return before(entry, splitter); };
+            for (size_t file = 0; file < input.files.size(); ++file) {
+                const auto &kept = input.files[file]->samples();
+                const auto after =
+                    std::partition_point(kept.begin(), kept.end(), [&](const auto &sample) {
+                        return comesFirst(sample.entry());
+                    });
+                starts[file] = after == kept.begin() ? 0 : std::prev(after)->offset;
+                limits[file] = after == kept.end() ? input.files[file]->size() : after->offset;
+            }
+            if (input.inMemory)
+                memoryStart = std::partition_point(input.inMemory->begin(), input.inMemory->end(),
+                                                   comesFirst) -
+                              input.inMemory->begin();
         }
         plan.fileLimits.push_back(std::move(limits));
         plan.fileStarts.push_back(std::move(starts));
-        qsizetype memoryStart = 0;
-        if (input.inMemory && range > 0) {
-            const ItemEntry splitter = RunFile::entryOfRecord(plan.splitters[range - 1].data());
-            const std::vector<ItemEntry> &entries = *input.inMemory;
-            memoryStart = std::partition_point(
-                              entries.begin(), entries.end(),
-                              [&](const ItemEntry &entry) { return before(entry, splitter); }) -
-                          entries.begin();
-        }
         plan.memoryStarts.push_back(memoryStart);
     }
     return plan;
