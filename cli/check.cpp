@@ -9,7 +9,6 @@
 #include "platform.h"
 #include "spooledinput.h"
 
-
 #include <cstdio>
 #include <memory>
 #include <string>
