@@ -39,6 +39,9 @@ for _ in $(seq "$rounds"); do
     runs[80M sort-utf8-limited]+="$(limited env LC_ALL=en_US.UTF-8 sort -o "$work/out" "$work/80M")"$'\n'
     runs[80M sort-C-limited]+="$(limited env LC_ALL=C sort -o "$work/out" "$work/80M")"$'\n'
 done
+# The larger list's outputs go to disk first, so that their write-back does not fall on the
+# runs' temporary files below.
+sync
 # The smaller list five times as often: its seconds move more with the machine's load.
 for _ in $(seq $((rounds * 5))); do
     runs[10M listsort-S100M]+="$("$measure" "$listsort" -S 100M -o "$work/out-runs" "$work/10M")"$'\n'
