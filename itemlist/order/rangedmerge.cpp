@@ -61,8 +61,10 @@ public:
                 // Handed on chunks stay until the call after the next.
                 m_handed.push_back(std::move(range.chunks.front()));
                 range.chunks.pop_front();
-                if (m_handed.size() > 2)
+                if (m_handed.size() > 2) {
+                    m_spare.push_back(std::move(m_handed.front()));
                     m_handed.pop_front();
+                }
                 chunk = m_handed.back()->entries;
                 m_changed.notify_all();
                 return true;
@@ -118,6 +120,17 @@ private:
             }
             m_changed.notify_all();
         }
+    }
+
+    // A chunk handed on before, with its memory, or a new one.
+    std::unique_ptr<Chunk> spareChunk()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_spare.empty())
+            return std::make_unique<Chunk>();
+        auto chunk = std::move(m_spare.back());
+        m_spare.pop_back();
+        return chunk;
     }
 
     // Adds chunk to range index; waits while the range is being handed on and two chunks of
@@ -206,7 +219,7 @@ private:
         if (m_input.inMemory)
             merger.add(memorySource(index));
         while (!stop.stop_requested()) {
-            auto chunk = std::make_unique<Chunk>();
+            auto chunk = spareChunk();
             if (!merger.next(chunk->entries, chunk->bytes, m_memory.chunkItems, errorString))
                 return false;
             if (chunk->entries.empty())
@@ -229,7 +242,10 @@ private:
     size_t m_taken = 0;                          // ranges a worker has taken
     size_t m_current = 0;                        // the range being handed on
     std::deque<std::unique_ptr<Chunk>> m_handed; // the last two chunks handed on
-    std::vector<std::jthread> m_workers;         // last, so that they stop before the rest goes
+    // Chunks handed on and done with, kept for their memory: new ones would each take pages
+    // from the system again.
+    std::vector<std::unique_ptr<Chunk>> m_spare;
+    std::vector<std::jthread> m_workers; // last, so that they stop before the rest goes
 };
 } // namespace
 

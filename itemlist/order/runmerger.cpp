@@ -71,12 +71,13 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, std::string &bytes, qsizetyp
         return false;
     // Items are copied into bytes, which may move as it grows: offsets first, addresses
     // at the end.
-    std::vector<size_t> offsets;
-    offsets.reserve(size_t(maxItems));
+    m_offsets.clear();
+    m_offsets.reserve(size_t(maxItems));
+    chunk.reserve(size_t(maxItems));
     while (qsizetype(chunk.size()) < maxItems && !m_heap.empty()) {
         MergeSource &source = m_sources[size_t(m_heap.front())];
         const ItemEntry &entry = source.entries[source.at++];
-        offsets.push_back(bytes.size());
+        m_offsets.push_back(bytes.size());
         entry.item->appendTo(bytes);
         chunk.push_back({entry.keyPrefix, nullptr});
         if (source.at < source.entries.size()) {
@@ -101,6 +102,6 @@ bool RunMerger::next(std::vector<ItemEntry> &chunk, std::string &bytes, qsizetyp
         siftDown();
     }
     for (size_t index = 0; index < chunk.size(); ++index)
-        chunk[index].item = Item::laidOutAt(bytes.data() + offsets[index]);
+        chunk[index].item = Item::laidOutAt(bytes.data() + m_offsets[index]);
     return true;
 }

@@ -52,4 +52,5 @@ private:
     bool m_started = false;
     std::vector<MergeSource> m_sources;
     std::vector<int> m_heap; // sources with entries left, the next one to come out first
+    std::vector<size_t> m_offsets; // of the items of a chunk in its bytes, kept between chunks
 };
