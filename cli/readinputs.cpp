@@ -49,10 +49,9 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         // From the first run on, the process's size follows the budget.
         if (gathered.runs.isEmpty())
             platform::returnFreedMemory();
-        if (!gathered.runs.add(std::move(items), collation.get(), input))
+        if (!gathered.runs.add(items, collation.get(), input))
             return Failure{gathered.runs.failedTo(), quotedName(gathered.runs.folder()),
                            gathered.runs.errorString()};
-        items = ItemBatch();
         return std::nullopt;
     };
     qint64 before = 0; // bytes of the files read before

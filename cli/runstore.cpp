@@ -36,17 +36,18 @@ RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
 {
 }
 
-bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
+bool RunStore::add(ItemBatch &batch, const Collation &collation, int input)
 {
     {
         // The items are freed before the merges below take memory of their own.
-        ItemBatch items = std::move(batch);
-        const ItemRun run = sortedRun(std::move(items), collation);
+        ItemRun run = batch.takeItems();
+        keyAndSort(run.entries, collation, {}, &m_sortRoom);
         StoredRun stored{std::make_unique<RunFile>(), input, 0, run.loneSurrogateCount, 0};
         if (!stored.file->create(m_folder) || !writeRun(*stored.file, run, stored.itemBytes) ||
             !stored.file->finishWriting())
             return failWriting(*stored.file);
         m_runs.push_back(std::move(stored));
+        m_spareEntries = std::move(run.entries);
     }
     m_collation.emplace(collation);
     // Runs are merged as they come, a group of the same level at a time, so that few files
@@ -87,6 +88,7 @@ bool RunStore::add(ItemBatch &&batch, const Collation &collation, int input)
         if (!merged)
             break;
     }
+    batch.reuseEntries(std::move(m_spareEntries));
     return true;
 }
 
@@ -150,7 +152,9 @@ ItemStream RunStore::readingFails(ItemStream merge)
 bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
 {
     m_collation.emplace(collation);
-    m_last = sortedRun(std::move(last), collation);
+    m_last = last.takeItems();
+    keyAndSort(m_last.entries, collation, {}, &m_sortRoom);
+    freeSortMemory();
     // The merge reads the run in memory in its own order.
     if (m_backwards)
         std::reverse(m_last.entries.begin(), m_last.entries.end());
@@ -173,9 +177,16 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
     return true;
 }
 
+void RunStore::freeSortMemory()
+{
+    std::vector<ItemEntry>().swap(m_sortRoom);
+    std::vector<ItemEntry>().swap(m_spareEntries);
+}
+
 bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup, int input,
                           int level)
 {
+    freeSortMemory();
     std::vector<StoredRun> group;
     for (auto run = m_runs.begin(); run != m_runs.end() && group.size() < m_fanIn;) {
         if (inGroup(*run)) {

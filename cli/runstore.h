@@ -24,9 +24,11 @@ public:
 
     [[nodiscard]] bool isEmpty() const { return m_runs.empty(); }
     [[nodiscard]] const QString &folder() const { return m_folder; }
-    // Sorts batch, which it takes, and writes it as a run of the items of input, which may
-    // still be read again from the start; see dropInput().
-    [[nodiscard]] bool add(ItemBatch &&batch, const Collation &collation, int input);
+    // Sorts the items of batch, which it takes, and writes them as a run of the items of
+    // input, which may still be read again from the start; see dropInput(). The batch is
+    // left empty, and keeps the memory of its entries for the next items, unless runs were
+    // merged meanwhile.
+    [[nodiscard]] bool add(ItemBatch &batch, const Collation &collation, int input);
     // Drops the runs of input, which is being read again.
     void dropInput(int input);
 
@@ -61,12 +63,18 @@ private:
     // Merges the first runs that are inGroup, as many as are read at once, into one run of
     // input and level at the end.
     bool mergeGroup(const std::function<bool(const StoredRun &)> &inGroup, int input, int level);
+    // Frees the memory that sorting the next run would reuse.
+    void freeSortMemory();
 
     QString m_folder;
     bool m_backwards;
     std::optional<Collation> m_collation;
     std::vector<StoredRun> m_runs;
     ItemRun m_last;
+    // Kept from one run to the next while runs are made: the sort's room for a copy of the
+    // entries, and the entries of the run written last, for the next batch's.
+    std::vector<ItemEntry> m_sortRoom;
+    std::vector<ItemEntry> m_spareEntries;
     qsizetype m_loneSurrogateCount = 0;
     MergeMemory m_memory;
     size_t m_maxOpen;

@@ -16,7 +16,9 @@ constexpr auto byPrefix = [](const ItemEntry &a, const ItemEntry &b) {
 
 // Sorts entries by key prefix: one radix pass on the prefix's first two bytes, which for
 // most text spreads the entries over thousands of buckets, then each bucket on its own.
-void sortByPrefix(std::vector<ItemEntry> &entries, int threads, const std::stop_token &stop)
+// The pass copies the entries into room, which then swaps with them.
+void sortByPrefix(std::vector<ItemEntry> &entries, std::vector<ItemEntry> *keptRoom, int threads,
+                  const std::stop_token &stop)
 {
     const auto count = qsizetype(entries.size());
     constexpr int bucketCount = 1 << 16;
@@ -41,13 +43,17 @@ void sortByPrefix(std::vector<ItemEntry> &entries, int threads, const std::stop_
             next += std::exchange(offsets[part][bucket], next);
     }
     bucketStarts[bucketCount] = next;
-    std::vector<ItemEntry> sorted(entries.size());
+    std::vector<ItemEntry> ownRoom;
+    std::vector<ItemEntry> &room = keptRoom ? *keptRoom : ownRoom;
+    room.resize(entries.size());
     runInParallel(threads, [&](int part) {
         for (qsizetype index = partBegin(count, threads, part);
              index < partBegin(count, threads, part + 1); ++index)
-            sorted[offsets[part][bucketOf(entries[index])]++] = entries[index];
+            room[offsets[part][bucketOf(entries[index])]++] = entries[index];
     });
-    std::vector<ItemEntry>().swap(entries);
+    entries.swap(room);
+    // Sorting the buckets and their ties takes memory of its own.
+    std::vector<ItemEntry>().swap(ownRoom);
     // Parts take whole buckets, about equal shares of the entries each.
     runInParallel(threads, [&](int part) {
         const auto first = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
@@ -56,9 +62,8 @@ void sortByPrefix(std::vector<ItemEntry> &entries, int threads, const std::stop_
                                            partBegin(count, threads, part + 1));
         for (auto bucket = first;
              bucket < last && bucket + 1 < bucketStarts.end() && !stop.stop_requested(); ++bucket)
-            std::sort(sorted.begin() + *bucket, sorted.begin() + *(bucket + 1), byPrefix);
+            std::sort(entries.begin() + *bucket, entries.begin() + *(bucket + 1), byPrefix);
     });
-    entries.swap(sorted);
 }
 
 // Orders every run of entries that share a key prefix.
@@ -91,7 +96,7 @@ void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, in
 } // namespace
 
 void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
-                const std::stop_token &stop)
+                const std::stop_token &stop, std::vector<ItemEntry> *keptRoom)
 {
     const auto count = qsizetype(entries.size());
     const int threads = threadCountFor(count, minimumEntriesPerThread);
@@ -104,7 +109,7 @@ void keyAndSort(std::vector<ItemEntry> &entries, const Collation &collation,
     });
     if (stop.stop_requested())
         return;
-    sortByPrefix(entries, threads, stop);
+    sortByPrefix(entries, keptRoom, threads, stop);
     if (!stop.stop_requested())
         resolveTies(entries, collation, threads, stop);
 }

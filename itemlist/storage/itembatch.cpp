@@ -38,7 +38,16 @@ qsizetype ItemBatch::memoryUse() const
 
 ItemRun ItemBatch::takeItems()
 {
-    ItemRun run{std::move(m_items), m_arenas, std::exchange(m_loneSurrogateCount, 0)};
+    ItemRun run{std::move(m_items), std::move(m_arenas), std::exchange(m_loneSurrogateCount, 0)};
     m_items.clear();
+    m_arena = std::make_shared<Arena>();
+    m_arenas = {m_arena};
     return run;
+}
+
+void ItemBatch::reuseEntries(std::vector<ItemEntry> &&entries)
+{
+    Q_ASSERT(isEmpty());
+    m_items = std::move(entries);
+    m_items.clear();
 }

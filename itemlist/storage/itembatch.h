@@ -41,9 +41,13 @@ public:
     // The items in the order they came, before they are keyed.
     [[nodiscard]] const std::vector<ItemEntry> &entries() const { return m_items; }
 
-    // The items as a run, in the order they came, which takes them; the batch is left
-    // empty. sortedRun() (order/sorting.h) gives them in list order.
+    // The items as a run, in the order they came, which takes them and their memory; the
+    // batch is left empty, and gathers new items in memory of its own. sortedRun()
+    // (order/sorting.h) gives them in list order.
     [[nodiscard]] ItemRun takeItems();
+    // Takes the memory of entries, emptied, for the entries of an empty batch, so that a
+    // batch made after another need not take its pages from the system again.
+    void reuseEntries(std::vector<ItemEntry> &&entries);
 
 private:
     void add(const Item *item)
