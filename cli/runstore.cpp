@@ -106,15 +106,20 @@ bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
         pieces.resize(size_t(threads));
         pieceBytes.assign(size_t(threads), 0);
         runInParallel(threads, [&](int part) {
-            std::string &piece = pieces[size_t(part)];
+            // The part's piece and count are worked on apart from the other parts', which
+            // share their cache lines.
+            std::string piece = std::move(pieces[size_t(part)]);
             piece.clear();
+            qint64 bytes = 0;
             const qsizetype end = start + partBegin(length, threads, part + 1);
             for (qsizetype position = start + partBegin(length, threads, part); position < end;
                  ++position) {
                 const ItemEntry &entry = entryAt(position);
-                pieceBytes[size_t(part)] += entry.item->byteSize();
+                bytes += entry.item->byteSize();
                 RunFile::appendRecord(entry, piece);
             }
+            pieces[size_t(part)] = std::move(piece);
+            pieceBytes[size_t(part)] = bytes;
         });
         for (int part = 0; part < threads; ++part) {
             itemBytes += pieceBytes[size_t(part)];

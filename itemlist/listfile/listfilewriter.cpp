@@ -166,7 +166,8 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
         encodedPieces.resize(size_t(threads));
         std::vector<quint8> unencoded(size_t(threads), false); // by part, not bits: threads write
         runInParallel(threads, [&](int part) {
-            std::string &piece = pieces[size_t(part)];
+            // The piece grows apart from the other parts', which share its cache line.
+            std::string piece = std::move(pieces[size_t(part)]);
             piece.clear();
             const qsizetype end = partBegin(count, threads, part + 1);
             for (qsizetype index = partBegin(count, threads, part); index < end; ++index)
@@ -179,6 +180,7 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
                 unencoded[size_t(part)] = !appendEncoded(piece, encoding, encoded);
                 std::swap(piece, encoded);
             }
+            pieces[size_t(part)] = std::move(piece);
         });
         // The caller chose an encoding that writes every item: should one not, the file is
         // not written short of it.

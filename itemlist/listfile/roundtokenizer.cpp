@@ -150,14 +150,17 @@ qsizetype RoundTokenizer::tokenizeLines(QByteArrayView lines, bool last, ItemBat
         // Pieces end at line ends, which never cut a character: not of UTF-8, nor of the
         // code pages that list files may be in.
         ItemTokenizer tokenizer(mayHoldLoneSurrogates);
-        if (!feedChecked(tokenizer, piece, m_decoded[size_t(part)], m_pieces[size_t(part)])) {
+        // The items go to a batch apart from the other parts', which share its cache lines.
+        ItemBatch partItems = std::move(m_pieces[size_t(part)]);
+        const bool fed = feedChecked(tokenizer, piece, m_decoded[size_t(part)], partItems);
+        if (fed && last && part == endingPart)
+            tokenizer.finish(partItems);
+        m_pieces[size_t(part)] = std::move(partItems);
+        if (!fed) {
             int failed = firstFailed;
             while (part < failed && !firstFailed.compare_exchange_weak(failed, part)) {
             }
-            return;
         }
-        if (last && part == endingPart)
-            tokenizer.finish(m_pieces[size_t(part)]);
     });
     if (firstFailed < threads)
         return starts[size_t(firstFailed.load())];
