@@ -131,8 +131,12 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
                 reserved = true;
             }
             progress.setDone(before + reader.position());
-            const bool full = items.memoryUse() + items.size() * entryBytes > itemLimit ||
-                              bytesFitting() < minimumReadBytes;
+            // Sorting takes room for another entry for each item, which may be kept from the
+            // run before already.
+            const qint64 sortRoom =
+                std::max(items.size() * entryBytes, gathered.runs.sortRoomBytes());
+            const bool full =
+                items.memoryUse() + sortRoom > itemLimit || bytesFitting() < minimumReadBytes;
             if (!full || reader.atEnd())
                 continue;
             progress.setStep("sorting runs");

@@ -29,6 +29,11 @@ public:
     // left empty, and keeps the memory of its entries for the next items, unless runs were
     // merged meanwhile.
     [[nodiscard]] bool add(ItemBatch &batch, const Collation &collation, int input);
+    // The memory kept for sorting the next run, besides its batch's.
+    [[nodiscard]] qint64 sortRoomBytes() const
+    {
+        return qint64(m_sortRoom.capacity() * sizeof(ItemEntry));
+    }
     // Drops the runs of input, which is being read again.
     void dropInput(int input);
 

@@ -45,6 +45,10 @@ void sortByPrefix(std::vector<ItemEntry> &entries, std::vector<ItemEntry> *keptR
     bucketStarts[bucketCount] = next;
     std::vector<ItemEntry> ownRoom;
     std::vector<ItemEntry> &room = keptRoom ? *keptRoom : ownRoom;
+    // Room kept from a sort of many more entries goes, so that what is kept follows what
+    // the sorts take.
+    if (room.capacity() > 2 * entries.size())
+        std::vector<ItemEntry>().swap(room);
     room.resize(entries.size());
     runInParallel(threads, [&](int part) {
         for (qsizetype index = partBegin(count, threads, part);
