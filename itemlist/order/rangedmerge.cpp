@@ -96,6 +96,9 @@ private:
     void work(std::stop_token stop)
     {
         const Collation collation(m_collation);
+        // Each range is merged in the same memory as the one before.
+        RunMerger merger(collation, m_backwards);
+        std::vector<std::string> readBuffers(m_input.files.size());
         const size_t ahead = m_workers.size();
         for (;;) {
             size_t index = 0;
@@ -111,7 +114,8 @@ private:
                 index = m_taken++;
             }
             QString errorString;
-            const bool merged = mergeRange(index, collation, stop, errorString);
+            const bool merged =
+                mergeRange(index, collation, merger, readBuffers, stop, errorString);
             {
                 const std::lock_guard lock(m_mutex);
                 m_ranges[index].done = true;
@@ -145,9 +149,11 @@ private:
             lock, stop, [&] { return index != m_current || m_ranges[index].chunks.size() < 2; });
     }
 
-    // The source of a merge of range index that reads run file from its start in the range,
-    // passes over what comes before the range, and ends where the next range starts.
-    RunMerger::Source fileSource(size_t index, size_t file, const Collation &collation)
+    // The source of a merge of range index that reads run file into buffer from its start in
+    // the range, passes over what comes before the range, and ends where the next range
+    // starts.
+    RunMerger::Source fileSource(size_t index, size_t file, const Collation &collation,
+                                 std::string &buffer)
     {
         const qint64 start = m_plan.fileStarts[index][file];
         const bool last = index + 1 == m_plan.fileStarts.size();
@@ -155,8 +161,8 @@ private:
         // Nothing at or past the limit of the next range's start is in this range.
         const qint64 limit =
             last ? m_input.files[file]->size() : m_plan.fileLimits[index + 1][file];
-        auto reader =
-            std::make_shared<RunReader>(*m_input.files[file], start, limit, m_memory.readSize);
+        auto reader = std::make_shared<RunReader>(*m_input.files[file], start, limit,
+                                                  m_memory.readSize, buffer);
         const std::string *from = index == 0 ? nullptr : &m_plan.splitters[index - 1];
         const std::string *to = last ? nullptr : &m_plan.splitters[index];
         return [this, reader, from, to, end, &collation,
@@ -210,12 +216,14 @@ private:
         };
     }
 
-    bool mergeRange(size_t index, const Collation &collation, const std::stop_token &stop,
+    // Merges range index with merger, reading each run into its buffer of readBuffers.
+    bool mergeRange(size_t index, const Collation &collation, RunMerger &merger,
+                    std::vector<std::string> &readBuffers, const std::stop_token &stop,
                     QString &errorString)
     {
-        RunMerger merger(collation, m_backwards);
+        merger.clear();
         for (size_t file = 0; file < m_input.files.size(); ++file)
-            merger.add(fileSource(index, file, collation));
+            merger.add(fileSource(index, file, collation, readBuffers[file]));
         if (m_input.inMemory)
             merger.add(memorySource(index));
         while (!stop.stop_requested()) {

@@ -9,7 +9,23 @@ RunMerger::RunMerger(const Collation &collation, bool backwards)
 
 void RunMerger::add(Source source)
 {
-    m_sources.emplace_back().source = std::move(source);
+    MergeSource &added = m_sources.emplace_back();
+    added.source = std::move(source);
+    if (!m_spareEntries.empty()) {
+        added.entries = std::move(m_spareEntries.back());
+        m_spareEntries.pop_back();
+    }
+}
+
+void RunMerger::clear()
+{
+    for (MergeSource &source : m_sources) {
+        source.entries.clear();
+        m_spareEntries.push_back(std::move(source.entries));
+    }
+    m_sources.clear();
+    m_heap.clear();
+    m_started = false;
 }
 
 const WeighedItem &RunMerger::weighedHead(MergeSource &source) const

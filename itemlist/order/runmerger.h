@@ -23,6 +23,8 @@ public:
     RunMerger(const Collation &collation, bool backwards);
 
     void add(Source source);
+    // Drops the sources, for a merge of others; their memory is kept for those.
+    void clear();
     // Replaces chunk with up to maxItems next entries of the merge, whose items it lays out
     // in bytes; chunk stays empty at the end.
     [[nodiscard]] bool next(std::vector<ItemEntry> &chunk, std::string &bytes, qsizetype maxItems,
@@ -51,6 +53,7 @@ private:
     bool m_backwards;
     bool m_started = false;
     std::vector<MergeSource> m_sources;
-    std::vector<int> m_heap; // sources with entries left, the next one to come out first
+    std::vector<int> m_heap;       // sources with entries left, the next one to come out first
     std::vector<size_t> m_offsets; // of the items of a chunk in its bytes, kept between chunks
+    std::vector<std::vector<ItemEntry>> m_spareEntries; // of sources dropped
 };

@@ -68,13 +68,15 @@ private:
 };
 
 // Reads the records of a run file between two offsets, a buffer at a time; several may read
-// the same file at once.
+// the same file at once. The buffer is the caller's, so that readers one after another can
+// read into the same memory.
 class RunReader
 {
 public:
-    RunReader(const RunFile &file, qint64 from, qint64 to, qsizetype readSize)
-        : m_file(&file), m_offset(from), m_end(to), m_readSize(readSize)
+    RunReader(const RunFile &file, qint64 from, qint64 to, qsizetype readSize, std::string &buffer)
+        : m_file(&file), m_offset(from), m_end(to), m_readSize(readSize), m_buffer(buffer)
     {
+        m_buffer.clear();
     }
 
     // Replaces entries with the next ones of the run, whose items live in memory of the
@@ -94,5 +96,5 @@ private:
     qint64 m_bufferOffset = 0; // of m_buffer's first byte
     qsizetype m_readSize;
     qsizetype m_parsed = 0; // bytes of m_buffer whose entries the last read gave
-    std::string m_buffer;
+    std::string &m_buffer;
 };
