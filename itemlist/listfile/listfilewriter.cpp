@@ -166,7 +166,8 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
         encodedPieces.resize(size_t(threads));
         std::vector<quint8> unencoded(size_t(threads), false); // by part, not bits: threads write
         runInParallel(threads, [&](int part) {
-            // The piece grows apart from the other parts', which share its cache line.
+            // The piece and its encoding grow apart from the other parts', which share their
+            // cache lines.
             std::string piece = std::move(pieces[size_t(part)]);
             piece.clear();
             const qsizetype end = partBegin(count, threads, part + 1);
@@ -175,10 +176,11 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
             // The lines are made in UTF-8 and converted a piece at a time, not a line at a
             // time, which would cost a call for each item.
             if (!isUtf8(encoding)) {
-                std::string &encoded = encodedPieces[size_t(part)];
+                std::string encoded = std::move(encodedPieces[size_t(part)]);
                 encoded.clear();
                 unencoded[size_t(part)] = !appendEncoded(piece, encoding, encoded);
                 std::swap(piece, encoded);
+                encodedPieces[size_t(part)] = std::move(encoded);
             }
             pieces[size_t(part)] = std::move(piece);
         });
