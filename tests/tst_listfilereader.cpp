@@ -24,6 +24,8 @@ private slots:
     void codePages();
     void codePageShownByTheBytes_data();
     void codePageShownByTheBytes();
+    void sortedListReadsBackInItsCodePage_data();
+    void sortedListReadsBackInItsCodePage();
     void smallRoundsKeepEveryItem_data();
     void smallRoundsKeepEveryItem();
     void unreadableFileFailsWithAReason_data();
@@ -267,6 +269,62 @@ void TestListFileReader::codePageShownByTheBytes()
     qunsetenv("LANG");
     QCOMPARE(nameOf(*reader.encoding()), encoding);
     QCOMPARE(textsOf(batch), items);
+}
+
+void TestListFileReader::sortedListReadsBackInItsCodePage_data()
+{
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QStringList>("words");
+
+    QTest::newRow("windows-1251") << u"windows-1251"_qs
+                                  << QStringList{u"привет"_qs, u"яблоко"_qs, u"арбуз"_qs};
+    QTest::newRow("windows-1253") << u"windows-1253"_qs
+                                  << QStringList{u"καλημέρα"_qs, u"μήλο"_qs, u"θάλασσα"_qs};
+    QTest::newRow("windows-1255") << u"windows-1255"_qs
+                                  << QStringList{u"שלום"_qs, u"תפוח"_qs, u"ים"_qs};
+    QTest::newRow("windows-1256") << u"windows-1256"_qs
+                                  << QStringList{u"مرحبا"_qs, u"تفاحة"_qs, u"بحر"_qs};
+    QTest::newRow("windows-874") << u"windows-874"_qs
+                                 << QStringList{u"สวัสดี"_qs, u"แอปเปิ้ล"_qs, u"ทะเล"_qs,
+                                                u"ภาษา"_qs, u"ตลาด"_qs,   u"หนังสือ"_qs};
+    QTest::newRow("windows-932") << u"windows-932"_qs
+                                 << QStringList{u"こんにちは"_qs, u"りんご"_qs, u"海"_qs};
+    QTest::newRow("windows-949") << u"windows-949"_qs
+                                 << QStringList{u"안녕하세요"_qs, u"사과"_qs, u"바다"_qs};
+    QTest::newRow("windows-950") << u"windows-950"_qs
+                                 << QStringList{u"你好"_qs, u"蘋果"_qs, u"海洋"_qs};
+}
+
+// A list saved sorted has its Latin items first and the rest beyond the detectors' first
+// look, where once they went unseen and the list came back in the user's code page.
+void TestListFileReader::sortedListReadsBackInItsCodePage()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QStringList, words);
+
+    SortedItemList list;
+    for (int number = 0; number < 2500; ++number)
+        list.insert(u"word%1"_qs.arg(number, 5, 10, QLatin1Char('0')));
+    for (int copy = 0; copy < 10; ++copy) {
+        for (const QString &word : words)
+            list.insert(word);
+    }
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    QString error;
+    QVERIFY(writeListItems(written, list.stream(), *textEncodingNamed(encoding), error));
+
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    qputenv("LANG", "en_US.UTF-8");
+    QTemporaryDir dir;
+    ListFileReader reader;
+    ItemBatch batch;
+    QVERIFY(reader.open(writeFile(dir, written.data())));
+    QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
+    qunsetenv("LANG");
+    QCOMPARE(nameOf(*reader.encoding()), encoding);
+    QCOMPARE(textsOf(batch), textsOf(list));
 }
 
 void TestListFileReader::codePages()

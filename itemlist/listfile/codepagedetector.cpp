@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 // Both detectors name charsets, often the ISO sibling of a Windows code page; each name stands
 // here for the Windows code page whose bytes it reads alike. Names that a Windows list file is
@@ -144,15 +145,129 @@ int detectedWindowsCodePage(QByteArrayView text)
     }
     return notSure;
 }
+
+bool isItemEnd(char byte)
+{
+    return byte == '\n' || byte == '\r' || byte == ',';
+}
+
+// Where the first item end at or after from lies in text; -1 when there is none.
+qsizetype itemEndAfter(QByteArrayView text, qsizetype from)
+{
+    const auto found = std::find_if(text.begin() + from, text.end(), isItemEnd);
+    return found == text.end() ? -1 : found - text.begin();
+}
+
+// Where the last item end before to lies in text, at from or after; -1 when there is none.
+qsizetype itemEndBefore(QByteArrayView text, qsizetype from, qsizetype to)
+{
+    for (qsizetype index = to - 1; index >= from; --index) {
+        if (isItemEnd(text[index]))
+            return index;
+    }
+    return -1;
+}
+
+// Where the first byte above ASCII at or after from lies in text; its size when none does.
+qsizetype beyondAsciiAfter(QByteArrayView text, qsizetype from)
+{
+    // Eight bytes at a time, since most of a file may be ASCII.
+    constexpr quint64 highBits = 0x8080808080808080;
+    qsizetype index = from;
+    for (; index + 8 <= text.size(); index += 8) {
+        quint64 word;
+        std::memcpy(&word, text.data() + index, sizeof word);
+        if (word & highBits)
+            break;
+    }
+    while (index < text.size() && !(text[index] & 0x80))
+        ++index;
+    return index;
+}
 } // namespace
 
-std::optional<TextEncoding> detectedCodePage(QByteArrayView start)
+void DetectionSample::startPart(int partsLeft, bool insideItem)
 {
-    // Whole lines only, so that no character is cut in two, unless start is the whole file.
-    QByteArrayView text = start.first(std::min(start.size(), codePageDetectionBytes));
-    if (start.size() >= codePageDetectionBytes && text.contains('\n'))
-        text.truncate(text.lastIndexOf('\n') + 1);
-    const int codePage = detectedWindowsCodePage(text);
+    m_openItem.clear();
+    m_partEnd = m_text.size() + (codePageDetectionBytes - m_text.size()) / partsLeft;
+    m_skipping = insideItem;
+}
+
+bool DetectionSample::add(QByteArrayView bytes)
+{
+    if (m_skipping) {
+        const qsizetype end = itemEndAfter(bytes, 0);
+        if (end < 0)
+            return true;
+        m_skipping = false;
+        bytes = bytes.sliced(end + 1);
+    }
+    // The item the last bytes ended inside goes on up to the first item end.
+    const qsizetype firstEnd = itemEndAfter(bytes, 0);
+    if (firstEnd < 0)
+        return addToOpenItem(bytes);
+    addToOpenItem(bytes.first(firstEnd));
+    endOpenItem();
+    qsizetype from = firstEnd + 1;
+    while (!isFull()) {
+        const qsizetype beyond = beyondAsciiAfter(bytes, from);
+        const qsizetype end = beyond < bytes.size() ? itemEndAfter(bytes, beyond) : -1;
+        if (end < 0)
+            break;
+        const qsizetype start = std::max(itemEndBefore(bytes, from, beyond) + 1, from);
+        addItem(bytes.sliced(start, end - start));
+        from = end + 1;
+    }
+    return addToOpenItem(
+        bytes.sliced(std::max(itemEndBefore(bytes, from, bytes.size()) + 1, from)));
+}
+
+QByteArray DetectionSample::take()
+{
+    endOpenItem();
+    // The detectors' answers depend a little on the order of the text: in the order of the
+    // bytes, a list reads the same however its items are ordered.
+    if (m_text.isEmpty())
+        return {};
+    QList<QByteArray> items = m_text.split('\n');
+    items.removeLast(); // after the last line end
+    std::ranges::sort(items);
+    m_text = items.join('\n');
+    m_text.append('\n');
+    return std::exchange(m_text, {});
+}
+
+void DetectionSample::addItem(QByteArrayView item)
+{
+    if (beyondAsciiAfter(item, 0) == item.size())
+        return;
+    m_text.append(item.first(std::min(item.size(), m_partEnd - m_text.size())));
+    m_text.append('\n');
+}
+
+bool DetectionSample::addToOpenItem(QByteArrayView bytes)
+{
+    while (!isFull() && !bytes.isEmpty()) {
+        const qsizetype length = std::min(bytes.size(), codePageDetectionBytes - m_openItem.size());
+        m_openItem.append(bytes.first(length));
+        bytes = bytes.sliced(length);
+        if (m_openItem.size() == codePageDetectionBytes)
+            endOpenItem();
+    }
+    return !isFull();
+}
+
+void DetectionSample::endOpenItem()
+{
+    if (!isFull())
+        addItem(m_openItem);
+    m_openItem.clear();
+}
+
+std::optional<TextEncoding> detectedCodePage(QByteArrayView sample)
+{
+    const int codePage =
+        detectedWindowsCodePage(sample.first(std::min(sample.size(), codePageDetectionBytes)));
     if (codePage == notSure)
         return std::nullopt;
     return TextEncoding::codePageNamed(QByteArray("windows-") + QByteArray::number(codePage));

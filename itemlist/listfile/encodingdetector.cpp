@@ -21,11 +21,11 @@ qsizetype EncodingDetector::takeStart(QByteArrayView start)
     return 0;
 }
 
-void EncodingDetector::rejectTried(QByteArrayView start)
+void EncodingDetector::rejectTried(const std::function<QByteArray()> &textSample)
 {
     Q_ASSERT(!m_required);
     if (isUtf8(m_tried)) {
-        m_tried = detectedCodePage(start).value_or(windowsCodePageFromEnvironment());
+        m_tried = detectedCodePage(textSample()).value_or(windowsCodePageFromEnvironment());
     } else {
         m_tried = TextEncoding::Windows1252;
     }

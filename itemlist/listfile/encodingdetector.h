@@ -4,13 +4,14 @@
 
 #include <QByteArrayView>
 
+#include <functional>
 #include <optional>
 
 // Which text encoding a list file uses. A byte-order mark selects UTF-16. A file without one
-// is UTF-8 when all of it is valid UTF-8. Any other is read in a code page: the one that a
-// charset detector finds in the file's start when it is sure, else the Windows code page of
-// the user's language (see windowsCodePageFromEnvironment()); and when that code page does not
-// read all of the file back unchanged, in Windows-1252, whose 256 bytes all do. A UTF-8 mark
+// is UTF-8 when all of it is valid UTF-8. Any other is read in a code page: the one that the
+// charset detectors find in the file's text beyond ASCII when they are sure, else the Windows code
+// page of the user's language (see windowsCodePageFromEnvironment()); and when that code page does
+// not read all of the file back unchanged, in Windows-1252, whose 256 bytes all do. A UTF-8 mark
 // counts only when the rest is valid UTF-8 too; otherwise its three bytes are text like the
 // rest.
 //
@@ -25,9 +26,10 @@ public:
     // Looks at the first bytes of the file; returns how many bytes of byte-order mark to skip
     // before the text. A UTF-16 mark decides at once.
     qsizetype takeStart(QByteArrayView start);
-    // The encoding tried does not read the text: moves on to the next one, which start, the
-    // file's first bytes, may tell. Not for a required encoding, which has no next one.
-    void rejectTried(QByteArrayView start);
+    // The encoding tried does not read the text: moves on to the next one, which the
+    // detectors may find in textSample() (see DetectionSample), called only then. Not for a
+    // required encoding, which has no next one.
+    void rejectTried(const std::function<QByteArray()> &textSample);
     // The encoding tried read all of the text.
     void acceptTried() { m_encoding = m_tried; }
 

@@ -1,6 +1,5 @@
 #include "listfile/listfilereader.h"
 
-#include "listfile/codepagedetector.h"
 #include "listfile/handledevice.h"
 #include "memory.h"
 #include "parallel.h"
@@ -113,7 +112,7 @@ bool ListFileReader::rejectText(QByteArrayView text, qsizetype failedAt)
 {
     if (m_detector.isRequired())
         return fail(m_tokenizer.notInEncoding(text, failedAt));
-    m_detector.rejectTried(m_input.start(codePageDetectionBytes));
+    m_detector.rejectTried([this] { return m_input.detectionSample(); });
     startNewMemory();
     m_startedOver = restartAt(m_detector.textStart());
     return false;

@@ -1,5 +1,7 @@
 #include "listfile/rereadableinput.h"
 
+#include "listfile/codepagedetector.h"
+
 #include <algorithm>
 
 qint64 RereadableInput::read(char *into, qint64 size)
@@ -44,15 +46,30 @@ bool RereadableInput::rewind(qint64 offset)
     return true;
 }
 
-QByteArray RereadableInput::start(qsizetype bytes)
+QByteArray RereadableInput::detectionSample()
 {
-    if (m_device->isSequential()) {
-        QByteArray start(std::min(m_copy.size(), qint64(bytes)), Qt::Uninitialized);
-        return m_copy.read(0, start.data(), start.size()) ? start : QByteArray();
+    // A large input is sampled in parts spread over it; a read that fails ends the sample
+    // early, and reading the text again reports it.
+    const bool fromCopy = m_device->isSequential();
+    const qint64 total = fromCopy ? m_copy.size() : m_device->size();
+    const int parts = int(std::clamp<qint64>(total >> 14, 1, 16));
+    DetectionSample sample;
+    QByteArray block(64 << 10, Qt::Uninitialized);
+    for (int part = 0; part < parts; ++part) {
+        const qint64 end = total * (part + 1) / parts;
+        qint64 offset = total * part / parts;
+        sample.startPart(parts - part, offset > 0);
+        if (!fromCopy && !m_device->seek(offset))
+            break;
+        for (qint64 length = 0; offset < end; offset += length) {
+            length = std::min<qint64>(block.size(), end - offset);
+            const bool read = fromCopy ? m_copy.read(offset, block.data(), length)
+                                       : m_device->read(block.data(), length) == length;
+            if (!read || !sample.add(QByteArrayView(block).first(length)))
+                break;
+        }
     }
-    if (!m_device->seek(0))
-        return {};
-    return m_device->read(bytes);
+    return sample.take();
 }
 
 void RereadableInput::close()

@@ -29,8 +29,10 @@ public:
     [[nodiscard]] qint64 read(char *into, qint64 size);
     // Reads again from offset.
     [[nodiscard]] bool rewind(qint64 offset);
-    // Up to bytes of the file's start; leaves the place to read from to rewind().
-    [[nodiscard]] QByteArray start(qsizetype bytes);
+    // The text of the input for the charset detectors (see DetectionSample), from as much of
+    // it as has been read: all of a file, what a device that cannot seek has given so far.
+    // Leaves the place to read from to rewind().
+    [[nodiscard]] QByteArray detectionSample();
     void close();
 
     // The bytes read so far, and in all: -1 when the device does not tell, 0 once closed.
