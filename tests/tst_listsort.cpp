@@ -157,6 +157,16 @@ void TestListSort::runs_data()
                       "utf-16be, or a code page that keeps ASCII as it is (windows-1252, "
                       "windows-1251, windows-932, iso-8859-2, koi8-r, ...)\nTry 'listsort "
                       "--help'.\n");
+    QTest::newRow("--input-encoding leaves a file with a UTF-8 mark in UTF-8")
+        << QStringList{u"--input-encoding"_qs, u"windows-1251"_qs}
+        << QByteArray("\xef\xbb\xbf\xd0\xbf\xd1\x80\xd0\xb8\r\nabc\r\n") << 0
+        << QByteArray("\xef\xbb\xbf"
+                      "abc\r\n\xd0\xbf\xd1\x80\xd0\xb8\r\n")
+        << QByteArray();
+    QTest::newRow("--input-encoding reads a UTF-8 mark that the rest belies as text")
+        << QStringList{u"--input-encoding"_qs, u"windows-1251"_qs}
+        << QByteArray("\xef\xbb\xbf\xe0\n") << 0 << QByteArray("\"\xef\xbb\xbf\xe0\"\r\n")
+        << QByteArray();
     QTest::newRow("UTF-16 cut inside a character")
         << QStringList{}
         << QByteArray("\xff\xfe"

@@ -13,7 +13,7 @@ qsizetype EncodingDetector::takeStart(QByteArrayView start)
         }
     }
     const QByteArrayView utf8Mark = byteOrderMark(TextEncoding::Utf8WithMark);
-    if (start.startsWith(utf8Mark) && (!m_required || isUtf8(*m_required))) {
+    if (start.startsWith(utf8Mark)) {
         m_tried = TextEncoding::Utf8WithMark;
         return utf8Mark.size();
     }
@@ -23,13 +23,17 @@ qsizetype EncodingDetector::takeStart(QByteArrayView start)
 
 void EncodingDetector::rejectTried(const std::function<QByteArray()> &textSample)
 {
-    Q_ASSERT(!m_required);
-    if (isUtf8(m_tried)) {
+    Q_ASSERT(!isRequired());
+    if (m_required) {
+        // A UTF-8 mark that the rest of the file does not bear out is text, as without one.
+        m_tried = *m_required;
+    } else if (isUtf8(m_tried)) {
         m_tried = detectedCodePage(textSample()).value_or(windowsCodePageFromEnvironment());
     } else {
         m_tried = TextEncoding::Windows1252;
     }
-    // Windows-1252 reads every byte: nothing is left to try.
-    if (m_tried == TextEncoding::Windows1252)
+    // Nothing is left to try after the required encoding, nor after Windows-1252, which reads
+    // every byte.
+    if (m_required || m_tried == TextEncoding::Windows1252)
         m_encoding = m_tried;
 }

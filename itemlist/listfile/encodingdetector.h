@@ -21,14 +21,15 @@ class EncodingDetector
 {
 public:
     // Reads a file without a byte-order mark in encoding, whatever its bytes: text that
-    // encoding does not read is then an error.
+    // encoding does not read is then an error. A UTF-8 mark still selects UTF-8 when the rest
+    // is valid UTF-8 too.
     void require(TextEncoding encoding) { m_required = encoding; }
     // Looks at the first bytes of the file; returns how many bytes of byte-order mark to skip
     // before the text. A UTF-16 mark decides at once.
     qsizetype takeStart(QByteArrayView start);
     // The encoding tried does not read the text: moves on to the next one, which the
-    // detectors may find in textSample() (see DetectionSample), called only then. Not for a
-    // required encoding, which has no next one.
+    // detectors may find in textSample() (see DetectionSample), called only then. Not once
+    // the required encoding is tried, which has no next one.
     void rejectTried(const std::function<QByteArray()> &textSample);
     // The encoding tried read all of the text.
     void acceptTried() { m_encoding = m_tried; }
@@ -39,7 +40,12 @@ public:
     [[nodiscard]] TextEncoding likelyEncoding() const { return m_tried; }
     // Whether the text must be checked to be in the encoding tried.
     [[nodiscard]] bool isTrying() const { return !m_encoding; }
-    [[nodiscard]] bool isRequired() const { return m_required.has_value(); }
+    // Whether the encoding tried is the required one, so that text it does not read is an
+    // error.
+    [[nodiscard]] bool isRequired() const
+    {
+        return m_required && !(isUtf8(m_tried) && !isUtf8(*m_required));
+    }
     // Where the text starts, past the byte-order mark of the encoding tried.
     [[nodiscard]] qsizetype textStart() const { return byteOrderMark(m_tried).size(); }
 
