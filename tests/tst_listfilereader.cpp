@@ -2,6 +2,7 @@
 #include "testhelpers.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +29,8 @@ private slots:
     void sortedListReadsBackInItsCodePage();
     void smallRoundsKeepEveryItem_data();
     void smallRoundsKeepEveryItem();
+    void deviceThatEndsWithMinusOneIsReadToItsEnd_data();
+    void deviceThatEndsWithMinusOneIsReadToItsEnd();
     void unreadableFileFailsWithAReason_data();
     void unreadableFileFailsWithAReason();
     void utf16CutInsideACharacterFailsAndKeepsTheItems();
@@ -402,6 +405,32 @@ void TestListFileReader::smallRoundsKeepEveryItem()
     QVERIFY(reader.open(std::move(file)));
     ItemBatch batch;
     QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
+    QCOMPARE(textsOf(batch), items);
+}
+
+void TestListFileReader::deviceThatEndsWithMinusOneIsReadToItsEnd_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("items");
+
+    QTest::newRow("nothing") << QByteArray() << QStringList{};
+    QTest::newRow("fewer bytes than a mark") << QByteArray("ab") << QStringList{u"ab"_qs};
+    QTest::newRow("lines") << QByteArray("b\na\n") << QStringList{u"b"_qs, u"a"_qs};
+}
+
+// A finished process, like a closed socket, reads -1 where a file reads 0: no more data.
+void TestListFileReader::deviceThatEndsWithMinusOneIsReadToItsEnd()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, items);
+
+    auto process = std::make_unique<QProcess>();
+    process->start(u"printf"_qs, {u"%s"_qs, QString::fromLatin1(bytes)});
+    QVERIFY(process->waitForFinished());
+    ListFileReader reader;
+    ItemBatch batch;
+    QVERIFY2(reader.open(std::move(process)) && reader.readAll(batch),
+             qPrintable(reader.errorString()));
     QCOMPARE(textsOf(batch), items);
 }
 

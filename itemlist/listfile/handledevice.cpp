@@ -10,8 +10,10 @@ qint64 HandleDevice::readData(char *data, qint64 maxSize)
 {
     QString reason;
     const qint64 length = platform::readSome(m_handle.get(), data, maxSize, m_stop, reason);
-    if (length < 0)
+    if (length < 0) {
+        m_failed = true;
         setErrorString(reason.isEmpty() ? QStringLiteral("stopped") : reason);
+    }
     return length;
 }
 

@@ -18,6 +18,8 @@ public:
     HandleDevice(platform::FileHandle handle, OpenMode mode, std::stop_token stop = {});
 
     [[nodiscard]] bool isSequential() const override { return true; }
+    // Reads end with 0 bytes, as a file's do: a read that failed is no end.
+    [[nodiscard]] bool atEnd() const override { return !m_failed && QIODevice::atEnd(); }
     [[nodiscard]] int handle() const { return m_handle.get(); }
 
 protected:
@@ -27,6 +29,7 @@ protected:
 private:
     platform::FileHandle m_handle;
     std::stop_token m_stop;
+    bool m_failed = false;
 };
 
 // A QFile, which can seek, reading handle, which it then owns; null, with reason, when the

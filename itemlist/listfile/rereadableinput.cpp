@@ -21,7 +21,11 @@ qint64 RereadableInput::read(char *into, qint64 size)
         m_position += length;
         return length;
     }
-    const qint64 length = m_device->read(into, size);
+    qint64 length = m_device->read(into, size);
+    // Qt's devices that cannot seek (a finished process, a closed socket) read -1 once no
+    // more data can come.
+    if (length < 0 && m_device->isSequential() && m_device->atEnd())
+        length = 0;
     if (length > 0) {
         if (m_device->isSequential() && m_keeping) {
             if (!m_copy.append(QByteArrayView(into, length))) {
