@@ -122,7 +122,8 @@ struct FileStatus {
     std::uint64_t inode = 0;
     unsigned owner = 0;
     unsigned group = 0;
-    unsigned mode = 0; // permission, set-id and sticky bits
+    unsigned mode = 0;       // permission, set-id and sticky bits
+    std::uint64_t links = 1; // names the file has (hard links)
     qint64 size = 0;
     qint64 modified = 0; // in nanoseconds
 
@@ -171,16 +172,17 @@ void holdClosedStandardHandles();
 // file: /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one; -1 when it
 // names a file. Decided by the path as given, before any link leads into the process.
 [[nodiscard]] int handleNamed(const QString &path);
-// A handle of its own for writing to the open handle, at the same position.
+// A handle of its own for writing to the open handle, at the same position: one that the
+// process was given when it started, not one it opened itself.
 [[nodiscard]] FileHandle duplicateForWriting(int handle, QString &reason);
-// Whether path lies where the system keeps devices and the process's own handles (/dev,
-// /proc): what it names is written directly, never replaced.
-[[nodiscard]] bool isSystemPath(const QString &path);
 // Whether a save into a FIFO that no program reads yet waits for a reader.
 enum class ReaderWait { Wait, Fail };
 // Opens the file at path for writing into it as it is, without truncating it; a FIFO that
 // no program reads fails at once unless told to wait.
 [[nodiscard]] FileHandle openForWritingInto(const QString &path, ReaderWait wait, QString &reason);
+
+// Opens the regular file at path for reading and writing over it where it is.
+[[nodiscard]] FileHandle openForRewriting(const QString &path, QString &reason);
 
 // The file that path names once every link on the way is followed, even to a file that does
 // not exist yet; path itself when it is no link. Empty with reason on a loop.
@@ -198,12 +200,21 @@ void removeFile(const QString &path) noexcept;
 // Gives the file open at handle the owner, group and mode of status, as far as the process
 // may: an unprivileged one keeps its own owner, and maybe the group.
 void copyOwnerAndMode(int handle, const FileStatus &status);
+// Gives the file open at handle the extended attributes of the file at path, access control
+// lists among them, as far as the process and the file system allow.
+void copyExtendedAttributes(const QString &path, int handle);
 // Holds target's lock for writing, waiting a while for other writers; false with reason when
 // they hold it on. The lock goes with the handle.
 [[nodiscard]] bool lockForWriting(int target, QString &reason);
 // Replaces the content of the file open at target with the size bytes of the file open at
-// source. Room for all of it is taken first, so that a full disk leaves target as it was.
+// source, and writes it through to the disk. Room for all of it is taken first, without
+// changing the file, so that a full disk fails before a byte is written.
 [[nodiscard]] bool overwrite(int target, int source, qint64 size, QString &reason);
+// Makes a file at path, readable by the owner alone, holding the size bytes of the file open
+// at source, and returns it open: it gets its name only once the copy is whole and on disk, so
+// that no file at path ever holds part of it. Fails when something has the name already.
+[[nodiscard]] FileHandle copyToNewFile(int source, qint64 size, const QString &path,
+                                       QString &reason);
 
 // How many more files the process may have open at once: its limit (RLIMIT_NOFILE) less
 // those open already.

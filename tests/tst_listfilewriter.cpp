@@ -3,6 +3,7 @@
 #include "testhelpers.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 class TestListFileWriter : public QObject
@@ -37,6 +39,8 @@ private slots:
     void saveKeepsModeAndOwner();
     void saveWritesIntoWhatIsNotARegularFile_data();
     void saveWritesIntoWhatIsNotARegularFile();
+    void saveReplacesARegularFileWhereverItLies_data();
+    void saveReplacesARegularFileWhereverItLies();
     void saveWritesInPlaceWhenTheFolderIsClosed_data();
     void saveWritesInPlaceWhenTheFolderIsClosed();
     void failedSaveLeavesTheOldFileWhole();
@@ -350,6 +354,7 @@ void TestListFileWriter::saveKeepsModeAndOwner()
     if (otherOwner)
         QCOMPARE(::chown(nativePath, UnprivilegedAccess::nobody, UnprivilegedAccess::nobody), 0);
     QCOMPARE(::chmod(nativePath, mode_t(mode)), 0);
+    const bool attributed = ::setxattr(nativePath, "user.origin", "kept", 4, 0) == 0;
     const struct stat before = statusOf(path);
     QString error;
     QVERIFY2(saveListFile(path, listOf({u"y"_qs}).stream(), TextEncoding::Utf8, error),
@@ -360,6 +365,10 @@ void TestListFileWriter::saveKeepsModeAndOwner()
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(contents(path), QByteArray("y\r\n"));
+    char attribute[8] = {};
+    if (attributed)
+        QCOMPARE(::getxattr(nativePath, "user.origin", attribute, sizeof attribute), 4);
+    QCOMPARE(QByteArray(attribute), attributed ? QByteArray("kept") : QByteArray());
 }
 
 void TestListFileWriter::saveWritesIntoWhatIsNotARegularFile_data()
@@ -402,16 +411,74 @@ void TestListFileWriter::saveWritesIntoWhatIsNotARegularFile()
         QCOMPARE(contents(dir.filePath(u"file"_qs)), QByteArray("a\r\nb\r\n"));
 }
 
+void TestListFileWriter::saveReplacesARegularFileWhereverItLies_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("a new file") << false;
+    QTest::newRow("a file") << true;
+}
+
+// A file under /dev was once taken for a device: a new one could not be made, and one that
+// existed was written in place.
+void TestListFileWriter::saveReplacesARegularFileWhereverItLies()
+{
+    QFETCH(bool, exists);
+    QTemporaryDir dir(u"/dev/shm/tst_listfilewriter-XXXXXX"_qs);
+    if (!dir.isValid())
+        QSKIP("no /dev/shm here");
+    const QString path = dir.filePath(u"list.lst"_qs);
+    if (exists)
+        writeBytes(path, "old\r\n");
+    const ino_t before = exists ? statusOf(path).st_ino : 0;
+    QString error;
+    QVERIFY2(saveListFile(path, listOf({u"b"_qs, u"a"_qs}).stream(), TextEncoding::Utf8, error),
+             qPrintable(error));
+    QCOMPARE(contents(path), QByteArray("a\r\nb\r\n"));
+    QVERIFY(statusOf(path).st_ino != before);
+}
+
 void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed_data()
 {
     QTest::addColumn<QString>("hindrance");
     QTest::addColumn<QByteArray>("saved"); // the file's bytes after the save
-    QTest::newRow("written") << QString() << QByteArray("new\r\nnnn");
-    QTest::newRow("a full disk leaves the file whole") << u"full"_qs << QByteArray("old\r\n");
-    QTest::newRow("waits for another save's lock") << u"locked"_qs << QByteArray("new\r\nnnn");
+    const QByteArray longer = "new\r\n" + QByteArray(8192, 'n') + "\r\n";
+    QTest::newRow("written") << QString() << longer;
+    QTest::newRow("a full disk leaves the file as it was") << u"full"_qs << QByteArray("old\r\n");
+    QTest::newRow("waits for another save's lock") << u"locked"_qs << longer;
+    QTest::newRow("a file with another name, which sees the new content") << u"linked"_qs << longer;
 }
 
-// A failed save in place once left the file half written.
+namespace
+{
+// A small ext4 file system on a folder while it lives, which fills up as a disk does (a
+// reservation that fails keeps part of its room); needs root and loop devices.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &image, const QString &folder) : m_folder(QFile::encodeName(folder))
+    {
+        QFile file(image);
+        m_mounted = file.open(QIODevice::WriteOnly) && file.resize(4 << 20) &&
+                    QProcess::execute(u"mkfs.ext4"_qs, {u"-q"_qs, image}) == 0 &&
+                    QProcess::execute(u"mount"_qs, {u"-o"_qs, u"loop"_qs, image, folder}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount(m_folder.constData());
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    [[nodiscard]] bool isMounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+};
+} // namespace
+
+// A failed save in place once left the file half written, and on a full disk grew it.
 void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
 {
     QFETCH(QString, hindrance);
@@ -420,11 +487,15 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
     QTemporaryDir dir;
     const QString folder = dir.filePath(u"closed"_qs);
     QVERIFY(QDir().mkdir(folder));
-    const QByteArray nativeFolder = QFile::encodeName(folder);
-    if (hindrance == u"full" &&
-        ::mount("tmpfs", nativeFolder.constData(), "tmpfs", 0, "size=64k") != 0)
-        QSKIP("mounting a small tmpfs needs root");
-    const auto unmount = qScopeGuard([&] { ::umount(nativeFolder.constData()); });
+    std::optional<SmallDisk> disk;
+    if (hindrance == u"full" && !disk.emplace(dir.filePath(u"disk.img"_qs), folder).isMounted())
+        QSKIP("mounting a small file system needs root and loop devices");
+    // The backup of the old content goes to a cache folder of the test's own.
+    const QString cache = dir.filePath(u"cache"_qs);
+    QVERIFY(QDir().mkdir(cache));
+    QVERIFY(QFile::setPermissions(cache, QFile::Permissions(0x7777)));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    const auto restoreCache = qScopeGuard([] { qunsetenv("XDG_CACHE_HOME"); });
     const QString path = folder + u"/list.lst"_qs;
     writeBytes(path, "old\r\n");
     if (hindrance == u"full") { // no room left for a longer list
@@ -433,8 +504,14 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
         while (filler.write(QByteArray(4096, 'x')) > 0) {
         }
     }
+    const QString otherName = dir.filePath(u"other.lst"_qs);
+    if (hindrance == u"linked")
+        QCOMPARE(
+            ::link(QFile::encodeName(path).constData(), QFile::encodeName(otherName).constData()),
+            0);
     QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x6666)));
-    QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x5555)));
+    QVERIFY(QFile::setPermissions(folder,
+                                  QFile::Permissions(hindrance == u"linked" ? 0x7777 : 0x5555)));
     QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
     // Another save holds the lock for a moment, and finds the file as it left it.
     const int other = ::open(QFile::encodeName(path).constData(), O_RDONLY);
@@ -445,6 +522,7 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
         whileLocked = contents(path);
         ::close(other);
     });
+    const struct stat before = statusOf(path);
 
     QString error;
     bool written;
@@ -460,7 +538,11 @@ void TestListFileWriter::saveWritesInPlaceWhenTheFolderIsClosed()
     QCOMPARE(written, hindrance != u"full");
     if (!written)
         QCOMPARE(error, u"No space left on device"_qs);
-    QVERIFY2(contents(path).startsWith(saved), contents(path).left(40).constData());
+    QCOMPARE(contents(path), saved);
+    QCOMPARE(statusOf(path).st_ino, before.st_ino);
+    if (hindrance == u"linked")
+        QCOMPARE(contents(otherName), saved);
+    QCOMPARE(QDir(cache + u"/file-sorter/backups"_qs).entryList(QDir::Files), QStringList());
 }
 
 void TestListFileWriter::failedSaveLeavesTheOldFileWhole()

@@ -38,6 +38,7 @@ private slots:
     void signalsLeaveNoTemporaryFile_data();
     void signalsLeaveNoTemporaryFile();
     void fullTemporaryFolderIsAnError();
+    void killedSaveInPlaceKeepsTheOldContent();
 };
 
 namespace
@@ -360,6 +361,9 @@ void TestListSort::messagesNameWhatFailed_data()
         << QStringList{u"TMPDIR=/nonexistent"_qs, u"-S"_qs, u"1b"_qs, u"many.lst"_qs} << QString()
         << QByteArray("listsort: cannot write temporary file in '/nonexistent': No such file or "
                       "directory\n");
+    QTest::newRow("a handle of its own, a temporary file's")
+        << QStringList{u"-S"_qs, u"1b"_qs, u"-o"_qs, u"/dev/fd/5"_qs, u"many.lst"_qs} << QString()
+        << QByteArray("listsort: cannot write '/dev/fd/5': Bad file descriptor\n");
     QTest::newRow("full standard output")
         << QStringList{} << u"/dev/full"_qs
         << QByteArray("listsort: cannot write standard output: No space left on device\n");
@@ -586,6 +590,53 @@ void TestListSort::fullTemporaryFolderIsAnError()
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old\r\n"));
     QCOMPARE(QDir(small).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+// A save in place killed part way once left a mix of old and new items, the new ones in an
+// unnamed file.
+void TestListSort::killedSaveInPlaceKeepsTheOldContent()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"list.lst"_qs);
+    QByteArray old;
+    for (int index = 0; index < 2'000'000; ++index)
+        old += QByteArray::number((index * 7919LL) % 2'000'000) + "\r\n";
+    writeFile(path, old);
+    // Another name for the file has it written in place.
+    QCOMPARE(::link(QFile::encodeName(path).constData(),
+                    QFile::encodeName(dir.filePath(u"other.lst"_qs)).constData()),
+             0);
+    const QByteArray sorted = listsort({u"list.lst"_qs}, {}, dir.path()).output;
+    const QDir backups(dir.filePath(u"cache/file-sorter/backups"_qs));
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CACHE_HOME"_qs, dir.filePath(u"cache"_qs));
+    environment.insert(u"LC_ALL"_qs, u"C"_qs);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(LISTSORT), {u"-o"_qs, u"list.lst"_qs, u"list.lst"_qs});
+    QVERIFY(process.waitForStarted());
+    // Killed once the backup is there, while the new content is copied over the file.
+    while (!process.waitForFinished(1)) {
+        if (!backups.entryList(QDir::Files).isEmpty())
+            ::kill(pid_t(process.processId()), SIGKILL);
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray now = file.readAll();
+    const QStringList kept = backups.entryList(QDir::Files);
+    if (process.exitStatus() == QProcess::NormalExit) {
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(now, sorted);
+        QCOMPARE(kept, QStringList());
+        return;
+    }
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(kept.constFirst().startsWith(u"list.lst."_qs));
+    QFile backup(backups.filePath(kept.constFirst()));
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    QCOMPARE(backup.readAll(), old);
 }
 
 QTEST_GUILESS_MAIN(TestListSort)

@@ -1,5 +1,41 @@
 #include "listfile/savetarget.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace
+{
+// Where a save in place keeps the old content while it writes: the user's cache folder, else
+// the temporary folder.
+QString backupFolder()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString folder = cache + QStringLiteral("/file-sorter/backups");
+    return !cache.isEmpty() && QDir().mkpath(folder) ? folder : platform::temporaryFolder();
+}
+
+// Copies the size bytes of the file open at handle, which is path, to a new backup named after
+// it and the time; its name goes to backupPath.
+platform::FileHandle keepBackup(int handle, qint64 size, const QString &path, QString &backupPath,
+                                QString &reason)
+{
+    const QString folder = backupFolder();
+    const QString stem =
+        QDir(folder).filePath(QFileInfo(path).fileName() + u'.' +
+                              QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"));
+    backupPath = stem + QStringLiteral(".backup");
+    for (int other = 2; QFileInfo::exists(backupPath) && other < 100; ++other)
+        backupPath = stem + u'-' + QString::number(other) + QStringLiteral(".backup");
+    platform::FileHandle backup = platform::copyToNewFile(handle, size, backupPath, reason);
+    if (!backup.isOpen())
+        reason = QStringLiteral("cannot keep a copy of its old content in '%1': %2")
+                     .arg(platform::shownFileName(folder), reason);
+    return backup;
+}
+} // namespace
+
 SaveTarget::~SaveTarget()
 {
     if (!m_temporaryPath.isEmpty()) {
@@ -28,20 +64,21 @@ bool SaveTarget::open(const QString &path)
         return fail(reason);
     if (status.kind == Kind::Folder)
         return fail(platform::folderReason());
-    if (status.kind == Kind::Other || platform::isSystemPath(path)) {
+    if (status.kind == Kind::Other) {
         platform::FileHandle file = platform::openForWritingInto(path, m_wait, reason);
-        if (!file.isOpen())
-            return fail(reason);
-        // A regular file reached through the system's folders is written over in place.
-        if (status.kind == Kind::Regular)
-            return openInPlace(std::move(file));
-        return openDirectly(std::move(file));
+        return file.isOpen() ? openDirectly(std::move(file)) : fail(reason);
     }
+    // A link stays a link: the file it leads to is replaced, or made when missing.
+    const QString target = platform::linkTarget(path, reason);
+    if (target.isEmpty())
+        return fail(reason);
     if (status.kind == Kind::Missing)
-        return openReplacement(path, nullptr);
+        return openReplacement(target, nullptr);
     if (!platform::isWritable(path, reason))
         return fail(reason);
-    return openReplacement(path, &status);
+    if (status.links > 1)
+        return openInPlace(target);
+    return openReplacement(target, &status);
 }
 
 bool SaveTarget::openStandardOutput()
@@ -59,40 +96,36 @@ bool SaveTarget::openDirectly(platform::FileHandle handle)
     return true;
 }
 
-bool SaveTarget::openReplacement(const QString &path, const platform::FileStatus *old)
+bool SaveTarget::openReplacement(const QString &target, const platform::FileStatus *old)
 {
     QString reason;
-    // A link stays a link: the file it leads to is replaced, or made when missing.
-    const QString target = platform::linkTarget(path, reason);
-    if (target.isEmpty())
-        return fail(reason);
     platform::FileHandle replacement = platform::createBeside(target, m_temporaryPath, reason);
-    if (!replacement.isOpen()) {
-        if (!old)
-            return fail(reason);
-        platform::FileHandle file =
-            platform::openForWritingInto(target, platform::ReaderWait::Wait, reason);
-        return file.isOpen() ? openInPlace(std::move(file)) : fail(reason);
-    }
-    if (old && !platform::isSameFile(replacement.get(), *old))
+    if (!replacement.isOpen())
+        return old ? openInPlace(target) : fail(reason);
+    if (old && !platform::isSameFile(replacement.get(), *old)) {
         platform::copyOwnerAndMode(replacement.get(), *old);
+        platform::copyExtendedAttributes(target, replacement.get());
+    }
     m_way = Way::Replacing;
     m_path = target;
     m_device.emplace(std::move(replacement), QIODevice::WriteOnly);
     return true;
 }
 
-bool SaveTarget::openInPlace(platform::FileHandle target)
+bool SaveTarget::openInPlace(const QString &target)
 {
     QString reason;
+    m_target = platform::openForRewriting(target, reason);
+    if (!m_target.isOpen())
+        return fail(reason);
     const QString folder = platform::temporaryFolder();
     platform::FileHandle staging = platform::openUnnamedFile(folder, reason);
     if (!staging.isOpen())
-        return fail(QStringLiteral("its folder allows no new file, and no copy could be made "
-                                   "in the temporary folder '%1': %2")
+        return fail(QStringLiteral("it is written in place, and no copy of the new content could "
+                                   "be made in the temporary folder '%1': %2")
                         .arg(platform::shownFileName(folder), reason));
     m_way = Way::InPlace;
-    m_target = std::move(target);
+    m_path = target;
     m_device.emplace(std::move(staging), QIODevice::WriteOnly);
     return true;
 }
@@ -109,14 +142,34 @@ bool SaveTarget::commit()
             return fail(reason);
         m_temporaryPath.clear();
         return true;
-    case Way::InPlace: {
-        platform::FileStatus written;
-        if (!platform::fileStatus(m_device->handle(), written, reason) ||
-            !platform::lockForWriting(m_target.get(), reason) ||
-            !platform::overwrite(m_target.get(), m_device->handle(), written.size, reason))
-            return fail(reason);
-        return true;
-    }
+    case Way::InPlace:
+        return commitInPlace();
     }
     return true;
+}
+
+bool SaveTarget::commitInPlace()
+{
+    QString reason;
+    platform::FileStatus written;
+    platform::FileStatus old;
+    if (!platform::fileStatus(m_device->handle(), written, reason) ||
+        !platform::lockForWriting(m_target.get(), reason) ||
+        !platform::fileStatus(m_target.get(), old, reason))
+        return fail(reason);
+    QString backupPath;
+    const platform::FileHandle backup =
+        keepBackup(m_target.get(), old.size, m_path, backupPath, reason);
+    if (!backup.isOpen())
+        return fail(reason);
+    const bool saved =
+        platform::overwrite(m_target.get(), m_device->handle(), written.size, reason);
+    // A save that failed part way puts the old content back; should that fail too, the
+    // backup stays, and the message says where.
+    QString restoreReason;
+    if (!saved && !platform::overwrite(m_target.get(), backup.get(), old.size, restoreReason))
+        return fail(QStringLiteral("%1; its old content is kept in '%2'")
+                        .arg(reason, platform::shownFileName(backupPath)));
+    platform::removeFile(backupPath);
+    return saved || fail(reason);
 }

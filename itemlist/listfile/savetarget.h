@@ -9,19 +9,26 @@
 
 // Where a save writes, chosen so that saving changes nothing about the file but its content.
 //
-// A regular file, or a symbolic link to one, is replaced atomically: the new content goes
-// to a temporary file beside it, which gets the old file's mode bits, owner and group as far
-// as the process may set them, and takes the old file's place only once it is complete and
-// on disk. When the folder does not allow the temporary file but the file itself is
-// writable, the content goes to an unnamed temporary file in the system's temporary folder
-// first, and is copied over the file only once complete, with room for it taken on the disk
-// beforehand and the file locked against other saves. Either way a failure leaves the old
-// file whole.
+// A regular file, or a symbolic link to one, wherever it lies, is replaced atomically: the
+// new content goes to a temporary file beside it, which gets the old file's mode bits, owner,
+// group and extended attributes (access control lists among them) as far as the process may
+// set them, and takes the old file's place only once it is complete and on disk. A name that
+// does not exist yet becomes such a file.
+//
+// A regular file with other names (hard links), or whose folder does not allow the temporary
+// file, is written in place, so that its other names see the new content too: the content goes
+// to an unnamed temporary file in the system's temporary folder first, and is copied over the
+// file only once complete, with the file locked against other saves. Meanwhile the old content
+// is kept whole in a backup in the user's cache folder (~/.cache/file-sorter/backups, else the
+// temporary folder), named after the file and the time, so that a save cut short, even by a
+// kill, never leaves the old content lost; a save that fails puts the old content back, and the
+// backup goes once the file is whole, new or old. Either way a failure leaves the old file as
+// it was.
 //
 // Anything else that can be written is written directly, never replaced: a character device,
-// a FIFO, a handle of the process named as /dev/stdout, /dev/fd/N or /proc/self/fd/N (written
-// at its position, so that a file appended to stays appended to). Every failure carries the
-// system's reason.
+// a FIFO, a socket, or a handle that the process was given, named as /dev/stdout, /dev/fd/N or
+// /proc/self/fd/N (written at its position, so that a file appended to stays appended to).
+// Every failure carries the system's reason.
 class SaveTarget
 {
 public:
@@ -43,14 +50,15 @@ private:
 
     bool fail(const QString &reason);
     bool openDirectly(platform::FileHandle handle);
-    bool openReplacement(const QString &path, const platform::FileStatus *old);
-    bool openInPlace(platform::FileHandle target);
+    bool openReplacement(const QString &target, const platform::FileStatus *old);
+    bool openInPlace(const QString &target);
+    bool commitInPlace();
 
     platform::ReaderWait m_wait;
     Way m_way = Way::Directly;
-    platform::FileHandle m_target; // the file written in place
-    QString m_temporaryPath;       // the replacement, until it takes the file's place
-    QString m_path;
+    platform::FileHandle m_target;        // the file written in place
+    QString m_temporaryPath;              // the replacement, until it takes the file's place
+    QString m_path;                       // the file written, once links are followed
     std::optional<HandleDevice> m_device; // what is written
     QString m_errorString;
 };

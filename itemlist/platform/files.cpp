@@ -49,6 +49,7 @@ void statusFrom(const struct stat &found, FileStatus &status)
     status.owner = found.st_uid;
     status.group = found.st_gid;
     status.mode = found.st_mode & 07777;
+    status.links = found.st_nlink;
     status.size = found.st_size;
     status.modified = qint64(found.st_mtim.tv_sec) * 1'000'000'000 + found.st_mtim.tv_nsec;
 }
@@ -179,6 +180,12 @@ FileHandle openForWritingInto(const QString &path, ReaderWait wait, QString &rea
         return failed(reason);
     return file;
 }
+
+FileHandle openForRewriting(const QString &path, QString &reason)
+{
+    FileHandle file(::open(nativeFileName(path).constData(), O_RDWR | O_CLOEXEC));
+    return file.isOpen() ? std::move(file) : failed(reason);
+}
 #else
 // Without POSIX: the C runtime's handles, and what QFileInfo can tell.
 FileHandle::~FileHandle()
@@ -267,6 +274,14 @@ FileHandle openForWritingInto(const QString &path, ReaderWait, QString &reason)
 {
     FileHandle file(::_wopen(reinterpret_cast<const wchar_t *>(path.utf16()),
                              _O_WRONLY | _O_BINARY | _O_TRUNC));
+    if (!file.isOpen())
+        reason = lastSystemReason();
+    return file;
+}
+
+FileHandle openForRewriting(const QString &path, QString &reason)
+{
+    FileHandle file(::_wopen(reinterpret_cast<const wchar_t *>(path.utf16()), _O_RDWR | _O_BINARY));
     if (!file.isOpen())
         reason = lastSystemReason();
     return file;

@@ -72,13 +72,6 @@ int handleNamed(const QString &path)
     return handle;
 }
 
-bool isSystemPath(const QString &path)
-{
-    return anyOnLinkChain(path, [](const QString &hop) {
-        return hop.startsWith(u"/dev/") || hop.startsWith(u"/proc/");
-    });
-}
-
 QString linkTarget(const QString &path, QString &reason)
 {
     QString target = path;

@@ -67,13 +67,17 @@ int standardOutput()
 
 namespace
 {
-// A handle of its own on handle, unless handle was opened only for the other direction.
+// A handle of its own on handle, unless handle was opened only for the other direction, or by
+// the process itself: every handle the process opens closes on exec, unlike those it was
+// given, so that one of its own named by mistake (a temporary file's, as /dev/fd/N) is
+// refused as a closed handle is.
 FileHandle duplicateUnlessOpenedFor(int handle, int refusedMode, QString &reason)
 {
     const int flags = ::fcntl(handle, F_GETFL);
-    if (flags < 0)
+    const int handleFlags = ::fcntl(handle, F_GETFD);
+    if (flags < 0 || handleFlags < 0)
         return failed(reason);
-    if ((flags & O_ACCMODE) == refusedMode) {
+    if ((flags & O_ACCMODE) == refusedMode || (handleFlags & FD_CLOEXEC)) {
         reason = systemReason(EBADF);
         return {};
     }

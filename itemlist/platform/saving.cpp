@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #else
 #include <fcntl.h>
@@ -28,6 +30,7 @@ namespace platform
 {
 using detail::fail;
 using detail::failed;
+using detail::unsupported;
 
 #if defined(Q_OS_UNIX)
 FileHandle createBeside(const QString &path, QString &temporaryPath, QString &reason)
@@ -98,15 +101,12 @@ bool lockForWriting(int target, QString &reason)
     return true;
 }
 
-bool overwrite(int target, int source, qint64 size, QString &reason)
+namespace
 {
-    if (size > 0) {
-        if (const int error = ::posix_fallocate(target, 0, off_t(size));
-            error != 0 && error != EOPNOTSUPP && error != EINVAL) {
-            reason = systemReason(error);
-            return false;
-        }
-    }
+// Copies size bytes from the start of the file open at source to the start of the one open
+// at target.
+bool copyContent(int source, int target, qint64 size, QString &reason)
+{
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (qint64 done = 0; done < size;) {
         const qint64 length = std::min<qint64>(block.size(), size - done);
@@ -118,7 +118,105 @@ bool overwrite(int target, int source, qint64 size, QString &reason)
             return false;
         done += length;
     }
-    return (::ftruncate(target, off_t(size)) == 0 || fail(reason)) && syncToDisk(target, reason);
+    return true;
+}
+
+// Takes room on the disk for size bytes of the file open at handle without changing its size;
+// false with reason when the disk has not got it, the file as it was. A file system that cannot
+// take room ahead gets none.
+bool reserve(int handle, qint64 size, QString &reason)
+{
+#if defined(Q_OS_LINUX)
+    if (::fallocate(handle, FALLOC_FL_KEEP_SIZE, 0, off_t(size)) == 0 || errno == EOPNOTSUPP ||
+        errno == ENOSYS || errno == EINVAL)
+        return true;
+    reason = lastSystemReason();
+    // A reservation that fails may keep part of the room past the end of the file.
+    FileStatus status;
+    QString ignored;
+    if (fileStatus(handle, status, ignored))
+        (void)::ftruncate(handle, off_t(status.size));
+    return false;
+#else
+    (void)handle;
+    (void)size;
+    (void)reason;
+    return true;
+#endif
+}
+
+// Writes the entry of the file at path in its folder through to the disk.
+bool syncFolderOf(const QString &path, QString &reason)
+{
+    const FileHandle folder(::open(nativeFileName(QFileInfo(path).absolutePath()).constData(),
+                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return (folder.isOpen() && ::fsync(folder.get()) == 0) || fail(reason);
+}
+} // namespace
+
+void copyExtendedAttributes(const QString &path, int handle)
+{
+    const QByteArray file = nativeFileName(path);
+    const ssize_t namesLength = ::listxattr(file.constData(), nullptr, 0);
+    if (namesLength <= 0)
+        return;
+    QByteArray names(namesLength, Qt::Uninitialized);
+    // A list that grew meanwhile no longer fits, and nothing is copied.
+    const ssize_t listed = ::listxattr(file.constData(), names.data(), size_t(names.size()));
+    if (listed <= 0)
+        return;
+    for (const QByteArray &name : names.first(listed - 1).split('\0')) {
+        const ssize_t length = ::getxattr(file.constData(), name.constData(), nullptr, 0);
+        if (length < 0)
+            continue;
+        QByteArray value(length, Qt::Uninitialized);
+        const ssize_t got =
+            ::getxattr(file.constData(), name.constData(), value.data(), size_t(value.size()));
+        if (got >= 0)
+            (void)::fsetxattr(handle, name.constData(), value.constData(), size_t(got), 0);
+    }
+}
+
+bool overwrite(int target, int source, qint64 size, QString &reason)
+{
+    return reserve(target, size, reason) && copyContent(source, target, size, reason) &&
+           (::ftruncate(target, off_t(size)) == 0 || fail(reason)) && syncToDisk(target, reason);
+}
+
+FileHandle copyToNewFile(int source, qint64 size, const QString &path, QString &reason)
+{
+    const QByteArray name = nativeFileName(path);
+    // An unnamed file gets its name once complete; where the file system makes none, a named
+    // one beside path, linked to path once complete.
+    FileHandle copy;
+#if defined(O_TMPFILE)
+    copy = FileHandle(::open(nativeFileName(QFileInfo(path).absolutePath()).constData(),
+                             O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+#else
+    errno = EOPNOTSUPP;
+#endif
+    QString temporaryPath;
+    if (!copy.isOpen()) {
+        if (errno != EOPNOTSUPP && errno != EISDIR)
+            return failed(reason);
+        copy = createBeside(path, temporaryPath, reason);
+        if (!copy.isOpen() || ::fchmod(copy.get(), 0600) != 0)
+            return copy.isOpen() ? failed(reason) : FileHandle();
+    }
+    const auto removeTemporary = qScopeGuard([&] {
+        if (!temporaryPath.isEmpty())
+            removeFile(temporaryPath);
+    });
+    if (!copyContent(source, copy.get(), size, reason) || !syncToDisk(copy.get(), reason))
+        return {};
+    const bool named =
+        temporaryPath.isEmpty()
+            ? ::linkat(AT_FDCWD, ("/proc/self/fd/" + QByteArray::number(copy.get())).constData(),
+                       AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0
+            : ::link(nativeFileName(temporaryPath).constData(), name.constData()) == 0;
+    if (!named || !syncFolderOf(path, reason))
+        return named ? FileHandle() : failed(reason);
+    return copy;
 }
 #else
 FileHandle createBeside(const QString &path, QString &temporaryPath, QString &reason)
@@ -168,10 +266,17 @@ bool lockForWriting(int, QString &)
     return true;
 }
 
+void copyExtendedAttributes(const QString &, int) {}
+
 bool overwrite(int, int, qint64, QString &reason)
 {
     reason = systemReason(ENOSYS);
     return false;
+}
+
+FileHandle copyToNewFile(int, qint64, const QString &, QString &reason)
+{
+    return unsupported(reason);
 }
 #endif
 } // namespace platform
