@@ -10,7 +10,7 @@ QString CurrentFile::loadFinished(const LoadOutcome &outcome)
 {
     m_path = outcome.path;
     m_encoding = outcome.encoding;
-    m_version = outcome.status;
+    m_version = outcome.version;
     m_mustAsk = !outcome.errorString.isEmpty();
     if (!m_mustAsk)
         return {};
@@ -22,12 +22,16 @@ QString CurrentFile::loadFinished(const LoadOutcome &outcome)
 QString CurrentFile::changeOnDisk(const QString &path) const
 {
     using Kind = platform::FileStatus::Kind;
-    if (path != m_path || !m_version || m_version->kind != Kind::Regular)
+    if (path != m_path || !m_version || m_version->status.kind != Kind::Regular)
         return {};
     platform::FileStatus now;
     QString reason;
-    if (!platform::fileStatus(path, now, reason) || now.kind == Kind::Missing ||
-        now.sameVersionAs(*m_version))
+    // A file that cannot be looked at is left to the save, which says why.
+    if (!platform::fileStatus(path, now, reason) || now.kind == Kind::Missing)
+        return {};
+    const std::optional<quint64> &digest = m_version->digest;
+    if (now.sameVersionAs(m_version->status) &&
+        (!digest || digestOfFile(path).value_or(*digest) == *digest))
         return {};
     return QStringLiteral("The file \"%1\" has changed on disk since it was loaded or saved "
                           "here.\n\nSave list will ask for a file name, so that the change is "
@@ -50,12 +54,9 @@ bool CurrentFile::save(const QString &path, const SortedItemList &list, QString 
     const auto encoding = encodingToWrite(itemsToWrite(list), m_encoding, {}, errorString);
     if (encoding)
         m_encoding = *encoding;
-    if (encoding &&
-        saveListFile(path, list.stream(), m_encoding, errorString, platform::ReaderWait::Fail)) {
-        platform::FileStatus saved;
+    if (encoding && saveListFile(path, list.stream(), m_encoding, errorString,
+                                 platform::ReaderWait::Fail, &m_version)) {
         m_path = path;
-        m_version =
-            platform::fileStatus(path, saved, errorString) ? std::optional(saved) : std::nullopt;
         return true;
     }
     // A name just chosen that cannot be written is not kept as one to write to unasked.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listfile/contentdigest.h"
 #include "listfile/textencoding.h"
 #include "platform.h"
 
@@ -17,7 +18,9 @@ struct LoadOutcome;
 // the save dialog, Save must ask when the last load did not read its file whole (a read
 // error, memory running out, a last character cut in half), or when a save to a name just
 // chosen failed. And a file that another program changed or replaced since it was loaded or
-// saved here is written only to a name the user then confirms.
+// saved here is written only to a name the user then confirms: a change is seen in the file's
+// size and time, and when they agree, in a digest of its bytes, which tells a change that put
+// the old time back.
 class CurrentFile
 {
 public:
@@ -41,7 +44,7 @@ public:
 private:
     QString m_path;
     // The file as it was when last loaded or saved here; empty for a name just chosen.
-    std::optional<platform::FileStatus> m_version;
+    std::optional<FileVersion> m_version;
     TextEncoding m_encoding = TextEncoding::Utf8;
     bool m_mustAsk = false;
 };

@@ -97,7 +97,7 @@ void ListLoader::start(const QString &path)
     m_workDone = false;
     m_error.clear();
     m_encoding = TextEncoding::Utf8;
-    m_status.reset();
+    m_version.reset();
     m_handed = 0;
     m_releasedCount = 0;
     m_model.holdBase(true);
@@ -166,7 +166,7 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
     std::unique_lock lock(m_mutex);
     m_error = ok ? QString() : error.isEmpty() ? reader.errorString() : error;
     m_encoding = reader.encoding().value_or(TextEncoding::Utf8);
-    m_status = reader.fileStatus();
+    m_version = reader.fileVersion();
     m_workDone = true;
     scheduleTake();
     // The base the window replaces last is freed here too, not on the window's thread.
@@ -228,7 +228,7 @@ void ListLoader::takeStep()
         m_takePending = false;
         if (!m_workDone)
             return;
-        const LoadOutcome outcome{m_path, m_error, m_encoding, m_status};
+        const LoadOutcome outcome{m_path, m_error, m_encoding, m_version};
         lock.unlock();
         m_running = false;
         m_model.holdBase(false);

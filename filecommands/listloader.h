@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listfile/contentdigest.h"
 #include "listfile/textencoding.h"
 #include "platform.h"
 #include "storage/itemrun.h"
@@ -23,7 +24,7 @@ struct LoadOutcome {
     // The file's encoding, or UTF-8 when the file could not be read far enough to tell.
     TextEncoding encoding = TextEncoding::Utf8;
     // The file as it was when the load opened it; empty when it could not be opened.
-    std::optional<platform::FileStatus> status;
+    std::optional<FileVersion> version;
 };
 
 // Loads a list file into a model without holding up the window. A worker thread reads the
@@ -85,6 +86,6 @@ private:
     bool m_workDone = false;
     QString m_error;
     TextEncoding m_encoding = TextEncoding::Utf8;
-    std::optional<platform::FileStatus> m_status;
+    std::optional<FileVersion> m_version;
     std::jthread m_worker; // last, so that it is joined before the rest goes
 };

@@ -501,6 +501,11 @@ void TestFileCommands::saveAfterAChangeOnDisk_data()
         << u"delete"_qs << u""_qs << QByteArray("apple\r\nfig\r\npear\r\n");
     QTest::newRow("its own earlier save: written over")
         << u"saved here"_qs << u""_qs << QByteArray("apple\r\nfig\r\npear\r\n");
+    QTest::newRow("rewritten at the same size and time: asks")
+        << u"same size and time"_qs << u""_qs << QByteArray("plum\r\napple\r\nfig\r\n");
+    QTest::newRow("its own save rewritten at the same size and time: asks")
+        << u"saved here, then same size and time"_qs << u""_qs
+        << QByteArray("apple\r\nfig\r\nplum\r\n");
 }
 
 // Save once wrote over what another program had added to the file since it was loaded.
@@ -526,13 +531,23 @@ void TestFileCommands::saveAfterAChangeOnDisk()
         QVERIFY(QFile::remove(path) && QFile::rename(other, path));
     } else if (change == u"delete") {
         QVERIFY(file.remove());
-    } else {
+    } else if (change.startsWith(u"saved here")) {
         sorter.Command3->click();
+    }
+    // Another program puts the old time back, as cp -p, rsync -t and touch -r do.
+    if (change.endsWith(u"same size and time")) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+        QByteArray bytes = file.readAll();
+        QVERIFY(file.seek(0) && file.write(bytes.replace("pear", "plum")) == bytes.size());
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        file.close();
     }
     const qsizetype shownBefore = m_prompts->shown.size();
     m_prompts->answers.append(saveAnswer == u"same" ? path : saveAnswer);
     sorter.Command3->click();
-    const bool asked = change == u"append" || change == u"replace";
+    const bool asked =
+        change == u"append" || change == u"replace" || change.endsWith(u"same size and time");
     QCOMPARE(m_prompts->shown.size(), shownBefore + (asked ? 1 : 0));
     QCOMPARE(m_prompts->errors.size(), asked ? 1 + (saveAnswer.isEmpty() ? 1 : 0) : 0);
     if (asked)

@@ -29,6 +29,8 @@ private slots:
     void sortedListReadsBackInItsCodePage();
     void smallRoundsKeepEveryItem_data();
     void smallRoundsKeepEveryItem();
+    void digestIsOfTheFileAsItLies_data();
+    void digestIsOfTheFileAsItLies();
     void deviceThatEndsWithMinusOneIsReadToItsEnd_data();
     void deviceThatEndsWithMinusOneIsReadToItsEnd();
     void unreadableFileFailsWithAReason_data();
@@ -406,6 +408,36 @@ void TestListFileReader::smallRoundsKeepEveryItem()
     ItemBatch batch;
     QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
     QCOMPARE(textsOf(batch), items);
+}
+
+void TestListFileReader::digestIsOfTheFileAsItLies_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QByteArray lines;
+    for (int index = 0; index < 30'000; ++index)
+        lines += QByteArray::number(index * 7919) + "\r\n";
+    QTest::newRow("read in rounds") << lines;
+    QTest::newRow("read again in a code page") << lines + "caf\xe9\r\n";
+}
+
+// Save tells a change on disk that keeps the file's size and time by this digest, so the
+// reader's, taken a round at a time, must be that of the file, however it was read.
+void TestListFileReader::digestIsOfTheFileAsItLies()
+{
+    QFETCH(QByteArray, bytes);
+
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, bytes);
+    ListFileReader reader;
+    reader.setRoundBytes(5000);
+    ItemBatch batch;
+    QVERIFY(reader.open(path));
+    while (!reader.atEnd())
+        QVERIFY(reader.read(batch, 3000) || reader.startedOver());
+    const std::optional<quint64> digest = digestOfFile(path);
+    QCOMPARE(reader.fileVersion()->digest, digest);
+    QVERIFY(digestOfFile(writeFile(dir, bytes + "x")) != digest);
 }
 
 void TestListFileReader::deviceThatEndsWithMinusOneIsReadToItsEnd_data()

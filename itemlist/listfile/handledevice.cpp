@@ -24,6 +24,8 @@ qint64 HandleDevice::writeData(const char *data, qint64 length)
         setErrorString(reason);
         return -1;
     }
+    if (m_written)
+        m_written->add(QByteArrayView(data, length));
     return length;
 }
 

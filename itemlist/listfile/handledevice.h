@@ -1,11 +1,13 @@
 #pragma once
 
+#include "listfile/contentdigest.h"
 #include "platform.h"
 
 #include <QFile>
 #include <QIODevice>
 
 #include <memory>
+#include <optional>
 
 #include <stop_token>
 
@@ -21,6 +23,12 @@ public:
     // Reads end with 0 bytes, as a file's do: a read that failed is no end.
     [[nodiscard]] bool atEnd() const override { return !m_failed && QIODevice::atEnd(); }
     [[nodiscard]] int handle() const { return m_handle.get(); }
+    // The digest of the bytes written, when asked for before the first write.
+    void digestWrites() { m_written.emplace(); }
+    [[nodiscard]] std::optional<quint64> writtenDigest() const
+    {
+        return m_written ? std::optional(m_written->value()) : std::nullopt;
+    }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -30,6 +38,7 @@ private:
     platform::FileHandle m_handle;
     std::stop_token m_stop;
     bool m_failed = false;
+    std::optional<ContentDigest> m_written;
 };
 
 // A QFile, which can seek, reading handle, which it then owns; null, with reason, when the

@@ -90,6 +90,13 @@ bool ListFileReader::restartAt(qsizetype textStart)
     return true;
 }
 
+std::optional<FileVersion> ListFileReader::fileVersion() const
+{
+    if (!m_fileStatus)
+        return std::nullopt;
+    return FileVersion{*m_fileStatus, atEnd() ? m_input.digest() : std::nullopt};
+}
+
 void ListFileReader::setRoundBytes(qsizetype bytes)
 {
     m_roundBytes = bytes;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listfile/contentdigest.h"
 #include "listfile/encodingdetector.h"
 #include "listfile/rereadableinput.h"
 #include "listfile/roundtokenizer.h"
@@ -78,11 +79,9 @@ public:
     // The encoding the file is read in: UTF-8 until a byte shows that it is not, and the
     // reader starts over.
     [[nodiscard]] TextEncoding likelyEncoding() const { return m_detector.likelyEncoding(); }
-    // The status of the file as it was opened, when opened by path.
-    [[nodiscard]] const std::optional<platform::FileStatus> &fileStatus() const
-    {
-        return m_fileStatus;
-    }
+    // The file as it was opened, when opened by path: its status, and the digest of its
+    // bytes once read whole.
+    [[nodiscard]] std::optional<FileVersion> fileVersion() const;
 
 private:
     enum class Phase { Reading, Done, Failed };

@@ -200,7 +200,8 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
 }
 
 bool saveListFile(const QString &path, ItemStream items, TextEncoding encoding,
-                  QString &errorString, platform::ReaderWait wait)
+                  QString &errorString, platform::ReaderWait wait,
+                  std::optional<FileVersion> *saved)
 {
     try {
         SaveTarget target(wait);
@@ -214,6 +215,8 @@ bool saveListFile(const QString &path, ItemStream items, TextEncoding encoding,
             errorString = target.errorString();
             return false;
         }
+        if (saved)
+            *saved = target.savedVersion();
         return true;
     } catch (const std::bad_alloc &) {
         errorString = notEnoughMemory();

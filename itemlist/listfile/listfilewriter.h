@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listfile/contentdigest.h"
 #include "listfile/textencoding.h"
 #include "platform.h"
 #include "storage/itemstream.h"
@@ -43,7 +44,8 @@ struct ItemsToWrite {
                                   QString &errorString);
 // Replaces the file at path with items, written as writeListItems() does; see SaveTarget for
 // how each kind of file is written. A FIFO that no program reads waits for one, or fails at
-// once.
+// once. A regular file's version as saved goes to saved, when given.
 [[nodiscard]] bool saveListFile(const QString &path, ItemStream items, TextEncoding encoding,
                                 QString &errorString,
-                                platform::ReaderWait wait = platform::ReaderWait::Wait);
+                                platform::ReaderWait wait = platform::ReaderWait::Wait,
+                                std::optional<FileVersion> *saved = nullptr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listfile/contentdigest.h"
 #include "listfile/inputcopy.h"
 
 #include <QByteArray>
@@ -38,6 +39,12 @@ public:
     // The bytes read so far, and in all: -1 when the device does not tell, 0 once closed.
     [[nodiscard]] qint64 position() const { return m_position; }
     [[nodiscard]] qint64 size() const;
+    // The digest of all the bytes of a file, once read to its end; empty for a device that
+    // cannot seek.
+    [[nodiscard]] std::optional<quint64> digest() const
+    {
+        return m_digestedAll ? std::optional(m_digest.value()) : std::nullopt;
+    }
     // The memory the copy holds.
     [[nodiscard]] qint64 memoryUse() const { return m_copy.memoryUse(); }
     [[nodiscard]] QString errorString() const;
@@ -49,4 +56,7 @@ private:
     bool m_copyFailed = false;
     bool m_keeping = true;
     qint64 m_position = 0;
+    ContentDigest m_digest; // of a file's bytes, each taken once however often it is read
+    qint64 m_digestedTo = 0;
+    bool m_digestedAll = false;
 };

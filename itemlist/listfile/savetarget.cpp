@@ -109,6 +109,7 @@ bool SaveTarget::openReplacement(const QString &target, const platform::FileStat
     m_way = Way::Replacing;
     m_path = target;
     m_device.emplace(std::move(replacement), QIODevice::WriteOnly);
+    m_device->digestWrites();
     return true;
 }
 
@@ -127,7 +128,17 @@ bool SaveTarget::openInPlace(const QString &target)
     m_way = Way::InPlace;
     m_path = target;
     m_device.emplace(std::move(staging), QIODevice::WriteOnly);
+    m_device->digestWrites();
     return true;
+}
+
+std::optional<FileVersion> SaveTarget::savedVersion() const
+{
+    platform::FileStatus status;
+    QString reason;
+    if (!platform::fileStatus(m_path, status, reason))
+        return std::nullopt;
+    return FileVersion{status, m_device->writtenDigest()};
 }
 
 bool SaveTarget::commit()

@@ -43,6 +43,8 @@ public:
     [[nodiscard]] QIODevice &device() { return *m_device; }
     // Completes the save.
     [[nodiscard]] bool commit();
+    // The file as the save left it, with the digest of its bytes when it is a regular file.
+    [[nodiscard]] std::optional<FileVersion> savedVersion() const;
     [[nodiscard]] QString errorString() const { return m_errorString; }
 
 private:
