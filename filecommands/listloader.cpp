@@ -115,6 +115,8 @@ void ListLoader::work(std::stop_token stop, QString path, std::shared_ptr<const 
     // the window answers at once even while they keep every core busy.
     platform::lowerThreadPriority();
     ListFileReader reader;
+    // Save tells by the digest whether another program changed the file meanwhile.
+    reader.digestContent();
     // A line that never ends, as /dev/zero gives, stops at the budget like everything else.
     reader.setMemoryLimit(memoryBudget >= 0 ? memoryBudget : availableMemory());
     std::shared_ptr<const ItemRun> base = start;

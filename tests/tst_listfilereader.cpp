@@ -431,6 +431,7 @@ void TestListFileReader::digestIsOfTheFileAsItLies()
     const QString path = writeFile(dir, bytes);
     ListFileReader reader;
     reader.setRoundBytes(5000);
+    reader.digestContent();
     ItemBatch batch;
     QVERIFY(reader.open(path));
     while (!reader.atEnd())

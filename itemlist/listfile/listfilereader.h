@@ -79,8 +79,10 @@ public:
     // The encoding the file is read in: UTF-8 until a byte shows that it is not, and the
     // reader starts over.
     [[nodiscard]] TextEncoding likelyEncoding() const { return m_detector.likelyEncoding(); }
-    // The file as it was opened, when opened by path: its status, and the digest of its
-    // bytes once read whole.
+    // Takes a digest of the file's bytes as they are read, for fileVersion(). Before open().
+    void digestContent() { m_input.digestContent(); }
+    // The file as it was opened, when opened by path: its status, and once read whole, the
+    // digest of its bytes when asked for.
     [[nodiscard]] std::optional<FileVersion> fileVersion() const;
 
 private:

@@ -205,7 +205,7 @@ bool saveListFile(const QString &path, ItemStream items, TextEncoding encoding,
 {
     try {
         SaveTarget target(wait);
-        if (!target.open(path)) {
+        if (!target.open(path, saved != nullptr)) {
             errorString = target.errorString();
             return false;
         }

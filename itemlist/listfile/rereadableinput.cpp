@@ -34,14 +34,14 @@ qint64 RereadableInput::read(char *into, qint64 size)
             }
             m_copyAt = m_copy.size();
         }
-        if (!m_device->isSequential() && m_position + length > m_digestedTo) {
+        if (m_digesting && !m_device->isSequential() && m_position + length > m_digestedTo) {
             const qint64 seen = std::max<qint64>(m_digestedTo - m_position, 0);
             m_digest.add(QByteArrayView(into + seen, length - seen));
             m_digestedTo = m_position + length;
         }
         m_position += length;
     } else if (length == 0) {
-        m_digestedAll = !m_device->isSequential() && m_position == m_digestedTo;
+        m_digestedAll = m_digesting && !m_device->isSequential() && m_position == m_digestedTo;
     }
     return length;
 }

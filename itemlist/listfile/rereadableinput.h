@@ -39,8 +39,10 @@ public:
     // The bytes read so far, and in all: -1 when the device does not tell, 0 once closed.
     [[nodiscard]] qint64 position() const { return m_position; }
     [[nodiscard]] qint64 size() const;
-    // The digest of all the bytes of a file, once read to its end; empty for a device that
-    // cannot seek.
+    // Takes a digest of the bytes of a file that can seek as they are read, each byte once.
+    void digestContent() { m_digesting = true; }
+    // The digest of all the bytes of a file, once read to its end, when asked for before;
+    // empty otherwise.
     [[nodiscard]] std::optional<quint64> digest() const
     {
         return m_digestedAll ? std::optional(m_digest.value()) : std::nullopt;
@@ -56,6 +58,7 @@ private:
     bool m_copyFailed = false;
     bool m_keeping = true;
     qint64 m_position = 0;
+    bool m_digesting = false;
     ContentDigest m_digest; // of a file's bytes, each taken once however often it is read
     qint64 m_digestedTo = 0;
     bool m_digestedAll = false;

@@ -50,10 +50,11 @@ bool SaveTarget::fail(const QString &reason)
     return false;
 }
 
-bool SaveTarget::open(const QString &path)
+bool SaveTarget::open(const QString &path, bool digest)
 {
     using Kind = platform::FileStatus::Kind;
     m_path = path;
+    m_digest = digest;
     QString reason;
     if (const int handle = platform::handleNamed(path); handle >= 0) {
         platform::FileHandle duplicate = platform::duplicateForWriting(handle, reason);
@@ -109,7 +110,8 @@ bool SaveTarget::openReplacement(const QString &target, const platform::FileStat
     m_way = Way::Replacing;
     m_path = target;
     m_device.emplace(std::move(replacement), QIODevice::WriteOnly);
-    m_device->digestWrites();
+    if (m_digest)
+        m_device->digestWrites();
     return true;
 }
 
@@ -128,7 +130,8 @@ bool SaveTarget::openInPlace(const QString &target)
     m_way = Way::InPlace;
     m_path = target;
     m_device.emplace(std::move(staging), QIODevice::WriteOnly);
-    m_device->digestWrites();
+    if (m_digest)
+        m_device->digestWrites();
     return true;
 }
 

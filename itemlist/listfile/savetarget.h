@@ -38,12 +38,14 @@ public:
     SaveTarget(const SaveTarget &) = delete;
     SaveTarget &operator=(const SaveTarget &) = delete;
 
-    [[nodiscard]] bool open(const QString &path);
+    // With digest, takes a digest of the bytes written to a regular file, for savedVersion().
+    [[nodiscard]] bool open(const QString &path, bool digest = false);
     [[nodiscard]] bool openStandardOutput();
     [[nodiscard]] QIODevice &device() { return *m_device; }
     // Completes the save.
     [[nodiscard]] bool commit();
-    // The file as the save left it, with the digest of its bytes when it is a regular file.
+    // The file as the save left it, with the digest of its bytes when asked for and it is a
+    // regular file.
     [[nodiscard]] std::optional<FileVersion> savedVersion() const;
     [[nodiscard]] QString errorString() const { return m_errorString; }
 
@@ -57,6 +59,7 @@ private:
     bool commitInPlace();
 
     platform::ReaderWait m_wait;
+    bool m_digest = false;
     Way m_way = Way::Directly;
     platform::FileHandle m_target;        // the file written in place
     QString m_temporaryPath;              // the replacement, until it takes the file's place
