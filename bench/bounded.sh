@@ -8,6 +8,8 @@
 # - the peak memory of 10,000,000 items under -S 1M, 20M and 50M in four shapes (one item a
 #   line, all on one line between commas, a pipe given as FILE, standard input) against the
 #   rule 1.1 x S + 24 MiB, beside GNU sort under C;
+# - the peak memory of one item of 100 MB under -S 1M and 50M, from a file and from standard
+#   input, and of --check of it, against 1.2 x the item + 1.1 x S + 24 MiB;
 # - with HUGE_LINES, once, a list of that many items, meant to be larger than the machine's
 #   memory, against the default budget (three quarters of the memory available).
 # Temporary files of both programs go to the benchmark's own folder.
@@ -104,6 +106,32 @@ for kind in lines commas pipe stdin sort; do
 done
 echo "(listsort's cells: peak/goal; GNU sort under C for comparison)"
 printf '%s\n' "${shape_verdicts[@]}" | paste -sd ';' | sed 's/;/; /g'
+
+# One item larger than the budget takes its own size beyond it, and no more.
+echo
+head -c 100000000 /dev/zero | tr '\0' x >"$work/item"
+printf '\r\n' >>"$work/item"
+item_mib=$(awk -v b="$(stat -c %s "$work/item")" 'BEGIN { printf "%.1f", b / 1048576 }')
+printf '%-26s %12s %12s\n' "one item of ${item_mib} MiB" "-S 1M" "-S 50M"
+item_verdicts=()
+for kind in file stdin check; do
+    row=()
+    for size in 1 50; do
+        case $kind in
+        file) kib=$("$measure" "$listsort" -S "${size}M" -o "$work/out-item" "$work/item" | median 3) ;;
+        stdin) kib=$("$measure" "$listsort" -S "${size}M" -o "$work/out-item" <"$work/item" | median 3) ;;
+        check) kib=$("$measure" "$listsort" -S "${size}M" -c "$work/item" | median 3) ;;
+        esac
+        mib=$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')
+        goal=$(awk -v i="$item_mib" -v s="$size" 'BEGIN { printf "%.1f", 1.2 * i + 1.1 * s + 24 }')
+        row+=("$mib/$goal")
+        item_verdicts+=("$kind -S ${size}M: $(verdict "$mib" "$goal")")
+    done
+    printf '%-26s %12s %12s\n' "$kind" "${row[@]}"
+done
+echo "(peak/goal)"
+printf '%s\n' "${item_verdicts[@]}" | paste -sd ';' | sed 's/;/; /g'
+rm -f "$work/item" "$work/out-item"
 
 if [ -n "$huge_lines" ]; then
     rm -f "$work"/out*

@@ -33,7 +33,11 @@ public:
     {
         chunk.clear();
         while (chunk.empty() && !m_reader.atEnd() && m_stop == Stop::No) {
-            // The items of the last round go; the writer is done with them.
+            // The items of the last round go; the writer is done with them. A huge last item
+            // stays where it lies, with them, to be compared with the next.
+            m_previousBatch = m_previous == &m_previousEntry && m_previousBytes.empty()
+                                  ? std::move(m_batch)
+                                  : ItemBatch();
             m_batch = ItemBatch();
             m_reader.startNewMemory();
             if (!m_reader.read(m_batch, ListFileReader::roundBytes)) {
@@ -63,11 +67,15 @@ public:
                 ++m_count;
             }
         }
-        // The last item stays for the next round to be compared with.
+        // The last item stays for the next round to be compared with: a copy of it, or a
+        // huge one, which a copy would take twice, as it lies.
         if (!chunk.empty()) {
             m_previousBytes.clear();
-            chunk.back().item->appendTo(m_previousBytes);
-            m_previousEntry = {chunk.back().keyPrefix, Item::laidOutAt(m_previousBytes.data())};
+            m_previousEntry = chunk.back();
+            if (m_previousEntry.item->byteSize() < (1 << 20)) {
+                m_previousEntry.item->appendTo(m_previousBytes);
+                m_previousEntry.item = Item::laidOutAt(m_previousBytes.data());
+            }
             m_previous = &m_previousEntry;
         }
         return true;
@@ -80,6 +88,7 @@ private:
     ListForm m_form;
     TextEncoding m_encoding;
     ItemBatch m_batch;
+    ItemBatch m_previousBatch; // the round of a huge last item
     std::string m_previousBytes;
     ItemEntry m_previousEntry{};
     const ItemEntry *m_previous = nullptr;

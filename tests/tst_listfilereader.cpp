@@ -380,6 +380,15 @@ void TestListFileReader::smallRoundsKeepEveryItem_data()
         << QByteArray("zz,yy,\"x, still x\",ww,vv,uu,tt,ss,rr\nq") << false
         << QStringList{u"zz"_qs, u"yy"_qs, u"x, still x"_qs, u"ww"_qs, u"vv"_qs,
                        u"uu"_qs, u"tt"_qs, u"ss"_qs,         u"rr"_qs, u"q"_qs};
+    // A long line goes to the tokenizer as it comes, cut between characters.
+    const QString accents(100, u'é');
+    QTest::newRow("a long line of two-byte characters")
+        << "b\n" + accents.toUtf8() + "\r\nc" << false << QStringList{u"b"_qs, accents, u"c"_qs};
+    QTest::newRow("a long quoted line") << "\"" + accents.toUtf8() + ", \"\"x\"\"\"\n"
+                                        << false << QStringList{accents + u", \"x\""_qs};
+    QTest::newRow("a long line in a code page, cut at its blanks")
+        << QByteArray("caf\xe9 ").repeated(30) + "\nx" << false
+        << QStringList{u"café "_qs.repeated(29) + u"café"_qs, u"x"_qs};
     QTest::newRow("from a pipe") << "b\n" + longLine << true
                                  << QStringList{u"b"_qs, QString::fromLatin1(longLine)};
     QTest::newRow("from a pipe, not UTF-8: read again from its copy")
@@ -402,11 +411,15 @@ void TestListFileReader::smallRoundsKeepEveryItem()
         buffer->open(QIODevice::ReadOnly);
         file = std::move(buffer);
     }
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    qputenv("LANG", "C"); // so that text in no language's code page is read in Windows-1252
     ListFileReader reader;
     reader.setRoundBytes(16);
     QVERIFY(reader.open(std::move(file)));
     ItemBatch batch;
     QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
+    qunsetenv("LANG");
     QCOMPARE(textsOf(batch), items);
 }
 

@@ -184,6 +184,25 @@ void TestListFileWriter::bytes_data()
     QTest::newRow("reversed: the item written first is quoted when it looks like a mark")
         << QStringList{u"a"_qs, u"\ufeffz"_qs} << utf8 << QByteArray("\"\xef\xbb\xbfz\"\r\na\r\n")
         << ListForm{true, false};
+    // Items of a megabyte and more are written from where they lie, a slice at a time.
+    const QString huge = u"\ufeff"_qs + QString(1 << 20, u'é') + u", \"x\""_qs;
+    const QByteArray hugeUtf8 = huge.toUtf8();
+    QTest::newRow("a huge item, first, quoted and with quotes doubled, among others")
+        << QStringList{u"z"_qs, huge, u"a"_qs} << utf8
+        << "a\r\n\"" + QByteArray(hugeUtf8).replace("\"", "\"\"") + "\"\r\nz\r\n"
+        << ListForm{};
+    QTest::newRow("a huge item in Windows-1252 that starts like a UTF-16 mark")
+        << QStringList{u"\u00fe\u00ff"_qs + QString(1 << 20, u'é')} << TextEncoding::Windows1252
+        << "\"\xfe\xff" + QByteArray(1 << 20, '\xe9') + "\"\r\n"
+        << ListForm{};
+    QTest::newRow("a huge item in UTF-16")
+        << QStringList{QString(1 << 20, u'日'), u"a"_qs} << TextEncoding::Utf16LE
+        << QByteArray("\xff\xfe"
+                      "a\0\r\0\n\0",
+                      8) +
+               QByteArray(2 << 20, '\0').replace(QByteArray(2, '\0'), "\xe5\x65") +
+               QByteArray("\r\0\n\0", 4)
+        << ListForm{};
     QTest::newRow("Windows-1252 that starts like a UTF-16 mark is quoted")
         << QStringList{u"\u00fe\u00ffa"_qs} << TextEncoding::Windows1252
         << QByteArray("\"\xfe\xff"

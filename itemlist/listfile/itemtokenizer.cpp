@@ -60,6 +60,15 @@ void ItemTokenizer::append(QByteArrayView item, ItemBatch &items)
     items.appendUtf8(wtf8, loneSurrogates);
 }
 
+void ItemTokenizer::appendToItem(QByteArrayView text)
+{
+    // Room grown by reserve() is reallocated, which the system does in place for a large
+    // block; append() would copy the item to a new block, which takes it twice over.
+    if (m_item.size() + text.size() > m_item.capacity())
+        m_item.reserve(std::max(m_item.capacity() * 2, m_item.size() + text.size()));
+    m_item.append(text);
+}
+
 void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
 {
     const char *next = text.data();
@@ -99,7 +108,7 @@ void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
         case State::AfterQuote: {
             const char *stop = findStop(next, end, ',');
             if (stop == end) {
-                m_item.append(QByteArrayView(next, stop));
+                appendToItem(QByteArrayView(next, stop));
             } else if (m_item.isEmpty()) {
                 // The whole item lies in this piece: no need to copy it twice.
                 append(withoutTrailingBlanks(QByteArrayView(next, stop), 0), items);
@@ -108,7 +117,7 @@ void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
                 m_afterCarriageReturn = *stop == '\r';
                 ++stop;
             } else {
-                m_item.append(QByteArrayView(next, stop));
+                appendToItem(QByteArrayView(next, stop));
                 if (*stop == ',') {
                     endItem(items);
                     ++stop;
@@ -119,7 +128,7 @@ void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
         }
         case State::Quoted: {
             const char *stop = findStop(next, end, '"');
-            m_item.append(QByteArrayView(next, stop));
+            appendToItem(QByteArrayView(next, stop));
             if (stop < end && *stop == '"') {
                 m_state = State::QuoteInQuoted;
                 ++stop;
@@ -144,7 +153,13 @@ void ItemTokenizer::feed(QByteArrayView text, ItemBatch &items)
 void ItemTokenizer::endItem(ItemBatch &items)
 {
     const bool quoted = m_state == State::Quoted || m_state == State::QuoteInQuoted;
-    append(withoutTrailingBlanks(m_item, quoted ? m_item.size() : m_keep), items);
+    const QByteArrayView item = withoutTrailingBlanks(m_item, quoted ? m_item.size() : m_keep);
+    // A huge item, which a long line gives a piece at a time, moves into the items' memory
+    // rather than being copied there whole.
+    if (item.size() >= (1 << 20) && !(m_mayHoldLoneSurrogates && holdsLoneSurrogate(item)))
+        items.appendTakingUtf8(std::move(m_item), item.size());
+    else
+        append(item, items);
     m_item.clear();
     m_keep = 0;
     m_state = State::BeforeItem;

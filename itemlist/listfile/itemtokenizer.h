@@ -28,6 +28,7 @@ private:
     enum class State { BeforeItem, Unquoted, Quoted, QuoteInQuoted, AfterQuote };
 
     void append(QByteArrayView item, ItemBatch &items);
+    void appendToItem(QByteArrayView text);
     void endItem(ItemBatch &items);
 
     State m_state = State::BeforeItem;

@@ -1,6 +1,7 @@
 #include "listfile/listfilereader.h"
 
 #include "listfile/handledevice.h"
+#include "listfile/listformat.h"
 #include "memory.h"
 #include "parallel.h"
 
@@ -185,6 +186,25 @@ bool ListFileReader::holdsTooMuch(qsizetype moreText) const
     return held > 6 * m_roundBytes && held > m_memoryLimit;
 }
 
+qsizetype ListFileReader::longLineCut(QByteArrayView text, qsizetype from) const
+{
+    // UTF-8, which UTF-16 is read as, is cut before its last character, which may not be
+    // whole yet; so the item that a long line holds goes to the tokenizer as it comes, and is
+    // never held here whole besides. A code page is cut after the last byte that ends a
+    // character in every code page.
+    if (!isCodePage(m_decoder.encoding())) {
+        qsizetype start = text.size();
+        while (start > 0 && text.size() - start < 3 && (quint8(text[start - 1]) & 0xC0) == 0x80)
+            --start;
+        return std::max<qsizetype>(start - 1, 0);
+    }
+    for (qsizetype index = text.size() - 1; index >= from; --index) {
+        if (listformat::cutsNoCharacter(text[index]))
+            return index + 1;
+    }
+    return 0;
+}
+
 bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
 {
     // The text is read straight after what is left of the last round; UTF-16 is decoded
@@ -225,18 +245,17 @@ bool ListFileReader::readRound(ItemBatch &items, qsizetype maxBytes)
     // for its end.
     const QByteArrayView text(m_text);
     qsizetype consumed = 0;
-    // After the first cut, the text carried over is what followed the last comma: none is
+    // After the first cut, the text carried over follows the last place to cut: none is
     // searched for in it again.
-    qsizetype commaFrom = carried;
+    qsizetype cutFrom = carried;
     if (!m_inLongLine && !last && text.size() > maxBytes && wholeLines(text.sliced(carried)) == 0) {
         m_inLongLine = true;
         m_tokenizer.startLongLine();
-        commaFrom = 0;
+        cutFrom = 0;
     }
     if (m_inLongLine) {
         const qsizetype end = last ? text.size() : lineEndAfter(text, carried);
-        const qsizetype comma = text.sliced(commaFrom).lastIndexOf(',');
-        consumed = end >= 0 ? end : comma < 0 ? 0 : commaFrom + comma + 1;
+        consumed = end >= 0 ? end : longLineCut(text, cutFrom);
         if (!m_tokenizer.tokenizeLongLine(text.first(consumed), last, items))
             return rejectText(text.first(consumed), 0);
         m_inLongLine = end < 0;

@@ -92,6 +92,9 @@ private:
     // Reads the text again from textStart, in the encoding now tried.
     bool restartAt(qsizetype textStart);
     bool readRound(ItemBatch &items, qsizetype maxBytes);
+    // Where a line longer than a round may be cut before its end, from its place to cut at
+    // or after from on; 0 when there is none yet.
+    [[nodiscard]] qsizetype longLineCut(QByteArrayView text, qsizetype from) const;
     // The text, from failedAt on, is not in the encoding tried: a failure when the encoding
     // was named, else the input is read again from its start in the next one. Returns false.
     bool rejectText(QByteArrayView text, qsizetype failedAt);

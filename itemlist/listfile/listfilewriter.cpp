@@ -26,14 +26,25 @@ void appendLine(QByteArrayView item, bool quote, std::string &out)
     out.append("\"").append(quoted.constData(), size_t(quoted.size())).append("\"\r\n");
 }
 
+// The first count characters of UTF-8 (or WTF-8) text, or all of it when shorter.
+QByteArrayView firstCharacters(QByteArrayView text, int count)
+{
+    for (qsizetype index = 0; index < text.size(); ++index) {
+        if ((quint8(text[index]) & 0xC0) != 0x80 && count-- == 0)
+            return text.first(index);
+    }
+    return text;
+}
+
 // Whether a file in encoding that starts with line would read back as one with a
 // byte-order mark it does not have (U+FEFF first in UTF-8, "ÿþ" in Windows-1252).
 bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
 {
     if (!byteOrderMark(encoding).isEmpty())
         return false;
+    // No mark is longer than three bytes, which the first three characters at least make.
     std::string encoded;
-    appendEncoded(line, encoding, encoded);
+    appendEncoded(firstCharacters(line, 3), encoding, encoded);
     for (const TextEncoding marked :
          {TextEncoding::Utf8WithMark, TextEncoding::Utf16LE, TextEncoding::Utf16BE}) {
         if (QByteArrayView(encoded).startsWith(byteOrderMark(marked)))
@@ -46,17 +57,35 @@ bool startsLikeAMark(QByteArrayView line, TextEncoding encoding)
 // enough that the formatted text stays a few megabytes.
 constexpr qsizetype itemsPerPiece = 16 * 1024;
 
+// An item this long is written from where it lies, a slice at a time, rather than copied into
+// a thread's piece: a huge item then takes no memory beyond its own.
+constexpr qsizetype longItemBytes = 1 << 20;
+
+// What one thread makes of its part of a chunk: the lines in the encoding, but for long items,
+// which go at their places in them.
+struct Piece {
+    struct LongItem {
+        size_t at; // in text
+        const Item *item;
+        bool startsFile;
+    };
+    std::string text;
+    std::vector<LongItem> longItems;
+};
+
+// Whether the first line of a file, item, must be quoted.
+bool needsQuotesFirst(QByteArrayView item, TextEncoding encoding)
+{
+    return listformat::needsQuotes(item) || startsLikeAMark(item, encoding);
+}
+
 // Appends the line of item in UTF-8 to out; startsFile when it is the file's first line.
 void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, std::string &out)
 {
     const QByteArrayView text = item.utf8();
-    const size_t start = out.size();
-    appendLine(text, listformat::needsQuotes(text), out);
     // Quotes keep the characters of a first item that looks like a mark in the item.
-    if (startsFile && start == 0 && startsLikeAMark(QByteArrayView(out), encoding)) {
-        out.clear();
-        appendLine(text, true, out);
-    }
+    appendLine(text, startsFile ? needsQuotesFirst(text, encoding) : listformat::needsQuotes(text),
+               out);
 }
 
 // Writes all of bytes; a short write is retried, so that a failure reports the system's
@@ -72,6 +101,66 @@ bool writeAll(QIODevice &device, QByteArrayView bytes, QString &errorString)
         bytes = bytes.sliced(written);
     }
     return true;
+}
+
+QString unencodableReason(TextEncoding encoding)
+{
+    return QStringLiteral("an item has characters that %1 cannot represent").arg(nameOf(encoding));
+}
+
+// Writes utf8 in encoding.
+bool writeEncoded(QIODevice &device, QByteArrayView utf8, TextEncoding encoding,
+                  std::string &scratch, QString &errorString)
+{
+    if (isUtf8(encoding))
+        return writeAll(device, utf8, errorString);
+    scratch.clear();
+    if (!appendEncoded(utf8, encoding, scratch)) {
+        errorString = unencodableReason(encoding);
+        return false;
+    }
+    return writeAll(device, QByteArrayView(scratch.data(), qsizetype(scratch.size())), errorString);
+}
+
+// Writes the line of a long item from where it lies, a slice at a time, each cut between
+// characters, quoted and encoded as it must be.
+bool writeLongItem(QIODevice &device, const Item &item, bool startsFile, TextEncoding encoding,
+                   QString &errorString)
+{
+    constexpr qsizetype sliceBytes = 1 << 20;
+    QByteArrayView text = item.utf8();
+    const bool quote =
+        startsFile ? needsQuotesFirst(text, encoding) : listformat::needsQuotes(text);
+    std::string scratch;
+    if (quote && !writeEncoded(device, "\"", encoding, scratch, errorString))
+        return false;
+    while (!text.isEmpty()) {
+        qsizetype length = std::min(text.size(), sliceBytes);
+        while (length < text.size() && (quint8(text[length]) & 0xC0) == 0x80)
+            --length;
+        const QByteArray doubled =
+            quote ? text.first(length).toByteArray().replace('"', "\"\"") : QByteArray();
+        if (!writeEncoded(device, quote ? QByteArrayView(doubled) : text.first(length), encoding,
+                          scratch, errorString))
+            return false;
+        text = text.sliced(length);
+    }
+    return writeEncoded(device, quote ? "\"\r\n" : "\r\n", encoding, scratch, errorString);
+}
+
+// Writes piece, its long items at their places.
+bool writePiece(QIODevice &device, const Piece &piece, TextEncoding encoding, QString &errorString)
+{
+    const QByteArrayView text(piece.text.data(), qsizetype(piece.text.size()));
+    qsizetype written = 0;
+    for (const Piece::LongItem &longItem : piece.longItems) {
+        if (!writeAll(device, text.sliced(written, qsizetype(longItem.at) - written),
+                      errorString) ||
+            !writeLongItem(device, *longItem.item, longItem.startsFile, encoding, errorString))
+            return false;
+        written = qsizetype(longItem.at);
+    }
+    return writeAll(device, text.sliced(written), errorString);
 }
 } // namespace
 
@@ -153,7 +242,7 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
     if (!writeAll(device, byteOrderMark(encoding), errorString))
         return false;
     std::vector<ItemEntry> chunk;
-    std::vector<std::string> pieces;
+    std::vector<Piece> pieces;
     std::vector<std::string> encodedPieces;
     for (bool first = true;; first = false) {
         if (!items.next(chunk, errorString))
@@ -168,18 +257,36 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
         runInParallel(threads, [&](int part) {
             // The piece and its encoding grow apart from the other parts', which share their
             // cache lines.
-            std::string piece = std::move(pieces[size_t(part)]);
-            piece.clear();
+            Piece piece = std::move(pieces[size_t(part)]);
+            piece.text.clear();
+            piece.longItems.clear();
             const qsizetype end = partBegin(count, threads, part + 1);
-            for (qsizetype index = partBegin(count, threads, part); index < end; ++index)
-                appendItemLine(*chunk[size_t(index)].item, first && index == 0, encoding, piece);
+            for (qsizetype index = partBegin(count, threads, part); index < end; ++index) {
+                const Item &item = *chunk[size_t(index)].item;
+                const bool startsFile = first && index == 0;
+                if (item.utf8().size() >= longItemBytes)
+                    piece.longItems.push_back({piece.text.size(), &item, startsFile});
+                else
+                    appendItemLine(item, startsFile, encoding, piece.text);
+            }
             // The lines are made in UTF-8 and converted a piece at a time, not a line at a
-            // time, which would cost a call for each item.
+            // time, which would cost a call for each item; the places of long items with them.
             if (!isUtf8(encoding)) {
                 std::string encoded = std::move(encodedPieces[size_t(part)]);
                 encoded.clear();
-                unencoded[size_t(part)] = !appendEncoded(piece, encoding, encoded);
-                std::swap(piece, encoded);
+                const QByteArrayView text(piece.text.data(), qsizetype(piece.text.size()));
+                size_t converted = 0;
+                bool ok = true;
+                for (Piece::LongItem &longItem : piece.longItems) {
+                    ok = ok && appendEncoded(text.sliced(qsizetype(converted),
+                                                         qsizetype(longItem.at - converted)),
+                                             encoding, encoded);
+                    converted = longItem.at;
+                    longItem.at = encoded.size();
+                }
+                ok = ok && appendEncoded(text.sliced(qsizetype(converted)), encoding, encoded);
+                unencoded[size_t(part)] = !ok;
+                std::swap(piece.text, encoded);
                 encodedPieces[size_t(part)] = std::move(encoded);
             }
             pieces[size_t(part)] = std::move(piece);
@@ -187,13 +294,11 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
         // The caller chose an encoding that writes every item: should one not, the file is
         // not written short of it.
         if (std::ranges::count(unencoded, true) > 0) {
-            errorString = QStringLiteral("an item has characters that %1 cannot represent")
-                              .arg(nameOf(encoding));
+            errorString = unencodableReason(encoding);
             return false;
         }
-        for (const std::string &piece : pieces) {
-            if (!writeAll(device, QByteArrayView(piece.data(), qsizetype(piece.size())),
-                          errorString))
+        for (const Piece &piece : pieces) {
+            if (!writePiece(device, piece, encoding, errorString))
                 return false;
         }
     }

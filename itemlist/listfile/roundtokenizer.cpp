@@ -61,14 +61,14 @@ void RoundTokenizer::startNewMemory()
 bool RoundTokenizer::feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, QByteArray &decoded,
                                  ItemBatch &items) const
 {
-    // A few hundred kilobytes at a time, cut at a line end or a comma, which never cut a
-    // character, so that the decoded text takes little memory.
+    // A few hundred kilobytes at a time, cut where no character is, so that the decoded text
+    // takes little memory.
     const CodePage &codePage = CodePage::of(m_encoding);
     while (!text.isEmpty()) {
         qsizetype end = text.size();
         if (end > decodeBytes) {
-            const auto cut = std::find_if(text.begin() + decodeBytes, text.end(),
-                                          [](char c) { return c == '\n' || c == ','; });
+            const auto cut =
+                std::find_if(text.begin() + decodeBytes, text.end(), listformat::cutsNoCharacter);
             end = cut == text.end() ? text.size() : cut - text.begin() + 1;
         }
         decoded.clear();
@@ -93,7 +93,6 @@ bool RoundTokenizer::feedChecked(ItemTokenizer &tokenizer, QByteArrayView text, 
 
 bool RoundTokenizer::tokenizeLongLine(QByteArrayView text, bool last, ItemBatch &items)
 {
-    // Cut at a comma or a line end, which never cut a character.
     if (!feedChecked(m_lineTokenizer, text, m_decoded.front(), m_pieces.front()))
         return false;
     if (last)

@@ -29,8 +29,8 @@ public:
     qsizetype tokenizeLines(QByteArrayView lines, bool last, ItemBatch &items);
     // Starts a line longer than a round.
     void startLongLine() { m_lineTokenizer = ItemTokenizer(isUtf16(m_encoding)); }
-    // Tokenizes more of it, text cut at a comma or at the line's end, or the rest of the text
-    // when last; false when it is not text in the encoding.
+    // Tokenizes more of it, text cut between characters (see ListFileReader), or the rest of
+    // the text when last; false when it is not text in the encoding.
     bool tokenizeLongLine(QByteArrayView text, bool last, ItemBatch &items);
     // What to say of the line, in lines from failedAt on, that the encoding does not read.
     [[nodiscard]] QString notInEncoding(QByteArrayView lines, qsizetype failedAt) const;

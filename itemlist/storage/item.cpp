@@ -1,26 +1,56 @@
 #include "storage/item.h"
 
+#include "platform.h"
 #include "storage/arena.h"
 #include "storage/utf8.h"
 
+#include <algorithm>
 #include <cstring>
 
-const Item *Item::create(Arena &arena, QByteArrayView utf8, bool loneSurrogates)
+namespace
+{
+// Allocates an item of length bytes of text in arena and writes its header; returns where its
+// text goes.
+char *allocateItem(Arena &arena, qsizetype length, bool loneSurrogates, const Item *&item)
 {
     quint8 header[10];
     qsizetype headerLength = 0;
-    for (quint64 value = (quint64(utf8.size()) << 1) | quint64(loneSurrogates);; value >>= 7) {
+    for (quint64 value = (quint64(length) << 1) | quint64(loneSurrogates);; value >>= 7) {
         if (value < 0x80) {
             header[headerLength++] = quint8(value);
             break;
         }
         header[headerLength++] = quint8(value | 0x80);
     }
-    auto *memory = static_cast<char *>(arena.allocate(headerLength + utf8.size(), 1));
+    auto *memory = static_cast<char *>(arena.allocate(headerLength + length, 1));
     std::memcpy(memory, header, size_t(headerLength));
+    item = Item::laidOutAt(memory);
+    return memory + headerLength;
+}
+} // namespace
+
+const Item *Item::create(Arena &arena, QByteArrayView utf8, bool loneSurrogates)
+{
+    const Item *item = nullptr;
+    char *text = allocateItem(arena, utf8.size(), loneSurrogates, item);
     if (!utf8.isEmpty())
-        std::memcpy(memory + headerLength, utf8.data(), size_t(utf8.size()));
-    return reinterpret_cast<const Item *>(memory);
+        std::memcpy(text, utf8.data(), size_t(utf8.size()));
+    return item;
+}
+
+const Item *Item::createFrom(Arena &arena, QByteArray &&utf8, qsizetype length, bool loneSurrogates)
+{
+    constexpr qsizetype sliceBytes = 4 << 20;
+    const Item *item = nullptr;
+    char *text = allocateItem(arena, length, loneSurrogates, item);
+    char *source = utf8.data();
+    for (qsizetype done = 0; done < length; done += sliceBytes) {
+        const qsizetype slice = std::min(sliceBytes, length - done);
+        std::memcpy(text + done, source + done, size_t(slice));
+        platform::releasePages(source + done, size_t(slice));
+    }
+    utf8 = QByteArray();
+    return item;
 }
 
 const Item *Item::create(Arena &arena, QStringView text)

@@ -68,6 +68,11 @@ public:
     static const Item *create(Arena &arena, QByteArrayView utf8, bool loneSurrogates);
     // The same from UTF-16, which may hold lone surrogates.
     static const Item *create(Arena &arena, QStringView text);
+    // Moves the first length bytes of utf8 into a new item in arena, giving back the pages of
+    // utf8 a slice at a time as they are copied, so that a huge item never takes twice its
+    // size; utf8 is left empty.
+    static const Item *createFrom(Arena &arena, QByteArray &&utf8, qsizetype length,
+                                  bool loneSurrogates);
 };
 
 // UTF-8 for text, with lone surrogates in their three-byte form; returns whether there were

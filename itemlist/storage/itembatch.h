@@ -21,6 +21,12 @@ public:
     {
         add(Item::create(*m_arena, utf8, loneSurrogates));
     }
+    // Moves the first length bytes of utf8, UTF-8, into a new item, giving back utf8's memory
+    // as it goes: for a huge item, which then never takes twice its size.
+    void appendTakingUtf8(QByteArray &&utf8, qsizetype length)
+    {
+        add(Item::createFrom(*m_arena, std::move(utf8), length, false));
+    }
     // Moves the items of other after these, in their order; other stays empty, and keeps
     // gathering items in its own memory, which both then share.
     void appendItemsOf(ItemBatch &other);
