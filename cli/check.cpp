@@ -101,7 +101,7 @@ int check(const QString &path, const Request &request)
 {
     const QString name = inputName(path);
     QString reason;
-    platform::FileHandle input = path == standardStream ? platform::duplicateStandardInput(reason)
+    platform::FileHandle input = path == standardStream ? platform::standardInput(reason)
                                                         : platform::openForReading(path, reason);
     platform::FileStatus status;
     if (!input.isOpen() || !platform::fileStatus(input.get(), status, reason))

@@ -71,7 +71,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         const QString name = inputName(path);
         if (path == standardStream) {
             QString reason;
-            platform::FileHandle input = platform::duplicateStandardInput(reason);
+            platform::FileHandle input = platform::standardInput(reason);
             if (!input.isOpen())
                 return Failure{"read", name, reason};
             if (!reader.open(std::make_unique<HandleDevice>(std::move(input), QIODevice::ReadOnly)))

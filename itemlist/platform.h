@@ -95,23 +95,36 @@ void lowerThreadPriority() noexcept;
 
 // --- Files (platform/files.cpp) ---
 
-// Owns a handle of an open file, as the system numbers them, and closes it.
+// Owns a handle of an open file, as the system numbers them, and closes it; or borrows one
+// that stays open.
 class FileHandle
 {
 public:
     FileHandle() = default;
     explicit FileHandle(int handle) : m_handle(handle) {}
-    FileHandle(FileHandle &&other) noexcept : m_handle(other.release()) {}
+    FileHandle(FileHandle &&other) noexcept : m_handle(other.m_handle), m_borrowed(other.m_borrowed)
+    {
+        other.m_handle = -1;
+    }
     FileHandle &operator=(FileHandle &&other) noexcept;
     ~FileHandle();
+    // A handle that is used, and never closed, through this one.
+    [[nodiscard]] static FileHandle borrowed(int handle)
+    {
+        FileHandle file(handle);
+        file.m_borrowed = true;
+        return file;
+    }
 
     [[nodiscard]] bool isOpen() const { return m_handle >= 0; }
+    [[nodiscard]] bool isBorrowed() const { return m_borrowed; }
     [[nodiscard]] int get() const { return m_handle; }
-    // Gives up the handle, for a caller that closes it itself.
+    // Gives up the handle, for a caller that closes it itself (unless it is borrowed).
     int release() { return std::exchange(m_handle, -1); }
 
 private:
     int m_handle = -1;
+    bool m_borrowed = false;
 };
 
 // What a save needs to know of a file.
@@ -166,8 +179,9 @@ struct FileStatus {
 void holdClosedStandardHandles();
 // The handle of standard output.
 [[nodiscard]] int standardOutput();
-// A handle of its own for reading standard input, at its position.
-[[nodiscard]] FileHandle duplicateStandardInput(QString &reason);
+// Standard input, borrowed, for reading; a handle of its own would take one more of the
+// handles that a sort in runs needs.
+[[nodiscard]] FileHandle standardInput(QString &reason);
 // The handle that path stands for when it names an open handle of the process rather than a
 // file: /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one; -1 when it
 // names a file. Decided by the path as given, before any link leads into the process.

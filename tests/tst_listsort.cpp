@@ -498,6 +498,9 @@ void TestListSort::runsGiveTheBytesOfMemory_data()
     QTest::newRow("items between commas on one line") << QStringList{u"commas.lst"_qs};
     QTest::newRow("a pipe given as a file") << QStringList{u"/dev/stdin"_qs, u"two.lst"_qs};
     QTest::newRow("few files may be open") << QStringList{u"files=12"_qs, u"one.lst"_qs};
+    // Standard input once took a handle more than a file, and failed where a file sorted.
+    QTest::newRow("as few files as a file needs, standard input")
+        << QStringList{u"files=8"_qs, u"-"_qs};
 }
 
 // A budget far smaller than the list has it sorted in many runs, merged in several rounds.

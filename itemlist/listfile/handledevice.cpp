@@ -34,7 +34,9 @@ std::unique_ptr<QFile> fileReading(platform::FileHandle handle, QString &reason)
     if (!handle.isOpen())
         return nullptr;
     auto file = std::make_unique<QFile>();
-    if (!file->open(handle.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file->open(handle.get(), QIODevice::ReadOnly,
+                    handle.isBorrowed() ? QFileDevice::DontCloseHandle
+                                        : QFileDevice::AutoCloseHandle)) {
         reason = file->errorString();
         return nullptr;
     }

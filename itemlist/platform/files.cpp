@@ -25,7 +25,9 @@ using detail::failed;
 FileHandle &FileHandle::operator=(FileHandle &&other) noexcept
 {
     if (this != &other) {
-        FileHandle old(std::exchange(m_handle, other.release()));
+        FileHandle old(std::move(*this));
+        m_handle = std::exchange(other.m_handle, -1);
+        m_borrowed = other.m_borrowed;
     }
     return *this;
 }
@@ -77,7 +79,7 @@ bool waitForInput(int handle, const std::stop_token &stop)
 
 FileHandle::~FileHandle()
 {
-    if (m_handle >= 0)
+    if (m_handle >= 0 && !m_borrowed)
         ::close(m_handle);
 }
 
@@ -190,7 +192,7 @@ FileHandle openForRewriting(const QString &path, QString &reason)
 // Without POSIX: the C runtime's handles, and what QFileInfo can tell.
 FileHandle::~FileHandle()
 {
-    if (m_handle >= 0)
+    if (m_handle >= 0 && !m_borrowed)
         ::_close(m_handle);
 }
 

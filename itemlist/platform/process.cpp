@@ -17,6 +17,7 @@
 
 namespace platform
 {
+using detail::fail;
 using detail::failed;
 
 void lowerThreadPriority() noexcept
@@ -67,33 +68,36 @@ int standardOutput()
 
 namespace
 {
-// A handle of its own on handle, unless handle was opened only for the other direction, or by
-// the process itself: every handle the process opens closes on exec, unlike those it was
-// given, so that one of its own named by mistake (a temporary file's, as /dev/fd/N) is
-// refused as a closed handle is.
-FileHandle duplicateUnlessOpenedFor(int handle, int refusedMode, QString &reason)
+// Whether handle may be used in direction: false with the reason of a closed handle when it
+// was opened only for the other direction, or by the process itself. Every handle the process
+// opens closes on exec, unlike those it was given, so that one of its own named by mistake
+// (a temporary file's, as /dev/fd/N) is refused.
+bool isGivenFor(int handle, int refusedMode, QString &reason)
 {
     const int flags = ::fcntl(handle, F_GETFL);
     const int handleFlags = ::fcntl(handle, F_GETFD);
     if (flags < 0 || handleFlags < 0)
-        return failed(reason);
+        return fail(reason);
     if ((flags & O_ACCMODE) == refusedMode || (handleFlags & FD_CLOEXEC)) {
         reason = systemReason(EBADF);
-        return {};
+        return false;
     }
-    FileHandle duplicate(::fcntl(handle, F_DUPFD_CLOEXEC, 0));
-    return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
+    return true;
 }
 } // namespace
 
-FileHandle duplicateStandardInput(QString &reason)
+FileHandle standardInput(QString &reason)
 {
-    return duplicateUnlessOpenedFor(STDIN_FILENO, O_WRONLY, reason);
+    return isGivenFor(STDIN_FILENO, O_WRONLY, reason) ? FileHandle::borrowed(STDIN_FILENO)
+                                                      : FileHandle();
 }
 
 FileHandle duplicateForWriting(int handle, QString &reason)
 {
-    return duplicateUnlessOpenedFor(handle, O_RDONLY, reason);
+    if (!isGivenFor(handle, O_RDONLY, reason))
+        return {};
+    FileHandle duplicate(::fcntl(handle, F_DUPFD_CLOEXEC, 0));
+    return duplicate.isOpen() ? std::move(duplicate) : failed(reason);
 }
 #else
 void holdClosedStandardHandles() {}
@@ -103,12 +107,9 @@ int standardOutput()
     return ::_fileno(stdout);
 }
 
-FileHandle duplicateStandardInput(QString &reason)
+FileHandle standardInput(QString &)
 {
-    FileHandle duplicate(::_dup(::_fileno(stdin)));
-    if (!duplicate.isOpen())
-        reason = lastSystemReason();
-    return duplicate;
+    return FileHandle::borrowed(::_fileno(stdin));
 }
 
 FileHandle duplicateForWriting(int handle, QString &reason)

@@ -3,6 +3,7 @@
 
 #include <QDir>
 
+#include <cstdlib>
 #include <limits>
 
 #if defined(Q_OS_UNIX)
@@ -24,10 +25,13 @@ qint64 openFileRoom()
     rlimit limit = {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return std::numeric_limits<int>::max();
+    // Handles numbered at or above the limit, which the process may have been given, take
+    // none of the numbers that new ones get.
     qint64 open = 0;
     if (DIR *handles = ::opendir("/proc/self/fd")) {
         while (const dirent *entry = ::readdir(handles))
-            open += entry->d_name[0] != '.';
+            open += entry->d_name[0] != '.' &&
+                    std::strtoull(entry->d_name, nullptr, 10) < limit.rlim_cur;
         ::closedir(handles);
         --open; // the folder's own handle
     }
