@@ -5,6 +5,14 @@
 
 #include <QWidget>
 
+namespace
+{
+void showInTitle(const CommonDialog &dialog, QWidget &window, const QString &formTitle)
+{
+    window.setWindowTitle(formTitle + u' ' + dialog.FileName());
+}
+} // namespace
+
 bool selectFile(CommonDialog &dialog, FileDialogKind kind, QWidget &window,
                 const QString &formTitle, MessageBoxes &boxes)
 {
@@ -17,6 +25,12 @@ bool selectFile(CommonDialog &dialog, FileDialogKind kind, QWidget &window,
         boxes.showError(&window, QStringLiteral("No file selected"));
         return false;
     }
-    window.setWindowTitle(formTitle + u' ' + dialog.FileName());
+    showInTitle(dialog, window, formTitle);
     return true;
+}
+
+void takeFile(CommonDialog &dialog, const QString &path, QWidget &window, const QString &formTitle)
+{
+    dialog.setFileName(path);
+    showInTitle(dialog, window, formTitle);
 }

@@ -18,3 +18,8 @@ inline const QString listFileFilter =
 // changed nothing.
 bool selectFile(CommonDialog &dialog, FileDialogKind kind, QWidget &window,
                 const QString &formTitle, MessageBoxes &boxes);
+
+// Takes path as a choice in the open dialog would take it, for a file given to the program
+// or dropped onto its window: it becomes the dialog's file name, and the window's title
+// formTitle, a space and its full path.
+void takeFile(CommonDialog &dialog, const QString &path, QWidget &window, const QString &formTitle);

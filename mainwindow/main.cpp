@@ -20,5 +20,8 @@ int main(int argc, char *argv[])
     // The order follows the environment's collation locale as it is at start.
     Sorter sorter(prompts, prompts, Collation(collationLocaleFromEnvironment().name));
     sorter.show();
+    // Files given to the program, as a file manager's Open With gives them, load as Load list
+    // loads a chosen file.
+    sorter.loadFiles(QApplication::arguments().mid(1));
     return app.exec();
 }
