@@ -3,6 +3,7 @@
 #include "listfile/textencoding.h"
 #include "platform.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <optional>
@@ -20,6 +21,8 @@ struct LoadOutcome;
 // saved here is written only to a name the user then confirms.
 class CurrentFile
 {
+    Q_DECLARE_TR_FUNCTIONS(CurrentFile)
+
 public:
     // A load ended. Returns what to tell the user, or an empty string when all went well.
     [[nodiscard]] QString loadFinished(const LoadOutcome &outcome);

@@ -3,6 +3,7 @@
 #include "qttranslations.h"
 #include "sorter.h"
 #include "version.h"
+#include "windowtranslations.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(AppVersion::display));
     QApplication::setDesktopFileName(QStringLiteral("io.github.zarno.FileSorter"));
     installQtTranslations(QLocale::system());
+    installWindowTranslations(QLocale::system());
 
     // Closing the window ends the program at once: nothing is asked and nothing is saved.
     QtPrompts prompts;

@@ -34,12 +34,10 @@ Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &colla
     : QWidget(parent), m_list(new ItemListModel(collation, this)),
       // Positions in pixels at 96 dots per inch; Qt scales them on denser screens.
       List1(place(new SortedListBox(*m_list, this), "List1", 0, 48, 201, 184)),
-      Text1(place(new QLineEdit(QStringLiteral("add to list"), this), "Text1", 40, 240, 161, 27)),
-      Command1(place(new QPushButton(QStringLiteral("Add"), this), "Command1", 0, 240, 33, 25)),
-      Command2(
-          place(new QPushButton(QStringLiteral("&Load list"), this), "Command2", 0, 0, 105, 41)),
-      Command3(
-          place(new QPushButton(QStringLiteral("&Save list"), this), "Command3", 104, 0, 97, 41)),
+      Text1(place(new QLineEdit(tr("add to list"), this), "Text1", 40, 240, 161, 27)),
+      Command1(place(new QPushButton(tr("Add"), this), "Command1", 0, 240, 33, 25)),
+      Command2(place(new QPushButton(tr("&Load list"), this), "Command2", 0, 0, 105, 41)),
+      Command3(place(new QPushButton(tr("&Save list"), this), "Command3", 104, 0, 97, 41)),
       cd1(new CommonDialog(dialogs)), m_boxes(boxes), m_loader(new ListLoader(*m_list, this)),
       m_currentFile(std::make_unique<CurrentFile>())
 {
