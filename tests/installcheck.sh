@@ -8,6 +8,9 @@
 set -euo pipefail
 
 build=$1
+# A Debug build, such as the sanitizers', is not fortified: its hardening is not checked.
+hardened=1
+grep -qx 'CMAKE_BUILD_TYPE:STRING=Debug' "$build/CMakeCache.txt" && hardened=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 entry=share/applications/io.github.zarno.FileSorter.desktop
@@ -93,7 +96,7 @@ check_tree() {
     grep -qx 'MimeType=text/plain;' "$root/$entry" || fail "the desktop entry does not open plain text"
     desktop-file-validate "$root/$entry" || fail "the desktop entry is not valid"
     check_mimetype "$root"
-    check_hardening "$root"
+    [ "$hardened" -eq 0 ] || check_hardening "$root"
     appstreamcli validate --no-net "$root/$metainfo" >/dev/null ||
         fail "$root/$metainfo is not valid: $(appstreamcli validate --no-net "$root/$metainfo")"
     [ "$("$root/bin/listsort" --version)" = "listsort 1.00" ] || fail "the installed listsort does not run"
@@ -122,7 +125,7 @@ done
 dpkg-deb -f "$package" Recommends | grep -q qt6-wayland || fail "the package does not recommend qt6-wayland"
 tags=$(lintian -I --fail-on error,warning "$package" 2>/dev/null) ||
     fail "lintian finds fault with the package: $tags"
-if grep hardening <<<"$tags"; then
+if [ "$hardened" -eq 1 ] && grep hardening <<<"$tags"; then
     fail "lintian finds a gap in the hardening of the programs"
 fi
 dpkg-deb -x "$package" "$work/unpacked"
