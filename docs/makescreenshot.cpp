@@ -1,11 +1,14 @@
-// Renders the window with a few items to a PNG for the README.
+// Renders the window with a few items to a PNG for the README, in the language of the
+// environment, as the program shows it.
 // Usage: QT_QPA_PLATFORM=offscreen makescreenshot OUTPUT.png
 
 #include "qtprompts.h"
 #include "sortedlistbox.h"
 #include "sorter.h"
+#include "windowtranslations.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QPixmap>
 
 #include <cstdio>
@@ -17,6 +20,7 @@ int main(int argc, char *argv[])
         std::fputs("usage: makescreenshot OUTPUT.png\n", stderr);
         return 2;
     }
+    installWindowTranslations(QLocale::system());
     QtPrompts prompts;
     Sorter sorter(prompts, prompts);
     for (const char *item :

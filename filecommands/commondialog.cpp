@@ -26,10 +26,15 @@ bool CommonDialog::ShowSave(QWidget *parent)
     return take(m_dialogs.chooseFileToSave(parent, m_fileName, nameFilters()));
 }
 
+void CommonDialog::setFileName(const QString &path)
+{
+    m_fileName = QFileInfo(path).absoluteFilePath();
+}
+
 bool CommonDialog::take(const QString &chosen)
 {
     if (chosen.isEmpty())
         return false;
-    m_fileName = QFileInfo(chosen).absoluteFilePath();
+    setFileName(chosen);
     return true;
 }

@@ -18,6 +18,8 @@ public:
     void setFilter(const QString &filter) { m_filter = filter; }
     [[nodiscard]] QString Filter() const { return m_filter; }
     [[nodiscard]] QString FileName() const { return m_fileName; }
+    // Makes path, as a full path, the current file name, as a choice in a dialog does.
+    void setFileName(const QString &path);
 
     // Each shows its dialog and returns whether the user chose a file.
     bool ShowOpen(QWidget *parent);

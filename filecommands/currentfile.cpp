@@ -14,8 +14,8 @@ QString CurrentFile::loadFinished(const LoadOutcome &outcome)
     m_mustAsk = !outcome.errorString.isEmpty();
     if (!m_mustAsk)
         return {};
-    return QStringLiteral("Cannot load the list from \"%1\": %2.\n\nThe file was not loaded "
-                          "whole, so Save list will ask for a file name.")
+    return tr("Cannot load the list from \"%1\": %2.\n\nThe file was not loaded "
+              "whole, so Save list will ask for a file name.")
         .arg(QDir::toNativeSeparators(outcome.path), outcome.errorString);
 }
 
@@ -33,9 +33,9 @@ QString CurrentFile::changeOnDisk(const QString &path) const
     if (now.sameVersionAs(m_version->status) &&
         (!digest || digestOfFile(path).value_or(*digest) == *digest))
         return {};
-    return QStringLiteral("The file \"%1\" has changed on disk since it was loaded or saved "
-                          "here.\n\nSave list will ask for a file name, so that the change is "
-                          "not written over unseen.")
+    return tr("The file \"%1\" has changed on disk since it was loaded or saved "
+              "here.\n\nSave list will ask for a file name, so that the change is "
+              "not written over unseen.")
         .arg(QDir::toNativeSeparators(path));
 }
 
@@ -62,7 +62,7 @@ bool CurrentFile::save(const QString &path, const SortedItemList &list, QString 
     // A name just chosen that cannot be written is not kept as one to write to unasked.
     if (!m_version)
         m_mustAsk = true;
-    message = QStringLiteral("Cannot save the list to \"%1\": %2")
-                  .arg(QDir::toNativeSeparators(path), errorString);
+    message =
+        tr("Cannot save the list to \"%1\": %2").arg(QDir::toNativeSeparators(path), errorString);
     return false;
 }

@@ -4,6 +4,7 @@
 #include "listfile/textencoding.h"
 #include "platform.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <optional>
@@ -23,6 +24,8 @@ struct LoadOutcome;
 // the old time back.
 class CurrentFile
 {
+    Q_DECLARE_TR_FUNCTIONS(CurrentFile)
+
 public:
     // A load ended. Returns what to tell the user, or an empty string when all went well.
     [[nodiscard]] QString loadFinished(const LoadOutcome &outcome);

@@ -1,5 +1,6 @@
 #include "qtprompts.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -36,6 +37,7 @@ QString QtPrompts::chooseFileToSave(QWidget *parent, const QString &proposed,
 
 void QtPrompts::showError(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::translate("QtPrompts", "Error"), text,
+                    QMessageBox::Ok, parent);
     box.exec();
 }

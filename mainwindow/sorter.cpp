@@ -2,6 +2,7 @@
 
 #include "commondialog.h"
 #include "currentfile.h"
+#include "filedrop.h"
 #include "fileselection.h"
 #include "itemlistmodel.h"
 #include "listboxaccessible.h"
@@ -33,12 +34,10 @@ Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &colla
     : QWidget(parent), m_list(new ItemListModel(collation, this)),
       // Positions in pixels at 96 dots per inch; Qt scales them on denser screens.
       List1(place(new SortedListBox(*m_list, this), "List1", 0, 48, 201, 184)),
-      Text1(place(new QLineEdit(QStringLiteral("add to list"), this), "Text1", 40, 240, 161, 27)),
-      Command1(place(new QPushButton(QStringLiteral("Add"), this), "Command1", 0, 240, 33, 25)),
-      Command2(
-          place(new QPushButton(QStringLiteral("&Load list"), this), "Command2", 0, 0, 105, 41)),
-      Command3(
-          place(new QPushButton(QStringLiteral("&Save list"), this), "Command3", 104, 0, 97, 41)),
+      Text1(place(new QLineEdit(tr("add to list"), this), "Text1", 40, 240, 161, 27)),
+      Command1(place(new QPushButton(tr("Add"), this), "Command1", 0, 240, 33, 25)),
+      Command2(place(new QPushButton(tr("&Load list"), this), "Command2", 0, 0, 105, 41)),
+      Command3(place(new QPushButton(tr("&Save list"), this), "Command3", 104, 0, 97, 41)),
       cd1(new CommonDialog(dialogs)), m_boxes(boxes), m_loader(new ListLoader(*m_list, this)),
       m_currentFile(std::make_unique<CurrentFile>())
 {
@@ -58,6 +57,12 @@ Sorter::Sorter(FileDialogs &dialogs, MessageBoxes &boxes, const Collation &colla
     connect(Command2, &QPushButton::clicked, this, &Sorter::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Sorter::Command3_Click);
     connect(m_loader, &ListLoader::finished, this, &Sorter::loadFinished);
+    // Dropped files load as Load list loads them; the entry field takes them too, rather
+    // than their names as text.
+    auto *drop = new FileDrop(*Command2, this);
+    drop->watch(*this);
+    drop->watch(*Text1);
+    connect(drop, &FileDrop::dropped, this, &Sorter::loadFiles);
     Form_Load();
 }
 
@@ -81,11 +86,35 @@ void Sorter::Command1_Click()
 
 void Sorter::Command2_Click()
 {
-    // Load and Save stay off while a file loads: both would act on a half-read list.
-    if (m_loader->isRunning())
+    // Load and Save stay off while files load: both would act on a half-read list.
+    if (loading())
         return;
     if (!selectFile(*cd1, FileDialogKind::Open, *this, FormTitle, m_boxes))
         return;
+    startLoad();
+}
+
+void Sorter::loadFiles(const QStringList &paths)
+{
+    const bool idle = !loading();
+    m_waitingFiles.append(paths);
+    if (idle && !m_waitingFiles.isEmpty())
+        loadNextFile();
+}
+
+bool Sorter::loading() const
+{
+    return m_loader->isRunning() || !m_waitingFiles.isEmpty();
+}
+
+void Sorter::loadNextFile()
+{
+    takeFile(*cd1, m_waitingFiles.takeFirst(), *this, FormTitle);
+    startLoad();
+}
+
+void Sorter::startLoad()
+{
     Command2->setEnabled(false);
     Command3->setEnabled(false);
     m_loader->start(cd1->FileName());
@@ -93,15 +122,18 @@ void Sorter::Command2_Click()
 
 void Sorter::loadFinished(const LoadOutcome &outcome)
 {
-    Command2->setEnabled(true);
-    Command3->setEnabled(true);
+    // Files still waiting keep Load and Save off, while the box is up too.
+    Command2->setEnabled(m_waitingFiles.isEmpty());
+    Command3->setEnabled(m_waitingFiles.isEmpty());
     if (const QString message = m_currentFile->loadFinished(outcome); !message.isEmpty())
         m_boxes.showError(this, message);
+    if (!m_waitingFiles.isEmpty())
+        loadNextFile();
 }
 
 void Sorter::Command3_Click()
 {
-    if (m_loader->isRunning())
+    if (loading())
         return;
     // The dialog proposes the current name, if any.
     bool ask = cd1->FileName().isEmpty() || m_currentFile->mustAskForName();

@@ -2,6 +2,7 @@
 
 #include "order/collation.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -58,10 +59,19 @@ public slots:
     // box when that fails.
     void Save_ListBox(const QString &Path, const SortedListBox &Lst);
 
+    // Loads each file in turn as Load list does once it is chosen, after any load running
+    // now: files given to the program, and files dropped onto the window.
+    void loadFiles(const QStringList &paths);
+
 private:
+    // Whether a load runs or files wait for one; Load and Save are off meanwhile.
+    [[nodiscard]] bool loading() const;
+    void loadNextFile();
+    void startLoad();
     void loadFinished(const LoadOutcome &outcome);
 
     MessageBoxes &m_boxes;
     ListLoader *m_loader;
+    QStringList m_waitingFiles;
     std::unique_ptr<CurrentFile> m_currentFile;
 };

@@ -4,7 +4,8 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(cmake ninja-build g++ qt6-base-dev libicu-dev libuchardet-dev pkg-config clang-format locales fonts-dejavu-core
     dpkg-dev desktop-file-utils clang libclang-rt-14-dev man-db g++-mingw-w64-x86-64-posix
-    lintian appstream qt6-translations-l10n bash-completion)
+    lintian appstream qt6-translations-l10n bash-completion qt6-tools-dev qt6-l10n-tools
+    fonts-wqy-microhei shared-mime-info weston qt6-wayland)
 
 install_missing_packages() {
     local missing=()

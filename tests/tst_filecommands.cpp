@@ -13,9 +13,11 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QDialogButtonBox>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +60,13 @@ private slots:
     void loadStopsAtTheMemoryBudget();
     void realOpenDialogLoadsATypedPath();
     void realOpenDialogSpeaksTheDesktopsLanguage();
+    void filesGivenToTheProgramLoadAsLoadDoes_data();
+    void filesGivenToTheProgramLoadAsLoadDoes();
+    void droppedFilesLoadAsLoadDoes_data();
+    void droppedFilesLoadAsLoadDoes();
+    void dropsOfWhatIsNotAFileAreIgnored_data();
+    void dropsOfWhatIsNotAFileAreIgnored();
+    void aDropWhileALoadRunsIsRefused();
 
 private:
     QString copyOfData(const char *name);
@@ -88,6 +97,37 @@ QString bigFile(const QTemporaryDir &dir, int lines)
         text += "item" + QByteArray::number(line) + "\r\n";
     file.write(text);
     return path;
+}
+
+// Drags data onto the window and drops it at the centre of target, through the window as the
+// platform delivers a drag from a file manager, which here offers to copy or to move and,
+// with Shift held, proposes a move. Returns the action the window took, or Qt::IgnoreAction
+// when it refused the drop.
+Qt::DropAction dragAndDrop(Sorter &sorter, const QWidget &target, const QMimeData &data)
+{
+    QWindow *window = sorter.windowHandle();
+    const QPoint at = target.mapTo(&sorter, target.rect().center());
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted()) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(window, &leave);
+        return Qt::IgnoreAction;
+    }
+    QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+QMimeData *filesData(const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    auto *data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 } // namespace
 
@@ -673,6 +713,143 @@ void TestFileCommands::realOpenDialogSpeaksTheDesktopsLanguage()
     QCOMPARE(buttons, (QStringList{u"&Öffnen"_qs, u"Abbrechen"_qs}));
     // The window's own texts stay as they are.
     QCOMPARE(sorter.Command2->text(), u"&Load list"_qs);
+}
+
+void TestFileCommands::filesGivenToTheProgramLoadAsLoadDoes_data()
+{
+    QTest::addColumn<QStringList>("files"); // names in tests/data; "missing.lst" is not there
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("unreadable");
+    QTest::addColumn<QByteArray>("saved"); // what Save then writes, unasked, to the last file
+
+    QTest::newRow("one file") << QStringList{u"fruit.lst"_qs}
+                              << QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs} << QStringList{}
+                              << QByteArray("apple\r\nfig\r\npear\r\n");
+    QTest::newRow("two files merge, the last is the current file")
+        << QStringList{u"fruit.lst"_qs, u"comma.lst"_qs}
+        << QStringList{u"a"_qs, u"apple"_qs, u"b"_qs, u"fig"_qs, u"pear"_qs} << QStringList{}
+        << QByteArray("a\r\napple\r\nb\r\nfig\r\npear\r\n");
+    QTest::newRow("an unreadable file says why") << QStringList{u"missing.lst"_qs} << QStringList{}
+                                                 << QStringList{u"missing.lst"_qs} << QByteArray();
+    QTest::newRow("an unreadable file between two stops none of them")
+        << QStringList{u"fruit.lst"_qs, u"missing.lst"_qs, u"comma.lst"_qs}
+        << QStringList{u"a"_qs, u"apple"_qs, u"b"_qs, u"fig"_qs, u"pear"_qs}
+        << QStringList{u"missing.lst"_qs} << QByteArray("a\r\napple\r\nb\r\nfig\r\npear\r\n");
+}
+
+void TestFileCommands::filesGivenToTheProgramLoadAsLoadDoes()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, unreadable);
+    QFETCH(QByteArray, saved);
+
+    // Names relative to the working folder, as a shell gives them.
+    const QString startFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    for (const QString &file : files)
+        copyOfData(qPrintable(file));
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.loadFiles(files);
+    QVERIFY(!sorter.Command2->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
+    QVERIFY(QDir::setCurrent(startFolder));
+
+    const QString last = m_dir->filePath(files.constLast());
+    QCOMPARE(itemsOf(*sorter.List1), items);
+    QCOMPARE(sorter.windowTitle(), title + u' ' + last);
+    QCOMPARE(sorter.cd1->FileName(), last);
+    QVERIFY(m_prompts->shown.isEmpty());
+    QCOMPARE(m_prompts->errors.size(), unreadable.size());
+    for (qsizetype index = 0; index < unreadable.size(); ++index) {
+        const QString start = u"Cannot load the list from \""_qs +
+                              m_dir->filePath(unreadable[index]) +
+                              u"\": No such file or directory."_qs;
+        QVERIFY2(m_prompts->errors[index].startsWith(start), qPrintable(m_prompts->errors[index]));
+    }
+    if (!saved.isNull()) {
+        sorter.Command3->click();
+        QVERIFY(m_prompts->shown.isEmpty());
+        QCOMPARE(contents(last), saved);
+    }
+}
+
+void TestFileCommands::droppedFilesLoadAsLoadDoes_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("onto the list") << u"List1"_qs;
+    QTest::newRow("onto the entry field") << u"Text1"_qs;
+    QTest::newRow("onto a button") << u"Command3"_qs;
+}
+
+void TestFileCommands::droppedFilesLoadAsLoadDoes()
+{
+    QFETCH(QString, target);
+
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    const QString fruit = copyOfData("fruit.lst");
+    const QString comma = copyOfData("comma.lst");
+    const std::unique_ptr<QMimeData> data(filesData({fruit, comma}));
+    // Taken as a copy: a move would have the file manager remove the files.
+    QCOMPARE(dragAndDrop(sorter, *sorter.findChild<QWidget *>(target), *data), Qt::CopyAction);
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
+    QCOMPARE(itemsOf(*sorter.List1),
+             (QStringList{u"a"_qs, u"apple"_qs, u"b"_qs, u"fig"_qs, u"pear"_qs}));
+    QCOMPARE(sorter.windowTitle(), title + u' ' + comma);
+    QCOMPARE(sorter.Text1->text(), u"add to list"_qs); // the names are not typed into it
+    QVERIFY(m_prompts->shown.isEmpty());
+    QVERIFY(m_prompts->errors.isEmpty());
+    QVERIFY(QFile::exists(fruit) && QFile::exists(comma));
+}
+
+void TestFileCommands::dropsOfWhatIsNotAFileAreIgnored_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("text") << u"apple"_qs << QString();
+    QTest::newRow("a path as text") << QStringLiteral(TEST_DATA_DIR "/fruit.lst") << QString();
+    QTest::newRow("a web address") << QString() << u"https://example.org/fruit.lst"_qs;
+}
+
+void TestFileCommands::dropsOfWhatIsNotAFileAreIgnored()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, url);
+
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    QMimeData data;
+    if (!text.isNull())
+        data.setText(text);
+    if (!url.isNull())
+        data.setUrls({QUrl(url)});
+    QCOMPARE(dragAndDrop(sorter, *sorter.List1, data), Qt::IgnoreAction);
+    QVERIFY(sorter.Command2->isEnabled());
+    QCOMPARE(sorter.List1->ListCount(), 0);
+    QCOMPARE(sorter.windowTitle(), title);
+    QVERIFY(m_prompts->errors.isEmpty());
+}
+
+void TestFileCommands::aDropWhileALoadRunsIsRefused()
+{
+    Sorter sorter(*m_prompts, *m_prompts);
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    const QString big = bigFile(*m_dir, 300'000);
+    const std::unique_ptr<QMimeData> data(filesData({copyOfData("fruit.lst")}));
+    m_prompts->answers = {big};
+    sorter.Command2->click();
+    QCOMPARE(dragAndDrop(sorter, *sorter.List1, *data), Qt::IgnoreAction);
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 60'000);
+    QCOMPARE(sorter.List1->ListCount(), 300'000);
+    QCOMPARE(sorter.windowTitle(), title + u' ' + big);
+    // Once the load has ended, the same drop is taken.
+    QCOMPARE(dragAndDrop(sorter, *sorter.List1, *data), Qt::CopyAction);
+    QTRY_VERIFY_WITH_TIMEOUT(sorter.Command2->isEnabled(), 20'000);
+    QCOMPARE(sorter.List1->ListCount(), 300'003);
 }
 
 QTEST_MAIN(TestFileCommands)

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -79,9 +80,9 @@ void copyOwnerAndMode(int handle, const FileStatus &status)
 {
     // Changing the owner clears the set-user-ID and set-group-ID bits, so the mode comes
     // after. Either may be refused to a process that is not privileged; the group alone may
-    // still be allowed.
+    // still be allowed. Fortified headers want fchown's result used, which (void) does not do.
     if (::fchown(handle, uid_t(status.owner), gid_t(status.group)) != 0)
-        (void)::fchown(handle, uid_t(-1), gid_t(status.group));
+        std::ignore = ::fchown(handle, uid_t(-1), gid_t(status.group));
     (void)::fchmod(handle, mode_t(status.mode));
 }
 
