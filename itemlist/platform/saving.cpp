@@ -136,7 +136,7 @@ bool reserve(int handle, qint64 size, QString &reason)
     FileStatus status;
     QString ignored;
     if (fileStatus(handle, status, ignored))
-        (void)::ftruncate(handle, off_t(status.size));
+        std::ignore = ::ftruncate(handle, off_t(status.size));
     return false;
 #else
     (void)handle;
