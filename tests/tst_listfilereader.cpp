@@ -29,6 +29,8 @@ private slots:
     void sortedListReadsBackInItsCodePage();
     void smallRoundsKeepEveryItem_data();
     void smallRoundsKeepEveryItem();
+    void textNotInTheInputEncodingNamesItsLine_data();
+    void textNotInTheInputEncodingNamesItsLine();
     void digestIsOfTheFileAsItLies_data();
     void digestIsOfTheFileAsItLies();
     void deviceThatEndsWithMinusOneIsReadToItsEnd_data();
@@ -421,6 +423,34 @@ void TestListFileReader::smallRoundsKeepEveryItem()
     QVERIFY2(reader.readAll(batch), qPrintable(reader.errorString()));
     qunsetenv("LANG");
     QCOMPARE(textsOf(batch), items);
+}
+
+void TestListFileReader::textNotInTheInputEncodingNamesItsLine_data()
+{
+    QTest::addColumn<qsizetype>("round");
+    QTest::addColumn<qsizetype>("piece");
+
+    QTest::newRow("in one round") << ListFileReader::roundBytes << qsizetype(1 << 20);
+    // The fuzzer's find: a long line cut after the CR of a CR LF counted a line too many.
+    QTest::newRow("in small rounds, a CR LF cut between them") << qsizetype(16) << qsizetype(3);
+}
+
+void TestListFileReader::textNotInTheInputEncodingNamesItsLine()
+{
+    QFETCH(qsizetype, round);
+    QFETCH(qsizetype, piece);
+
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData("\"a,bc\r\n\"\"x\"\"\r\n \x8d\" c\r\n\"\"z\n");
+    buffer->open(QIODevice::ReadOnly);
+    ListFileReader reader;
+    reader.setRoundBytes(round);
+    reader.setInputEncoding(*textEncodingNamed(u"windows-932"));
+    ItemBatch batch;
+    QVERIFY(reader.open(std::move(buffer)));
+    while (reader.read(batch, piece) && !reader.atEnd()) {
+    }
+    QCOMPARE(reader.errorString(), u"line 3 holds bytes that windows-932 does not define"_qs);
 }
 
 void TestListFileReader::digestIsOfTheFileAsItLies_data()

@@ -191,14 +191,15 @@ qsizetype ListFileReader::longLineCut(QByteArrayView text, qsizetype from) const
     // UTF-8, which UTF-16 is read as, is cut before its last character, which may not be
     // whole yet; so the item that a long line holds goes to the tokenizer as it comes, and is
     // never held here whole besides. A code page is cut after the last byte that ends a
-    // character in every code page.
+    // character in every code page, but for the text's last byte, which may be the CR of a
+    // CR LF.
     if (!isCodePage(m_decoder.encoding())) {
         qsizetype start = text.size();
         while (start > 0 && text.size() - start < 3 && (quint8(text[start - 1]) & 0xC0) == 0x80)
             --start;
         return std::max<qsizetype>(start - 1, 0);
     }
-    for (qsizetype index = text.size() - 1; index >= from; --index) {
+    for (qsizetype index = text.size() - 2; index >= from; --index) {
         if (listformat::cutsNoCharacter(text[index]))
             return index + 1;
     }
