@@ -113,8 +113,7 @@ int check(const QString &path, const Request &request)
     std::unique_ptr<QIODevice> source;
     if (status.kind != platform::FileStatus::Kind::Regular) {
         HandleDevice device(std::move(input), QIODevice::ReadOnly);
-        if (!spool.take(device, name, SpooledInput::memoryLimitWithin(request.memoryBudget),
-                        request.temporaryFolder))
+        if (!spool.take(device, name, request.budget.inputCopyBytes, request.temporaryFolder))
             return complain(spool.failedTo(), spool.failedName(), spool.errorString());
         original = spool.open();
         source = spool.open();

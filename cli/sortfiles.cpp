@@ -105,7 +105,7 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
     CollationInBackground collation(request.locale);
     Gathered gathered{
         ItemBatch(),
-        RunStore(request.temporaryFolder, request.form.reversed, request.memoryBudget / 4),
+        RunStore(request.temporaryFolder, request.form.reversed, request.budget.merge),
         TextEncoding::Utf8,
         true,
         {}};

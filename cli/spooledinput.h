@@ -22,11 +22,6 @@ public:
     [[nodiscard]] std::unique_ptr<QIODevice> open();
     // The bytes of memory that what was taken holds.
     [[nodiscard]] qint64 memoryUse() const { return m_bytes.size(); }
-    // The most of the input kept in memory within budget.
-    [[nodiscard]] static qint64 memoryLimitWithin(qint64 budget)
-    {
-        return qMin(budget / 8, qint64(1) << 30);
-    }
 
     [[nodiscard]] const char *failedTo() const { return m_failedTo; }
     [[nodiscard]] const QString &failedName() const { return m_failedName; }
