@@ -3,7 +3,7 @@
 // What the options ask of a listsort run besides its files, and its exit statuses.
 
 #include "budget.h"
-#include "listfile/textencoding.h"
+#include "listfile/encoding/textencoding.h"
 #include "storage/itemstream.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "listfile/listfilereader.h"
 
+#include "listfile/format/listformat.h"
 #include "listfile/handledevice.h"
-#include "listfile/listformat.h"
 #include "memory.h"
 #include "parallel.h"
 
