@@ -161,7 +161,7 @@ void TestSorter::listKeys()
         sorter.List1->AddItem(QString::fromLatin1(item));
     sorter.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sorter));
-    sorter.List1->setCurrentIndex(sorter.List1->model().index(1));
+    sorter.List1->setCurrentIndex(sorter.List1->listModel().index(1));
     QTest::keyClick(sorter.List1, Qt::Key(key));
     QCOMPARE(sorter.List1->currentIndex().row(), row);
     QCOMPARE(sorter.List1->selectionModel()->selectedRows().size(), 1);
@@ -190,7 +190,7 @@ void TestSorter::addedItemsCanBeScrolledTo()
     }
     QScrollBar *bar = sorter.List1->verticalScrollBar();
     bar->setValue(bar->maximum());
-    const QRect last = sorter.List1->visualRect(sorter.List1->model().index(49));
+    const QRect last = sorter.List1->visualRect(sorter.List1->listModel().index(49));
     QVERIFY(sorter.List1->viewport()->rect().contains(last));
 }
 
@@ -215,11 +215,13 @@ void TestSorter::listReadsAsAListOfItems()
     QCOMPARE(names, (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
 
     // A merge moves the current item down; it is still the one assistive technology reads.
-    sorter.List1->setCurrentIndex(sorter.List1->model().index(1));
+    sorter.List1->setCurrentIndex(sorter.List1->listModel().index(1));
     ItemBatch batch;
     batch.append(u"banana");
     batch.append(u"cherry");
-    sorter.List1->addItems(std::move(batch));
+    auto *model = sorter.findChild<ItemListModel *>();
+    QVERIFY(model);
+    model->addItems(std::move(batch));
     QCOMPARE(list->focusChild()->text(QAccessible::Name), u"fig"_qs);
     QCOMPARE(list->indexOfChild(list->focusChild()), 3);
 }
