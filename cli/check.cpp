@@ -104,7 +104,7 @@ int check(const QString &path, const Request &request)
     platform::FileHandle input = path == standardStream ? platform::standardInput(reason)
                                                         : platform::openForReading(path, reason);
     platform::FileStatus status;
-    if (!input.isOpen() || !platform::fileStatus(input.get(), status, reason))
+    if (!input.isOpen() || !input.status(status, reason))
         return complain("read", name, reason);
     // The comparison reads the file a second time, beside the reader: what can be read only
     // once (a pipe, a device, standard input) is read into a copy first.
@@ -118,7 +118,7 @@ int check(const QString &path, const Request &request)
         original = spool.open();
         source = spool.open();
     } else {
-        source = fileReading(platform::reopenForReading(input.get(), reason), reason);
+        source = fileReading(platform::reopenForReading(input, reason), reason);
         original = fileReading(std::move(input), reason);
     }
     if (!original || !source)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QIODevice>
 #include <QString>
 
@@ -31,7 +32,7 @@ private:
     bool fail(const char *what, const QString &name, const QString &reason);
 
     QByteArray m_bytes;
-    std::unique_ptr<QFile> m_file; // the temporary file, when there is one
+    platform::FileHandle m_file; // the temporary file, when there is one
     const char *m_failedTo = "";
     QString m_failedName;
     QString m_errorString;
