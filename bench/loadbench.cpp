@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     qint64 lastTick = 0;
     qint64 longestGap = 0;
     qint64 firstItem = -1;
-    QObject::connect(&sorter.List1->model(), &QAbstractItemModel::layoutChanged, [&] {
+    QObject::connect(&sorter.List1->listModel(), &QAbstractItemModel::layoutChanged, [&] {
         if (firstItem < 0)
             firstItem = clock.nsecsElapsed();
     });

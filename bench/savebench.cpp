@@ -6,6 +6,7 @@
 
 #include "currentfile.h"
 #include "listfile.h"
+#include "sorteditemlist.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,9 +1,12 @@
 #include "budget.h"
 
+#include "listfile/listfilereader.h"
 #include "memory.h"
+#include "runstore.h"
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 std::optional<qint64> memoryBudgetNamed(const QString &size)
@@ -33,4 +36,21 @@ std::optional<qint64> memoryBudgetNamed(const QString &size)
 qint64 defaultMemoryBudget()
 {
     return availableMemory() / 4 * 3;
+}
+
+BudgetPlan budgetPlan(qint64 budget, int mergeThreads)
+{
+    const qsizetype readBytes =
+        std::clamp<qint64>(budget / 16, BudgetPlan::minimumReadBytes, ListFileReader::roundBytes);
+    const qint64 inputCopyBytes = std::min(budget / 8, qint64(1) << 30);
+    const qint64 items = budget / 3 * 2 - readBytes;
+    const qint64 merge = budget / 4;
+    return {readBytes,
+            inputCopyBytes,
+            std::max<qint64>(items, 0),
+            std::max<qint64>(items - inputCopyBytes, 0),
+            {qsizetype(std::clamp<qint64>(
+                 merge / 2 / qint64(RunStore::mergeWidth + 1) / mergeThreads, 16 << 10, 4 << 20)),
+             qsizetype(std::clamp<qint64>(merge / 64, 1024, 32 << 10)),
+             std::clamp<qint64>(merge / 2 / (mergeThreads + 3), 64 << 10, 64 << 20)}};
 }

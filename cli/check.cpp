@@ -104,7 +104,7 @@ int check(const QString &path, const Request &request)
     platform::FileHandle input = path == standardStream ? platform::standardInput(reason)
                                                         : platform::openForReading(path, reason);
     platform::FileStatus status;
-    if (!input.isOpen() || !platform::fileStatus(input.get(), status, reason))
+    if (!input.isOpen() || !input.status(status, reason))
         return complain("read", name, reason);
     // The comparison reads the file a second time, beside the reader: what can be read only
     // once (a pipe, a device, standard input) is read into a copy first.
@@ -113,13 +113,12 @@ int check(const QString &path, const Request &request)
     std::unique_ptr<QIODevice> source;
     if (status.kind != platform::FileStatus::Kind::Regular) {
         HandleDevice device(std::move(input), QIODevice::ReadOnly);
-        if (!spool.take(device, name, SpooledInput::memoryLimitWithin(request.memoryBudget),
-                        request.temporaryFolder))
+        if (!spool.take(device, name, request.budget.inputCopyBytes, request.temporaryFolder))
             return complain(spool.failedTo(), spool.failedName(), spool.errorString());
         original = spool.open();
         source = spool.open();
     } else {
-        source = fileReading(platform::reopenForReading(input.get(), reason), reason);
+        source = fileReading(platform::reopenForReading(input, reason), reason);
         original = fileReading(std::move(input), reason);
     }
     if (!original || !source)

@@ -7,6 +7,7 @@
 #include "memory.h"
 #include "messages.h"
 #include "order/collationlocale.h"
+#include "order/rangedmerge.h"
 #include "platform.h"
 #include "request.h"
 #include "sortfiles.h"
@@ -120,20 +121,17 @@ std::optional<Request> requestAsked(const QCommandLineParser &parser, const Opti
                     std::nullopt,
                     order.name,
                     {parser.isSet(options.reverse), parser.isSet(options.unique)},
-                    0,
+                    {},
                     parser.isSet(options.temporary) ? parser.value(options.temporary)
                                                     : platform::temporaryFolder()};
-    if (parser.isSet(options.memory)) {
-        const auto budget = memoryBudgetNamed(parser.value(options.memory));
-        if (!budget) {
-            usageError(
-                QStringLiteral("invalid memory size '%1'").arg(parser.value(options.memory)));
-            return std::nullopt;
-        }
-        request.memoryBudget = *budget;
-    } else {
-        request.memoryBudget = defaultMemoryBudget();
+    const auto budget = parser.isSet(options.memory)
+                            ? memoryBudgetNamed(parser.value(options.memory))
+                            : std::optional(defaultMemoryBudget());
+    if (!budget) {
+        usageError(QStringLiteral("invalid memory size '%1'").arg(parser.value(options.memory)));
+        return std::nullopt;
     }
+    request.budget = budgetPlan(*budget, mergeThreadCount());
     for (const auto &[option, encoding] :
          {std::pair(&options.encoding, &request.encoding),
           std::pair(&options.inputEncoding, &request.inputEncoding)}) {

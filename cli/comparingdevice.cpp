@@ -1,7 +1,7 @@
 #include "comparingdevice.h"
 
-#include "listfile/textdecoder.h"
-#include "listfile/textencoder.h"
+#include "listfile/encoding/textdecoder.h"
+#include "listfile/encoding/textencoder.h"
 #include "storage/item.h"
 
 #include <algorithm>

@@ -4,7 +4,6 @@
 #include "memory.h"
 #include "messages.h"
 #include "platform.h"
-#include "spooledinput.h"
 
 #include <algorithm>
 #include <new>
@@ -12,9 +11,6 @@
 
 namespace
 {
-// The least a read takes before the items go to a run.
-constexpr qint64 minimumReadBytes = 64 << 10;
-
 constexpr auto entryBytes = qint64(sizeof(ItemEntry));
 
 // Whether growing the entries of items would go past limit: growing holds the old ones and
@@ -41,9 +37,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         total = total < 0 || !told ? -1 : total + status.size;
     }
     progress.setPhase("reading", total);
-    // A sixteenth of the budget is read at a time, and the items take what reading leaves.
-    const qsizetype readBytes =
-        std::clamp<qint64>(request.memoryBudget / 16, minimumReadBytes, ListFileReader::roundBytes);
+    const BudgetPlan &budget = request.budget;
     ItemBatch &items = gathered.items;
     const auto toRun = [&](int input) -> std::optional<Failure> {
         // From the first run on, the process's size follows the budget.
@@ -66,8 +60,7 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             reader.setInputEncoding(*request.inputEncoding);
         // What can be read only once (standard input, a pipe, a device) is kept, for reading
         // it again, in memory up to a share of the budget and beyond it in a temporary file.
-        reader.keepCopyIn(request.temporaryFolder,
-                          SpooledInput::memoryLimitWithin(request.memoryBudget));
+        reader.keepCopyIn(request.temporaryFolder, budget.inputCopyBytes);
         const QString name = inputName(path);
         if (path == standardStream) {
             QString reason;
@@ -79,24 +72,22 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
         } else if (!reader.open(path)) {
             return Failure{"read", name, reader.errorString()};
         }
-        const qint64 copyMemory =
-            reader.size() < 0 ? SpooledInput::memoryLimitWithin(request.memoryBudget) : 0;
-        const qint64 itemLimit =
-            std::max<qint64>(request.memoryBudget / 3 * 2 - readBytes - copyMemory, 0);
+        // What is read only once has its copy kept in memory beside the items.
+        const qint64 itemLimit = reader.size() < 0 ? budget.itemBytesBesideCopy : budget.itemBytes;
         qsizetype fileStart = items.size();
         bool reserved = false;
         qint64 bytesPerItem = 1; // of the file, from its first piece
         qint64 batchStart = 0;   // where in the file the items of the batch start
         // The bytes that the entries reserved have room for, with a margin for items shorter
-        // than the file's mean; all of readBytes while the entries may grow.
+        // than the file's mean; all of the read's share while the entries may grow.
         const auto bytesFitting = [&] {
             if (!reserved || !cannotGrow(items, itemLimit))
-                return qint64(readBytes);
+                return qint64(budget.readBytes);
             const qint64 room = qint64(items.entries().capacity()) - items.size();
-            return std::min<qint64>(readBytes, room * bytesPerItem * 4 / 5);
+            return std::min<qint64>(budget.readBytes, room * bytesPerItem * 4 / 5);
         };
         while (!reader.atEnd()) {
-            if (!reader.read(items, std::max(bytesFitting(), minimumReadBytes))) {
+            if (!reader.read(items, std::max(bytesFitting(), BudgetPlan::minimumReadBytes))) {
                 if (!reader.startedOver())
                     return Failure{"read", name, reader.errorString()};
                 // The file is read again from its start: what was read of it goes.
@@ -135,8 +126,8 @@ std::optional<Failure> readInputs(const QStringList &paths, const Request &reque
             // run before already.
             const qint64 sortRoom =
                 std::max(items.size() * entryBytes, gathered.runs.sortRoomBytes());
-            const bool full =
-                items.memoryUse() + sortRoom > itemLimit || bytesFitting() < minimumReadBytes;
+            const bool full = items.memoryUse() + sortRoom > itemLimit ||
+                              bytesFitting() < BudgetPlan::minimumReadBytes;
             if (!full || reader.atEnd())
                 continue;
             progress.setStep("sorting runs");

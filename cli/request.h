@@ -2,7 +2,8 @@
 
 // What the options ask of a listsort run besides its files, and its exit statuses.
 
-#include "listfile/textencoding.h"
+#include "budget.h"
+#include "listfile/encoding/textencoding.h"
 #include "storage/itemstream.h"
 
 #include <QByteArray>
@@ -20,6 +21,6 @@ struct Request {
     std::optional<TextEncoding> inputEncoding; // to read files without a byte-order mark in
     QByteArray locale;
     ListForm form;
-    qint64 memoryBudget = 0;
+    BudgetPlan budget{};
     QString temporaryFolder;
 };

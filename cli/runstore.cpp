@@ -8,27 +8,15 @@
 
 namespace
 {
-// Runs merged at once: more would each get too little of the memory for reading.
-constexpr size_t mergeWidth = 32;
 // Files open while runs are merged, besides the runs: the output, its replacement, a copy of
 // an input, a second handle.
 constexpr qint64 otherFiles = 4;
-// Items handed to the writer at a time: enough to keep its threads busy, unless the memory
-// for reading is small.
-constexpr qsizetype chunkItems = 32 * 1024;
 // Entries of a run laid out for its file at a time, in a piece for each core.
 constexpr qsizetype layoutEntries = 64 * 1024;
 } // namespace
 
-RunStore::RunStore(QString folder, bool backwards, qint64 readMemory)
-    : m_folder(std::move(folder)), m_backwards(backwards),
-      // Half the memory of a merge goes to reading each run a piece at a time on each
-      // thread, half to ranges of keys merged ahead of the writer, a few at a time.
-      m_memory{
-          qsizetype(std::clamp<qint64>(readMemory / 2 / qint64(mergeWidth + 1) / mergeThreadCount(),
-                                       16 << 10, 4 << 20)),
-          qsizetype(std::clamp<qint64>(readMemory / 64, 1024, chunkItems)),
-          std::clamp<qint64>(readMemory / 2 / (mergeThreadCount() + 3), 64 << 10, 64 << 20)},
+RunStore::RunStore(QString folder, bool backwards, MergeMemory memory)
+    : m_folder(std::move(folder)), m_backwards(backwards), m_memory(memory),
       // As many runs as the limit of open files leaves room for: the runs waiting, and one
       // more being written.
       m_maxOpen(size_t(std::max<qint64>(platform::openFileRoom() - otherFiles, 3))),

@@ -19,8 +19,11 @@
 class RunStore
 {
 public:
-    // Reads from runs with up to readMemory bytes at once.
-    RunStore(QString folder, bool backwards, qint64 readMemory);
+    // Runs merged at once: more would each get too little of the memory for reading.
+    static constexpr size_t mergeWidth = 32;
+
+    // Merges runs within memory (see budgetPlan()).
+    RunStore(QString folder, bool backwards, MergeMemory memory);
 
     [[nodiscard]] bool isEmpty() const { return m_runs.empty(); }
     [[nodiscard]] const QString &folder() const { return m_folder; }

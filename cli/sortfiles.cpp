@@ -11,6 +11,7 @@
 #include "sorteditemlist.h"
 
 #include <exception>
+#include <functional>
 #include <new>
 
 namespace
@@ -29,61 +30,13 @@ bool writeTo(const std::optional<QString> &output, ItemStream items, TextEncodin
     return writeListItems(out.device(), std::move(items), encoding, reason);
 }
 
-// Sorts what was gathered and writes it to output, or to standard output; target is what
-// messages call it. Returns the exit status.
-template <typename Fail>
-int sortAndWrite(Gathered &gathered, const Collation &collation,
-                 const std::optional<QString> &output, const QString &target,
-                 const Request &request, std::optional<Progress> &progress, const Fail &fail)
+// The runs merged, telling progress how far the merge has got in the bytes of the items.
+ItemStream mergeTold(RunStore &runs, std::optional<Progress> &progress)
 {
-    QString reason;
-    const TextEncoding read = gathered.firstFileEncoding;
-    const std::optional<TextEncoding> allReadIn =
-        gathered.allInFirstFileEncoding ? std::optional(read) : std::nullopt;
-    if (gathered.runs.isEmpty()) {
-        progress->setPhase("sorting");
-        SortedItemList list(collation);
-        try {
-            list.insert(std::move(gathered.items));
-        } catch (const std::bad_alloc &) {
-            return fail("read", inputName(gathered.reading), notEnoughMemory());
-        }
-        progress->setPhase("writing");
-        // Nothing is written or replaced when the file would not hold every item.
-        ItemsToWrite items = itemsToWrite(list, request.form);
-        items.allReadIn = allReadIn;
-        const auto encoding = encodingToWrite(items, read, request.encoding, reason);
-        if (!encoding)
-            return fail("write", target, reason);
-        if (!output)
-            progress.reset();
-        return writeTo(output, list.stream(request.form), *encoding, reason)
-                   ? 0
-                   : fail("write", target, reason);
-    }
-
-    RunStore &runs = gathered.runs;
-    const auto runsFailed = [&] {
-        return fail(runs.failedTo(), quotedName(runs.folder()), runs.errorString());
-    };
-    progress->setPhase("sorting runs");
-    if (!runs.prepare(std::move(gathered.items), collation))
-        return runsFailed();
-    progress->setPhase("merging");
-    const auto encoding =
-        encodingToWrite({.open = [&] { return inForm(runs.merge(), request.form); },
-                         .loneSurrogates = runs.loneSurrogateCount(),
-                         .allReadIn = allReadIn},
-                        read, request.encoding, reason);
-    if (!encoding)
-        return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
-    // The share merged is told in the bytes of the items merged.
-    progress->setPhase("merging", runs.itemBytes());
-    if (!output)
-        progress.reset();
-    qint64 done = 0;
-    ItemStream merged = runs.merge();
-    ItemStream counted([&](std::vector<ItemEntry> &chunk, QString &why) {
+    if (progress)
+        progress->setPhase("merging", runs.itemBytes());
+    return ItemStream([&progress, merged = runs.merge(),
+                       done = qint64(0)](std::vector<ItemEntry> &chunk, QString &why) mutable {
         if (!merged.next(chunk, why))
             return false;
         for (const ItemEntry &entry : chunk)
@@ -92,9 +45,61 @@ int sortAndWrite(Gathered &gathered, const Collation &collation,
             progress->setDone(done);
         return true;
     });
-    if (writeTo(output, inForm(std::move(counted), request.form), *encoding, reason))
-        return 0;
-    return *runs.failedTo() ? runsFailed() : fail("write", target, reason);
+}
+
+// Sorts what was gathered and writes it to output, or to standard output; target is what
+// messages call it. Returns the exit status.
+template <typename Fail>
+int sortAndWrite(Gathered &gathered, const Collation &collation,
+                 const std::optional<QString> &output, const QString &target,
+                 const Request &request, std::optional<Progress> &progress, const Fail &fail)
+{
+    RunStore &runs = gathered.runs;
+    // A run file that failed is what a message names; else the output.
+    const auto failed = [&](const QString &reason) {
+        return *runs.failedTo()
+                   ? fail(runs.failedTo(), quotedName(runs.folder()), runs.errorString())
+                   : fail("write", target, reason);
+    };
+
+    // The items come from the list sorted in memory, or from a merge of the runs; the
+    // choice of encoding looks at items, and the writer reads toWrite().
+    std::optional<SortedItemList> list;
+    ItemsToWrite items;
+    std::function<ItemStream()> toWrite;
+    if (runs.isEmpty()) {
+        progress->setPhase("sorting");
+        list.emplace(collation);
+        try {
+            list->insert(std::move(gathered.items));
+        } catch (const std::bad_alloc &) {
+            return fail("read", inputName(gathered.reading), notEnoughMemory());
+        }
+        progress->setPhase("writing");
+        items = itemsToWrite(*list, request.form);
+        toWrite = items.open;
+    } else {
+        progress->setPhase("sorting runs");
+        if (!runs.prepare(std::move(gathered.items), collation))
+            return failed({});
+        progress->setPhase("merging");
+        items = {.open = [&] { return inForm(runs.merge(), request.form); },
+                 .loneSurrogates = runs.loneSurrogateCount(),
+                 .allReadIn = std::nullopt};
+        toWrite = [&] { return inForm(mergeTold(runs, progress), request.form); };
+    }
+
+    // Nothing is written or replaced when the file would not hold every item.
+    QString reason;
+    const TextEncoding read = gathered.firstFileEncoding;
+    if (gathered.allInFirstFileEncoding)
+        items.allReadIn = read;
+    const auto encoding = encodingToWrite(items, read, request.encoding, reason);
+    if (!encoding)
+        return failed(reason);
+    if (!output)
+        progress.reset();
+    return writeTo(output, toWrite(), *encoding, reason) ? 0 : failed(reason);
 }
 
 } // namespace
@@ -105,7 +110,7 @@ int sortFiles(const QStringList &inputs, const std::optional<QString> &output,
     CollationInBackground collation(request.locale);
     Gathered gathered{
         ItemBatch(),
-        RunStore(request.temporaryFolder, request.form.reversed, request.memoryBudget / 4),
+        RunStore(request.temporaryFolder, request.form.reversed, request.budget.merge),
         TextEncoding::Utf8,
         true,
         {}};

@@ -48,21 +48,15 @@ bool SpooledInput::take(QIODevice &input, const QString &name, qint64 memoryLimi
     }
 
     QString reason;
-    platform::FileHandle handle = platform::openUnnamedFile(folder, reason);
-    m_file = std::make_unique<QFile>();
     const auto writeFailed = [&] {
-        return fail("write temporary file in", quotedName(folder),
-                    reason.isEmpty() ? m_file->errorString() : reason);
+        return fail("write temporary file in", quotedName(folder), reason);
     };
-    if (!handle.isOpen() ||
-        !m_file->open(handle.get(), QIODevice::ReadWrite | QIODevice::Unbuffered,
-                      QFileDevice::AutoCloseHandle))
+    m_file = platform::openUnnamedFile(folder, reason);
+    if (!m_file.isOpen())
         return writeFailed();
-    handle.release();
     QByteArray block = std::exchange(m_bytes, QByteArray());
     for (;;) {
-        // Written past QFile, which does not always tell the system's reason for a failure.
-        if (!platform::writeAll(int(m_file->handle()), block, reason))
+        if (!m_file.writeAll(block, reason))
             return writeFailed();
         const qint64 length = readBlock(block);
         if (length < 0)
@@ -74,11 +68,11 @@ bool SpooledInput::take(QIODevice &input, const QString &name, qint64 memoryLimi
 
 std::unique_ptr<QIODevice> SpooledInput::open()
 {
-    if (!m_file) {
+    if (!m_file.isOpen()) {
         auto buffer = std::make_unique<QBuffer>(&m_bytes);
         buffer->open(QIODevice::ReadOnly);
         return buffer;
     }
     QString reason;
-    return fileReading(platform::reopenForReading(int(m_file->handle()), reason), reason);
+    return fileReading(platform::reopenForReading(m_file, reason), reason);
 }

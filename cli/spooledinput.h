@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QIODevice>
 #include <QString>
 
@@ -22,11 +23,6 @@ public:
     [[nodiscard]] std::unique_ptr<QIODevice> open();
     // The bytes of memory that what was taken holds.
     [[nodiscard]] qint64 memoryUse() const { return m_bytes.size(); }
-    // The most of the input kept in memory within budget.
-    [[nodiscard]] static qint64 memoryLimitWithin(qint64 budget)
-    {
-        return qMin(budget / 8, qint64(1) << 30);
-    }
 
     [[nodiscard]] const char *failedTo() const { return m_failedTo; }
     [[nodiscard]] const QString &failedName() const { return m_failedName; }
@@ -36,7 +32,7 @@ private:
     bool fail(const char *what, const QString &name, const QString &reason);
 
     QByteArray m_bytes;
-    std::unique_ptr<QFile> m_file; // the temporary file, when there is one
+    platform::FileHandle m_file; // the temporary file, when there is one
     const char *m_failedTo = "";
     QString m_failedName;
     QString m_errorString;

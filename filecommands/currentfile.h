@@ -1,7 +1,7 @@
 #pragma once
 
 #include "listfile/contentdigest.h"
-#include "listfile/textencoding.h"
+#include "listfile/encoding/textencoding.h"
 #include "platform.h"
 
 #include <QCoreApplication>

@@ -95,8 +95,10 @@ void lowerThreadPriority() noexcept;
 
 // --- Files (platform/files.cpp) ---
 
+struct FileStatus;
+
 // Owns a handle of an open file, as the system numbers them, and closes it; or borrows one
-// that stays open.
+// that stays open. Reads and writes go through it.
 class FileHandle
 {
 public:
@@ -118,9 +120,24 @@ public:
 
     [[nodiscard]] bool isOpen() const { return m_handle >= 0; }
     [[nodiscard]] bool isBorrowed() const { return m_borrowed; }
+    // The bare handle, for what takes one (QFile).
     [[nodiscard]] int get() const { return m_handle; }
     // Gives up the handle, for a caller that closes it itself (unless it is borrowed).
     int release() { return std::exchange(m_handle, -1); }
+
+    // Reads up to size bytes, once there are some or the file has ended; the count read, 0 at
+    // the end, -1 on failure with reason saying why, or with an empty reason once stop is
+    // requested while it waits.
+    [[nodiscard]] qint64 read(char *into, qint64 size, const std::stop_token &stop,
+                              QString &reason) const;
+    // Reads size bytes of the file from offset, which it holds; false with reason when it
+    // cannot.
+    [[nodiscard]] bool readAt(qint64 offset, char *into, qint64 size, QString &reason) const;
+    // Writes all of bytes to the file at its position; false with reason, the system's own,
+    // saying why it could not.
+    [[nodiscard]] bool writeAll(QByteArrayView bytes, QString &reason) const;
+    // The status of the file.
+    [[nodiscard]] bool status(FileStatus &status, QString &reason) const;
 
 private:
     int m_handle = -1;
@@ -151,27 +168,14 @@ struct FileStatus {
 // The status of the file path names, following links; false when it cannot be found out,
 // with reason saying why. A path that names nothing, or a dangling link, is Missing.
 [[nodiscard]] bool fileStatus(const QString &path, FileStatus &status, QString &reason);
-// The status of the file open at handle.
-[[nodiscard]] bool fileStatus(int handle, FileStatus &status, QString &reason);
 // Whether the process may write to the file at path; false with reason when not.
 [[nodiscard]] bool isWritable(const QString &path, QString &reason);
 // The reason a folder cannot be written as a file.
 [[nodiscard]] QString folderReason();
 
 // Opens the file at path for reading. Opening never waits for a FIFO's writer; reading
-// waits instead, in readSome().
+// waits instead, in FileHandle::read().
 [[nodiscard]] FileHandle openForReading(const QString &path, QString &reason);
-// Reads up to size bytes, once there are some or the file has ended; the count read, 0 at
-// the end, -1 on failure with reason saying why, or with an empty reason once stop is
-// requested while it waits.
-[[nodiscard]] qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &stop,
-                              QString &reason);
-// Reads size bytes of the file open at handle from offset, which it holds; false with reason
-// when it cannot.
-[[nodiscard]] bool readAt(int handle, qint64 offset, char *into, qint64 size, QString &reason);
-// Writes all of bytes to the file open at handle, at its position; false with reason, the
-// system's own, saying why it could not.
-[[nodiscard]] bool writeAll(int handle, QByteArrayView bytes, QString &reason);
 
 // Keeps a closed standard input, output or error from being taken by the next file opened,
 // which would then be read or written in its place: each gets the null device, open the
@@ -205,29 +209,30 @@ enum class ReaderWait { Wait, Fail };
 // the mode a new file gets; its name goes to temporaryPath.
 [[nodiscard]] FileHandle createBeside(const QString &path, QString &temporaryPath, QString &reason);
 // Writes the file's content through to the disk.
-[[nodiscard]] bool syncToDisk(int handle, QString &reason);
+[[nodiscard]] bool syncToDisk(const FileHandle &file, QString &reason);
 // Gives the file at from the name to, replacing what had it, in one step.
 [[nodiscard]] bool renameOver(const QString &from, const QString &to, QString &reason);
 void removeFile(const QString &path) noexcept;
-// Whether the file open at handle is the one that status describes.
-[[nodiscard]] bool isSameFile(int handle, const FileStatus &status);
-// Gives the file open at handle the owner, group and mode of status, as far as the process
-// may: an unprivileged one keeps its own owner, and maybe the group.
-void copyOwnerAndMode(int handle, const FileStatus &status);
-// Gives the file open at handle the extended attributes of the file at path, access control
-// lists among them, as far as the process and the file system allow.
-void copyExtendedAttributes(const QString &path, int handle);
+// Whether file is the one that status describes.
+[[nodiscard]] bool isSameFile(const FileHandle &file, const FileStatus &status);
+// Gives file the owner, group and mode of status, as far as the process may: an
+// unprivileged one keeps its own owner, and maybe the group.
+void copyOwnerAndMode(const FileHandle &file, const FileStatus &status);
+// Gives target the extended attributes of the file at path, access control lists among them,
+// as far as the process and the file system allow.
+void copyExtendedAttributes(const QString &path, const FileHandle &target);
 // Holds target's lock for writing, waiting a while for other writers; false with reason when
 // they hold it on. The lock goes with the handle.
-[[nodiscard]] bool lockForWriting(int target, QString &reason);
-// Replaces the content of the file open at target with the size bytes of the file open at
-// source, and writes it through to the disk. Room for all of it is taken first, without
-// changing the file, so that a full disk fails before a byte is written.
-[[nodiscard]] bool overwrite(int target, int source, qint64 size, QString &reason);
-// Makes a file at path, readable by the owner alone, holding the size bytes of the file open
-// at source, and returns it open: it gets its name only once the copy is whole and on disk, so
-// that no file at path ever holds part of it. Fails when something has the name already.
-[[nodiscard]] FileHandle copyToNewFile(int source, qint64 size, const QString &path,
+[[nodiscard]] bool lockForWriting(const FileHandle &target, QString &reason);
+// Replaces the content of target with the size bytes of source, and writes it through to the
+// disk. Room for all of it is taken first, without changing the file, so that a full disk
+// fails before a byte is written.
+[[nodiscard]] bool overwrite(const FileHandle &target, const FileHandle &source, qint64 size,
+                             QString &reason);
+// Makes a file at path, readable by the owner alone, holding the size bytes of source, and
+// returns it open: it gets its name only once the copy is whole and on disk, so that no file
+// at path ever holds part of it. Fails when something has the name already.
+[[nodiscard]] FileHandle copyToNewFile(const FileHandle &source, qint64 size, const QString &path,
                                        QString &reason);
 
 // How many more files the process may have open at once: its limit (RLIMIT_NOFILE) less
@@ -238,7 +243,6 @@ void copyExtendedAttributes(const QString &path, int handle);
 // Opens a new file in folder for reading and writing that has no name, so that the system
 // removes it once closed, however the process ends.
 [[nodiscard]] FileHandle openUnnamedFile(const QString &folder, QString &reason);
-// A new handle for reading the file open at handle from its start, with a position of its
-// own.
-[[nodiscard]] FileHandle reopenForReading(int handle, QString &reason);
+// A new handle for reading file from its start, with a position of its own.
+[[nodiscard]] FileHandle reopenForReading(const FileHandle &file, QString &reason);
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "sorteditemlist.h"
 
+#include "listfile/listfilewriter.h"
 #include "order/merging.h"
 
 #include <algorithm>
@@ -159,4 +160,11 @@ ItemStream SortedItemList::stream(ListForm form) const
         return true;
     });
     return inForm(std::move(items), form);
+}
+
+ItemsToWrite itemsToWrite(const SortedItemList &list, ListForm form)
+{
+    return {.open = [&list, form] { return list.stream(form); },
+            .loneSurrogates = list.loneSurrogateCount(),
+            .allReadIn = std::nullopt};
 }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+struct ItemsToWrite;
+
 // The items of a list, always in ascending alphabetical order (see Collation). Items are
 // only ever added and read back by position; equal items are all kept.
 //
@@ -120,6 +122,9 @@ private:
     };
     Prepared m_prepared{};
 };
+
+// The items of list, in form, for the choice of the encoding to write them in.
+[[nodiscard]] ItemsToWrite itemsToWrite(const SortedItemList &list, ListForm form = {});
 
 template <typename Visit>
 void SortedItemList::forEachEntry(qsizetype from, qsizetype to, Visit visit) const

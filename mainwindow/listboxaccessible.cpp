@@ -101,7 +101,7 @@ SortedListBox *ListBoxAccessible::listBox() const
 
 int ListBoxAccessible::childCount() const
 {
-    return listBox()->model().rowCount();
+    return listBox()->listModel().rowCount();
 }
 
 QAccessibleInterface *ListBoxAccessible::child(int index) const
@@ -116,7 +116,7 @@ QAccessibleInterface *ListBoxAccessible::child(int index) const
         QAccessible::deleteAccessibleInterface(m_children.front().id);
         m_children.erase(m_children.begin());
     }
-    const QModelIndex modelIndex = listBox()->model().index(index);
+    const QModelIndex modelIndex = listBox()->listModel().index(index);
     auto *item = new ListItemAccessible(listBox(), modelIndex);
     m_children.push_back({modelIndex, QAccessible::registerAccessibleInterface(item)});
     return item;

@@ -25,10 +25,9 @@ public:
     [[nodiscard]] qsizetype ListCount() const { return m_model.items().count(); }
     [[nodiscard]] QString List(qsizetype position) const;
 
-    // Adds a whole batch at once, far faster than one AddItem() per item.
-    void addItems(ItemBatch &&batch) { m_model.addItems(std::move(batch)); }
     [[nodiscard]] const SortedItemList &items() const { return m_model.items(); }
-    [[nodiscard]] ItemListModel &model() const { return m_model; }
+    // The model shown, as its own type; model() gives it as Qt's.
+    [[nodiscard]] const ItemListModel &listModel() const { return m_model; }
 
     [[nodiscard]] QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;

@@ -398,7 +398,7 @@ void TestFileCommands::selectionStaysOnItsItemWhileALoadRuns()
 {
     Sorter sorter(*m_prompts, *m_prompts);
     load(sorter, bigFile(*m_dir, 100)); // item1 to item100
-    sorter.List1->setCurrentIndex(sorter.List1->model().index(49));
+    sorter.List1->setCurrentIndex(sorter.List1->listModel().index(49));
     const auto onItem50 = [&] {
         const QModelIndexList selected = sorter.List1->selectionModel()->selectedRows();
         return sorter.List1->currentIndex().data() == u"item50"_qs && selected.size() == 1 &&

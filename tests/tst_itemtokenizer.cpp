@@ -1,4 +1,4 @@
-#include "listfile/itemtokenizer.h"
+#include "listfile/format/itemtokenizer.h"
 #include "testhelpers.h"
 
 #include <QTest>

@@ -37,42 +37,52 @@ private:
     FakePrompts m_prompts;
 };
 
+// The window's size and its controls' places are given in twips, 15 to a pixel at 96 dots
+// per inch.
+QRect pixelsOf(const QRect &twips)
+{
+    return {twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15};
+}
+
 void TestSorter::startState()
 {
     Sorter sorter(m_prompts, m_prompts);
-    QCOMPARE(sorter.windowTitle(), u"[Zarno] (list) file sorter"_qs);
-    QCOMPARE(sorter.FormTitle, u"[Zarno] (list) file sorter"_qs);
+    sorter.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sorter));
+    const QString caption = u"[Zarno] (list) file sorter"_qs;
+    QCOMPARE(sorter.windowTitle(), caption);
+    QCOMPARE(sorter.FormTitle, caption);
     QCOMPARE(sorter.List1->ListCount(), 0);
-    QCOMPARE(sorter.Text1->text(), u"add to list"_qs);
-    QCOMPARE(sorter.Command1->text(), u"Add"_qs);
-    QCOMPARE(sorter.Command2->text(), u"&Load list"_qs);
-    QCOMPARE(sorter.Command3->text(), u"&Save list"_qs);
+    QCOMPARE(sorter.size(), pixelsOf(QRect(0, 0, 3045, 4050)).size());
+    QCOMPARE(sorter.minimumSize(), sorter.maximumSize()); // not resizable
 }
 
 void TestSorter::geometry_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("rect");
-    QTest::newRow("List1") << u"List1"_qs << QRect(0, 48, 201, 184);
-    QTest::newRow("Text1") << u"Text1"_qs << QRect(40, 240, 161, 27);
-    QTest::newRow("Command1") << u"Command1"_qs << QRect(0, 240, 33, 25);
-    QTest::newRow("Command2") << u"Command2"_qs << QRect(0, 0, 105, 41);
-    QTest::newRow("Command3") << u"Command3"_qs << QRect(104, 0, 97, 41);
+    QTest::addColumn<QString>("text"); // the caption or initial text; null for the list
+    QTest::addColumn<QRect>("twips");
+    QTest::newRow("List1") << u"List1"_qs << QString() << QRect(0, 720, 3015, 2760);
+    QTest::newRow("Text1") << u"Text1"_qs << u"add to list"_qs << QRect(600, 3600, 2415, 405);
+    QTest::newRow("Command1") << u"Command1"_qs << u"Add"_qs << QRect(0, 3600, 495, 375);
+    QTest::newRow("Command2") << u"Command2"_qs << u"&Load list"_qs << QRect(0, 0, 1575, 615);
+    QTest::newRow("Command3") << u"Command3"_qs << u"&Save list"_qs << QRect(1560, 0, 1455, 615);
 }
 
 void TestSorter::geometry()
 {
     QFETCH(QString, name);
-    QFETCH(QRect, rect);
+    QFETCH(QString, text);
+    QFETCH(QRect, twips);
 
     Sorter sorter(m_prompts, m_prompts);
     sorter.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sorter));
-    QCOMPARE(sorter.size(), QSize(203, 270));
-    QCOMPARE(sorter.minimumSize(), sorter.maximumSize()); // not resizable
     auto *control = sorter.findChild<QWidget *>(name);
     QVERIFY(control);
-    QCOMPARE(control->geometry(), rect);
+    QCOMPARE(control->geometry(), pixelsOf(twips));
+    if (!text.isNull())
+        QCOMPARE(control->property("text").toString(), text);
 }
 
 void TestSorter::tabOrder()
@@ -161,7 +171,7 @@ void TestSorter::listKeys()
         sorter.List1->AddItem(QString::fromLatin1(item));
     sorter.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sorter));
-    sorter.List1->setCurrentIndex(sorter.List1->model().index(1));
+    sorter.List1->setCurrentIndex(sorter.List1->listModel().index(1));
     QTest::keyClick(sorter.List1, Qt::Key(key));
     QCOMPARE(sorter.List1->currentIndex().row(), row);
     QCOMPARE(sorter.List1->selectionModel()->selectedRows().size(), 1);
@@ -190,7 +200,7 @@ void TestSorter::addedItemsCanBeScrolledTo()
     }
     QScrollBar *bar = sorter.List1->verticalScrollBar();
     bar->setValue(bar->maximum());
-    const QRect last = sorter.List1->visualRect(sorter.List1->model().index(49));
+    const QRect last = sorter.List1->visualRect(sorter.List1->listModel().index(49));
     QVERIFY(sorter.List1->viewport()->rect().contains(last));
 }
 
@@ -215,11 +225,13 @@ void TestSorter::listReadsAsAListOfItems()
     QCOMPARE(names, (QStringList{u"apple"_qs, u"fig"_qs, u"pear"_qs}));
 
     // A merge moves the current item down; it is still the one assistive technology reads.
-    sorter.List1->setCurrentIndex(sorter.List1->model().index(1));
+    sorter.List1->setCurrentIndex(sorter.List1->listModel().index(1));
     ItemBatch batch;
     batch.append(u"banana");
     batch.append(u"cherry");
-    sorter.List1->addItems(std::move(batch));
+    auto *model = sorter.findChild<ItemListModel *>();
+    QVERIFY(model);
+    model->addItems(std::move(batch));
     QCOMPARE(list->focusChild()->text(QAccessible::Name), u"fig"_qs);
     QCOMPARE(list->indexOfChild(list->focusChild()), 3);
 }

@@ -9,7 +9,7 @@ HandleDevice::HandleDevice(platform::FileHandle handle, OpenMode mode, std::stop
 qint64 HandleDevice::readData(char *data, qint64 maxSize)
 {
     QString reason;
-    const qint64 length = platform::readSome(m_handle.get(), data, maxSize, m_stop, reason);
+    const qint64 length = m_handle.read(data, maxSize, m_stop, reason);
     if (length < 0) {
         m_failed = true;
         setErrorString(reason.isEmpty() ? QStringLiteral("stopped") : reason);
@@ -20,7 +20,7 @@ qint64 HandleDevice::readData(char *data, qint64 maxSize)
 qint64 HandleDevice::writeData(const char *data, qint64 length)
 {
     QString reason;
-    if (!platform::writeAll(m_handle.get(), QByteArrayView(data, length), reason)) {
+    if (!m_handle.writeAll(QByteArrayView(data, length), reason)) {
         setErrorString(reason);
         return -1;
     }

@@ -22,7 +22,7 @@ public:
     [[nodiscard]] bool isSequential() const override { return true; }
     // Reads end with 0 bytes, as a file's do: a read that failed is no end.
     [[nodiscard]] bool atEnd() const override { return !m_failed && QIODevice::atEnd(); }
-    [[nodiscard]] int handle() const { return m_handle.get(); }
+    [[nodiscard]] const platform::FileHandle &file() const { return m_handle; }
     // The digest of the bytes written, when asked for before the first write.
     void digestWrites() { m_written.emplace(); }
     [[nodiscard]] std::optional<quint64> writtenDigest() const

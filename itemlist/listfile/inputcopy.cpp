@@ -32,7 +32,7 @@ bool InputCopy::append(QByteArrayView bytes)
             if (!m_file.isOpen())
                 return fail(reason);
         }
-        if (!platform::writeAll(m_file.get(), rest, reason))
+        if (!m_file.writeAll(rest, reason))
             return fail(reason);
     }
     m_size += bytes.size();
@@ -47,8 +47,8 @@ bool InputCopy::read(qint64 offset, char *into, qint64 size)
     if (fromMemory == size)
         return true;
     QString reason;
-    return platform::readAt(m_file.get(), offset + fromMemory - m_bytes.size(), into + fromMemory,
-                            size - fromMemory, reason) ||
+    return m_file.readAt(offset + fromMemory - m_bytes.size(), into + fromMemory, size - fromMemory,
+                         reason) ||
            fail(reason);
 }
 

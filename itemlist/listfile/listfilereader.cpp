@@ -1,7 +1,7 @@
 #include "listfile/listfilereader.h"
 
+#include "listfile/format/listformat.h"
 #include "listfile/handledevice.h"
-#include "listfile/listformat.h"
 #include "memory.h"
 #include "parallel.h"
 
@@ -46,7 +46,7 @@ bool ListFileReader::open(const QString &path, std::stop_token stop)
     QString reason;
     platform::FileHandle handle = platform::openForReading(path, reason);
     platform::FileStatus status;
-    if (!handle.isOpen() || !platform::fileStatus(handle.get(), status, reason))
+    if (!handle.isOpen() || !handle.status(status, reason))
         return fail(reason);
     m_fileStatus = status;
     if (status.kind != platform::FileStatus::Kind::Regular)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "listfile/contentdigest.h"
-#include "listfile/encodingdetector.h"
+#include "listfile/encoding/encodingdetector.h"
+#include "listfile/encoding/textdecoder.h"
+#include "listfile/encoding/textencoding.h"
+#include "listfile/format/roundtokenizer.h"
 #include "listfile/rereadableinput.h"
-#include "listfile/roundtokenizer.h"
-#include "listfile/textdecoder.h"
-#include "listfile/textencoding.h"
 #include "platform.h"
 #include "storage/itembatch.h"
 

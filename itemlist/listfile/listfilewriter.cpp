@@ -1,8 +1,8 @@
 #include "listfile/listfilewriter.h"
 
-#include "listfile/listformat.h"
+#include "listfile/encoding/textencoder.h"
+#include "listfile/format/listformat.h"
 #include "listfile/savetarget.h"
-#include "listfile/textencoder.h"
 #include "memory.h"
 #include "parallel.h"
 

@@ -1,6 +1,6 @@
 #include "listfile/rereadableinput.h"
 
-#include "listfile/codepagedetector.h"
+#include "listfile/encoding/codepagedetector.h"
 
 #include <algorithm>
 

@@ -16,10 +16,10 @@ QString backupFolder()
     return !cache.isEmpty() && QDir().mkpath(folder) ? folder : platform::temporaryFolder();
 }
 
-// Copies the size bytes of the file open at handle, which is path, to a new backup named after
-// it and the time; its name goes to backupPath.
-platform::FileHandle keepBackup(int handle, qint64 size, const QString &path, QString &backupPath,
-                                QString &reason)
+// Copies the size bytes of file, which is path, to a new backup named after it and the time;
+// its name goes to backupPath.
+platform::FileHandle keepBackup(const platform::FileHandle &file, qint64 size, const QString &path,
+                                QString &backupPath, QString &reason)
 {
     const QString folder = backupFolder();
     const QString stem =
@@ -28,7 +28,7 @@ platform::FileHandle keepBackup(int handle, qint64 size, const QString &path, QS
     backupPath = stem + QStringLiteral(".backup");
     for (int other = 2; QFileInfo::exists(backupPath) && other < 100; ++other)
         backupPath = stem + u'-' + QString::number(other) + QStringLiteral(".backup");
-    platform::FileHandle backup = platform::copyToNewFile(handle, size, backupPath, reason);
+    platform::FileHandle backup = platform::copyToNewFile(file, size, backupPath, reason);
     if (!backup.isOpen())
         reason = QStringLiteral("cannot keep a copy of its old content in '%1': %2")
                      .arg(platform::shownFileName(folder), reason);
@@ -103,9 +103,9 @@ bool SaveTarget::openReplacement(const QString &target, const platform::FileStat
     platform::FileHandle replacement = platform::createBeside(target, m_temporaryPath, reason);
     if (!replacement.isOpen())
         return old ? openInPlace(target) : fail(reason);
-    if (old && !platform::isSameFile(replacement.get(), *old)) {
-        platform::copyOwnerAndMode(replacement.get(), *old);
-        platform::copyExtendedAttributes(target, replacement.get());
+    if (old && !platform::isSameFile(replacement, *old)) {
+        platform::copyOwnerAndMode(replacement, *old);
+        platform::copyExtendedAttributes(target, replacement);
     }
     m_way = Way::Replacing;
     m_path = target;
@@ -151,7 +151,7 @@ bool SaveTarget::commit()
     case Way::Directly:
         return true;
     case Way::Replacing:
-        if (!platform::syncToDisk(m_device->handle(), reason) ||
+        if (!platform::syncToDisk(m_device->file(), reason) ||
             !platform::renameOver(m_temporaryPath, m_path, reason))
             return fail(reason);
         m_temporaryPath.clear();
@@ -167,21 +167,18 @@ bool SaveTarget::commitInPlace()
     QString reason;
     platform::FileStatus written;
     platform::FileStatus old;
-    if (!platform::fileStatus(m_device->handle(), written, reason) ||
-        !platform::lockForWriting(m_target.get(), reason) ||
-        !platform::fileStatus(m_target.get(), old, reason))
+    if (!m_device->file().status(written, reason) || !platform::lockForWriting(m_target, reason) ||
+        !m_target.status(old, reason))
         return fail(reason);
     QString backupPath;
-    const platform::FileHandle backup =
-        keepBackup(m_target.get(), old.size, m_path, backupPath, reason);
+    const platform::FileHandle backup = keepBackup(m_target, old.size, m_path, backupPath, reason);
     if (!backup.isOpen())
         return fail(reason);
-    const bool saved =
-        platform::overwrite(m_target.get(), m_device->handle(), written.size, reason);
+    const bool saved = platform::overwrite(m_target, m_device->file(), written.size, reason);
     // A save that failed part way puts the old content back; should that fail too, the
     // backup stays, and the message says where.
     QString restoreReason;
-    if (!saved && !platform::overwrite(m_target.get(), backup.get(), old.size, restoreReason))
+    if (!saved && !platform::overwrite(m_target, backup, old.size, restoreReason))
         return fail(QStringLiteral("%1; its old content is kept in '%2'")
                         .arg(reason, platform::shownFileName(backupPath)));
     platform::removeFile(backupPath);

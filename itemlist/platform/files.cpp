@@ -94,10 +94,10 @@ bool fileStatus(const QString &path, FileStatus &status, QString &reason)
     return true;
 }
 
-bool fileStatus(int handle, FileStatus &status, QString &reason)
+bool FileHandle::status(FileStatus &status, QString &reason) const
 {
     struct stat found = {};
-    if (::fstat(handle, &found) != 0)
+    if (::fstat(m_handle, &found) != 0)
         return fail(reason);
     statusFrom(found, status);
     return true;
@@ -114,26 +114,26 @@ FileHandle openForReading(const QString &path, QString &reason)
     if (!file.isOpen())
         return failed(reason);
     FileStatus status;
-    if (!fileStatus(file.get(), status, reason))
+    if (!file.status(status, reason))
         return {};
     if (status.kind == FileStatus::Kind::Folder) {
         reason = folderReason();
         return {};
     }
-    // A regular file never keeps a read waiting; the rest wait in readSome().
+    // A regular file never keeps a read waiting; the rest wait in read().
     if (status.kind == FileStatus::Kind::Regular && !setBlocking(file.get(), true))
         return failed(reason);
     return file;
 }
 
-qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &stop, QString &reason)
+qint64 FileHandle::read(char *into, qint64 size, const std::stop_token &stop, QString &reason) const
 {
     for (;;) {
-        if (!waitForInput(handle, stop)) {
+        if (!waitForInput(m_handle, stop)) {
             reason.clear();
             return -1;
         }
-        const ssize_t length = ::read(handle, into, size_t(size));
+        const ssize_t length = ::read(m_handle, into, size_t(size));
         if (length >= 0)
             return length;
         if (errno != EAGAIN && errno != EINTR) {
@@ -143,11 +143,11 @@ qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &stop
     }
 }
 
-bool readAt(int handle, qint64 offset, char *into, qint64 size, QString &reason)
+bool FileHandle::readAt(qint64 offset, char *into, qint64 size, QString &reason) const
 {
     for (qint64 done = 0; done < size;) {
         const ssize_t length =
-            ::pread(handle, into + done, size_t(size - done), off_t(offset + done));
+            ::pread(m_handle, into + done, size_t(size - done), off_t(offset + done));
         if (length < 0 && errno == EINTR)
             continue;
         if (length <= 0) {
@@ -159,10 +159,10 @@ bool readAt(int handle, qint64 offset, char *into, qint64 size, QString &reason)
     return true;
 }
 
-bool writeAll(int handle, QByteArrayView bytes, QString &reason)
+bool FileHandle::writeAll(QByteArrayView bytes, QString &reason) const
 {
     for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t written = ::write(handle, bytes.data() + done, size_t(bytes.size() - done));
+        const ssize_t written = ::write(m_handle, bytes.data() + done, size_t(bytes.size() - done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -210,11 +210,11 @@ bool fileStatus(const QString &path, FileStatus &status, QString &)
     return true;
 }
 
-bool fileStatus(int handle, FileStatus &status, QString &reason)
+bool FileHandle::status(FileStatus &status, QString &reason) const
 {
     struct _stat64 found = {};
     status = {};
-    if (::_fstat64(handle, &found) != 0) {
+    if (::_fstat64(m_handle, &found) != 0) {
         reason = lastSystemReason();
         return false;
     }
@@ -244,24 +244,24 @@ FileHandle openForReading(const QString &path, QString &reason)
     return file;
 }
 
-qint64 readSome(int handle, char *into, qint64 size, const std::stop_token &, QString &reason)
+qint64 FileHandle::read(char *into, qint64 size, const std::stop_token &, QString &reason) const
 {
-    const int length = ::_read(handle, into, unsigned(std::min<qint64>(size, 1 << 30)));
+    const int length = ::_read(m_handle, into, unsigned(std::min<qint64>(size, 1 << 30)));
     if (length < 0)
         reason = lastSystemReason();
     return length;
 }
 
-bool readAt(int, qint64, char *, qint64, QString &reason)
+bool FileHandle::readAt(qint64, char *, qint64, QString &reason) const
 {
     reason = systemReason(ENOSYS);
     return false;
 }
 
-bool writeAll(int handle, QByteArrayView bytes, QString &reason)
+bool FileHandle::writeAll(QByteArrayView bytes, QString &reason) const
 {
     for (qsizetype done = 0; done < bytes.size();) {
-        const int written = ::_write(handle, bytes.data() + done,
+        const int written = ::_write(m_handle, bytes.data() + done,
                                      unsigned(std::min<qsizetype>(bytes.size() - done, 1 << 30)));
         if (written <= 0) {
             reason = lastSystemReason();

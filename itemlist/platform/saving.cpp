@@ -52,9 +52,9 @@ FileHandle createBeside(const QString &path, QString &temporaryPath, QString &re
     return failed(reason);
 }
 
-bool syncToDisk(int handle, QString &reason)
+bool syncToDisk(const FileHandle &file, QString &reason)
 {
-    return ::fsync(handle) == 0 || fail(reason);
+    return ::fsync(file.get()) == 0 || fail(reason);
 }
 
 bool renameOver(const QString &from, const QString &to, QString &reason)
@@ -68,16 +68,17 @@ void removeFile(const QString &path) noexcept
     ::unlink(nativeFileName(path).constData());
 }
 
-bool isSameFile(int handle, const FileStatus &status)
+bool isSameFile(const FileHandle &file, const FileStatus &status)
 {
     FileStatus found;
     QString reason;
-    return fileStatus(handle, found, reason) && found.device == status.device &&
+    return file.status(found, reason) && found.device == status.device &&
            found.inode == status.inode;
 }
 
-void copyOwnerAndMode(int handle, const FileStatus &status)
+void copyOwnerAndMode(const FileHandle &file, const FileStatus &status)
 {
+    const int handle = file.get();
     // Changing the owner clears the set-user-ID and set-group-ID bits, so the mode comes
     // after. Either may be refused to a process that is not privileged; the group alone may
     // still be allowed. Fortified headers want fchown's result used, which (void) does not do.
@@ -86,11 +87,11 @@ void copyOwnerAndMode(int handle, const FileStatus &status)
     (void)::fchmod(handle, mode_t(status.mode));
 }
 
-bool lockForWriting(int target, QString &reason)
+bool lockForWriting(const FileHandle &target, QString &reason)
 {
     using namespace std::chrono_literals;
     const auto giveUp = std::chrono::steady_clock::now() + 10s;
-    while (::flock(target, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(target.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR)
             return fail(reason);
         if (std::chrono::steady_clock::now() > giveUp) {
@@ -104,42 +105,41 @@ bool lockForWriting(int target, QString &reason)
 
 namespace
 {
-// Copies size bytes from the start of the file open at source to the start of the one open
-// at target.
-bool copyContent(int source, int target, qint64 size, QString &reason)
+// Copies size bytes from the start of source to the start of target.
+bool copyContent(const FileHandle &source, const FileHandle &target, qint64 size, QString &reason)
 {
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (qint64 done = 0; done < size;) {
         const qint64 length = std::min<qint64>(block.size(), size - done);
-        if (!readAt(source, done, block.data(), length, reason))
+        if (!source.readAt(done, block.data(), length, reason))
             return false;
-        if (::lseek(target, off_t(done), SEEK_SET) < 0)
+        if (::lseek(target.get(), off_t(done), SEEK_SET) < 0)
             return fail(reason);
-        if (!writeAll(target, QByteArrayView(block).first(length), reason))
+        if (!target.writeAll(QByteArrayView(block).first(length), reason))
             return false;
         done += length;
     }
     return true;
 }
 
-// Takes room on the disk for size bytes of the file open at handle without changing its size;
-// false with reason when the disk has not got it, the file as it was. A file system that cannot
-// take room ahead gets none.
-bool reserve(int handle, qint64 size, QString &reason)
+// Takes room on the disk for size bytes of file without changing its size; false with reason
+// when the disk has not got it, the file as it was. A file system that cannot take room ahead
+// gets none.
+bool reserve(const FileHandle &file, qint64 size, QString &reason)
 {
 #if defined(Q_OS_LINUX)
-    if (::fallocate(handle, FALLOC_FL_KEEP_SIZE, 0, off_t(size)) == 0 || errno == EOPNOTSUPP ||
+    if (::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, off_t(size)) == 0 || errno == EOPNOTSUPP ||
         errno == ENOSYS || errno == EINVAL)
         return true;
     reason = lastSystemReason();
     // A reservation that fails may keep part of the room past the end of the file.
     FileStatus status;
     QString ignored;
-    if (fileStatus(handle, status, ignored))
-        std::ignore = ::ftruncate(handle, off_t(status.size));
+    if (file.status(status, ignored))
+        std::ignore = ::ftruncate(file.get(), off_t(status.size));
     return false;
 #else
-    (void)handle;
+    (void)file;
     (void)size;
     (void)reason;
     return true;
@@ -155,7 +155,7 @@ bool syncFolderOf(const QString &path, QString &reason)
 }
 } // namespace
 
-void copyExtendedAttributes(const QString &path, int handle)
+void copyExtendedAttributes(const QString &path, const FileHandle &target)
 {
     const QByteArray file = nativeFileName(path);
     const ssize_t namesLength = ::listxattr(file.constData(), nullptr, 0);
@@ -174,17 +174,19 @@ void copyExtendedAttributes(const QString &path, int handle)
         const ssize_t got =
             ::getxattr(file.constData(), name.constData(), value.data(), size_t(value.size()));
         if (got >= 0)
-            (void)::fsetxattr(handle, name.constData(), value.constData(), size_t(got), 0);
+            (void)::fsetxattr(target.get(), name.constData(), value.constData(), size_t(got), 0);
     }
 }
 
-bool overwrite(int target, int source, qint64 size, QString &reason)
+bool overwrite(const FileHandle &target, const FileHandle &source, qint64 size, QString &reason)
 {
     return reserve(target, size, reason) && copyContent(source, target, size, reason) &&
-           (::ftruncate(target, off_t(size)) == 0 || fail(reason)) && syncToDisk(target, reason);
+           (::ftruncate(target.get(), off_t(size)) == 0 || fail(reason)) &&
+           syncToDisk(target, reason);
 }
 
-FileHandle copyToNewFile(int source, qint64 size, const QString &path, QString &reason)
+FileHandle copyToNewFile(const FileHandle &source, qint64 size, const QString &path,
+                         QString &reason)
 {
     const QByteArray name = nativeFileName(path);
     // An unnamed file gets its name once complete; where the file system makes none, a named
@@ -208,7 +210,7 @@ FileHandle copyToNewFile(int source, qint64 size, const QString &path, QString &
         if (!temporaryPath.isEmpty())
             removeFile(temporaryPath);
     });
-    if (!copyContent(source, copy.get(), size, reason) || !syncToDisk(copy.get(), reason))
+    if (!copyContent(source, copy, size, reason) || !syncToDisk(copy, reason))
         return {};
     const bool named =
         temporaryPath.isEmpty()
@@ -233,9 +235,9 @@ FileHandle createBeside(const QString &path, QString &temporaryPath, QString &re
     return file;
 }
 
-bool syncToDisk(int handle, QString &reason)
+bool syncToDisk(const FileHandle &file, QString &reason)
 {
-    if (::_commit(handle) == 0)
+    if (::_commit(file.get()) == 0)
         return true;
     reason = lastSystemReason();
     return false;
@@ -255,27 +257,27 @@ void removeFile(const QString &path) noexcept
     QFile::remove(path);
 }
 
-bool isSameFile(int, const FileStatus &)
+bool isSameFile(const FileHandle &, const FileStatus &)
 {
     return false;
 }
 
-void copyOwnerAndMode(int, const FileStatus &) {}
+void copyOwnerAndMode(const FileHandle &, const FileStatus &) {}
 
-bool lockForWriting(int, QString &)
+bool lockForWriting(const FileHandle &, QString &)
 {
     return true;
 }
 
-void copyExtendedAttributes(const QString &, int) {}
+void copyExtendedAttributes(const QString &, const FileHandle &) {}
 
-bool overwrite(int, int, qint64, QString &reason)
+bool overwrite(const FileHandle &, const FileHandle &, qint64, QString &reason)
 {
     reason = systemReason(ENOSYS);
     return false;
 }
 
-FileHandle copyToNewFile(int, qint64, const QString &, QString &reason)
+FileHandle copyToNewFile(const FileHandle &, qint64, const QString &, QString &reason)
 {
     return unsupported(reason);
 }

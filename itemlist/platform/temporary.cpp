@@ -63,11 +63,11 @@ FileHandle openUnnamedFile(const QString &folder, QString &reason)
     return named;
 }
 
-FileHandle reopenForReading(int handle, QString &reason)
+FileHandle reopenForReading(const FileHandle &file, QString &reason)
 {
-    const QByteArray path = "/proc/self/fd/" + QByteArray::number(handle);
-    FileHandle file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-    return file.isOpen() ? std::move(file) : failed(reason);
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(file.get());
+    FileHandle reopened(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    return reopened.isOpen() ? std::move(reopened) : failed(reason);
 }
 #else
 qint64 openFileRoom()
@@ -85,7 +85,7 @@ FileHandle openUnnamedFile(const QString &, QString &reason)
     return unsupported(reason);
 }
 
-FileHandle reopenForReading(int, QString &reason)
+FileHandle reopenForReading(const FileHandle &, QString &reason)
 {
     return unsupported(reason);
 }

@@ -75,9 +75,8 @@ bool RunFile::appendRecords(const std::string &records)
 
 bool RunFile::flush()
 {
-    if (!platform::writeAll(m_file.get(),
-                            QByteArrayView(m_buffer.data(), qsizetype(m_buffer.size())),
-                            m_errorString))
+    if (!m_file.writeAll(QByteArrayView(m_buffer.data(), qsizetype(m_buffer.size())),
+                         m_errorString))
         return false;
     m_buffer.clear();
     return true;
@@ -101,8 +100,8 @@ bool RunReader::readNext(std::vector<ItemEntry> &entries, QString &errorString)
         const size_t kept = m_buffer.size();
         const qint64 length = std::min<qint64>(m_readSize, m_end - m_offset);
         m_buffer.resize(kept + size_t(length));
-        if (length > 0 && !platform::readAt(m_file->handle(), m_offset, m_buffer.data() + kept,
-                                            length, errorString))
+        if (length > 0 &&
+            !m_file->file().readAt(m_offset, m_buffer.data() + kept, length, errorString))
             return false;
         m_offset += length;
         const char *bytes = m_buffer.data();

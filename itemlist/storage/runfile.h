@@ -41,7 +41,7 @@ public:
     // Ends writing: what is buffered goes to the file, and the buffer's memory goes.
     [[nodiscard]] bool finishWriting();
 
-    [[nodiscard]] int handle() const { return m_file.get(); }
+    [[nodiscard]] const platform::FileHandle &file() const { return m_file; }
     // The bytes written.
     [[nodiscard]] qint64 size() const { return m_size; }
     [[nodiscard]] const std::vector<Sample> &samples() const { return m_samples; }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "listfile/itemtokenizer.h"
-#include "listfile/textencoding.h"
+#include "listfile/encoding/textencoding.h"
+#include "listfile/format/itemtokenizer.h"
 #include "storage/itembatch.h"
 
 #include <QByteArray>

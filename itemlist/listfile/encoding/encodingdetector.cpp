@@ -1,7 +1,7 @@
-#include "listfile/encodingdetector.h"
+#include "listfile/encoding/encodingdetector.h"
 
-#include "listfile/codepagedetector.h"
-#include "listfile/windowscodepage.h"
+#include "listfile/encoding/codepagedetector.h"
+#include "listfile/encoding/windowscodepage.h"
 
 qsizetype EncodingDetector::takeStart(QByteArrayView start)
 {

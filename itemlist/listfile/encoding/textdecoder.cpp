@@ -1,6 +1,6 @@
-#include "listfile/textdecoder.h"
+#include "listfile/encoding/textdecoder.h"
 
-#include "listfile/codepage.h"
+#include "listfile/encoding/codepage.h"
 #include "storage/utf8.h"
 
 void TextDecoder::decode(QByteArrayView bytes, QByteArray &out)
@@ -12,7 +12,7 @@ void TextDecoder::decode(QByteArrayView bytes, QByteArray &out)
         return;
     case TextEncoding::Form::CodePage:
         // What the code page does not define is left out.
-        (void)CodePage::of(m_encoding).decode(bytes, out);
+        (void)CodePage::of(m_encoding.codePageKey()).decode(bytes, out);
         return;
     case TextEncoding::Form::Utf16LE:
     case TextEncoding::Form::Utf16BE:

@@ -1,6 +1,6 @@
-#include "listfile/codepage.h"
+#include "listfile/encoding/codepage.h"
 
-#include "listfile/icuconverter.h"
+#include "listfile/encoding/icuconverter.h"
 
 #include <cstring>
 

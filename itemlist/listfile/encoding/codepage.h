@@ -1,7 +1,5 @@
 #pragma once
 
-#include "listfile/textencoding.h"
-
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -24,8 +22,9 @@ using UConverterHandle = UConverter *;
 class CodePage
 {
 public:
-    // The code page of encoding, which is one; made once, at its first use, and kept.
-    [[nodiscard]] static const CodePage &of(TextEncoding encoding);
+    // The code page of key (see TextEncoding::codePageKey()), one that keyNamed() gave; made
+    // once, at its first use, and kept.
+    [[nodiscard]] static const CodePage &of(const char *key);
     // The key of the code page that name stands for (see TextEncoding::codePageKey()); null
     // when ICU knows no such code page, or when a list file cannot be in it: text in it would
     // not keep ASCII as it is, or could hold a line end, a comma, a quote or a blank inside

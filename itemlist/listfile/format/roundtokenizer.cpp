@@ -1,7 +1,7 @@
-#include "listfile/roundtokenizer.h"
+#include "listfile/format/roundtokenizer.h"
 
-#include "listfile/codepage.h"
-#include "listfile/listformat.h"
+#include "listfile/encoding/codepage.h"
+#include "listfile/format/listformat.h"
 #include "parallel.h"
 
 #include <algorithm>
@@ -29,7 +29,7 @@ bool isTextIn(TextEncoding encoding, QByteArrayView piece, QByteArray &decoded)
 {
     if (isCodePage(encoding)) {
         decoded.clear();
-        return CodePage::of(encoding).decode(piece, decoded);
+        return CodePage::of(encoding.codePageKey()).decode(piece, decoded);
     }
     return piece.isValidUtf8();
 }
@@ -63,7 +63,7 @@ bool RoundTokenizer::feedDecoded(ItemTokenizer &tokenizer, QByteArrayView text, 
 {
     // A few hundred kilobytes at a time, cut where no character is, so that the decoded text
     // takes little memory.
-    const CodePage &codePage = CodePage::of(m_encoding);
+    const CodePage &codePage = CodePage::of(m_encoding.codePageKey());
     while (!text.isEmpty()) {
         qsizetype end = text.size();
         if (end > decodeBytes) {

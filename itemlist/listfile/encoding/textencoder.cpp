@@ -1,6 +1,6 @@
-#include "listfile/textencoder.h"
+#include "listfile/encoding/textencoder.h"
 
-#include "listfile/codepage.h"
+#include "listfile/encoding/codepage.h"
 #include "storage/utf8.h"
 
 namespace
@@ -22,7 +22,7 @@ bool appendEncoded(QByteArrayView text, TextEncoding encoding, std::string &out)
         out.append(text.data(), size_t(text.size()));
         return true;
     case TextEncoding::Form::CodePage:
-        return CodePage::of(encoding).encode(text, out);
+        return CodePage::of(encoding.codePageKey()).encode(text, out);
     case TextEncoding::Form::Utf16LE:
     case TextEncoding::Form::Utf16BE: {
         const bool bigEndian = encoding == TextEncoding::Utf16BE;
@@ -52,7 +52,7 @@ bool canEncode(QByteArrayView text, TextEncoding encoding)
     case TextEncoding::Form::Utf8WithMark:
         return !holdsLoneSurrogate(text); // the only WTF-8 that UTF-8 is not
     case TextEncoding::Form::CodePage:
-        return CodePage::of(encoding).holds(text);
+        return CodePage::of(encoding.codePageKey()).holds(text);
     }
     return false;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "listfile/textencoding.h"
+#include "listfile/encoding/textencoding.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "listfile/textencoding.h"
+#include "listfile/encoding/textencoding.h"
 
-#include "listfile/codepage.h"
+#include "listfile/encoding/codepage.h"
 
 #include <array>
 
@@ -36,7 +36,7 @@ std::optional<TextEncoding> TextEncoding::codePageNamed(QByteArrayView name)
 QString nameOf(TextEncoding encoding)
 {
     if (isCodePage(encoding))
-        return CodePage::of(encoding).name();
+        return CodePage::of(encoding.codePageKey()).name();
     for (const Alias &alias : unicodeNames) {
         if (alias.encoding == encoding)
             return alias.name.toString();

@@ -1,6 +1,6 @@
-#include "listfile/itemtokenizer.h"
+#include "listfile/format/itemtokenizer.h"
 
-#include "listfile/listformat.h"
+#include "listfile/format/listformat.h"
 
 #include "storage/itembatch.h"
 #include "storage/utf8.h"

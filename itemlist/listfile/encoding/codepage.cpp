@@ -1,6 +1,6 @@
-#include "listfile/codepage.h"
+#include "listfile/encoding/codepage.h"
 
-#include "listfile/icuconverter.h"
+#include "listfile/encoding/icuconverter.h"
 #include "storage/utf8.h"
 
 #include <algorithm>
@@ -16,19 +16,19 @@ namespace
 std::mutex registryMutex;
 } // namespace
 
-const CodePage &CodePage::of(TextEncoding encoding)
+const CodePage &CodePage::of(const char *key)
 {
     // The check of what a code page holds asks for each item: each thread keeps its last answer.
     thread_local const char *lastKey = nullptr;
     thread_local const CodePage *last = nullptr;
-    if (encoding.codePageKey() == lastKey)
+    if (key == lastKey)
         return *last;
     static std::map<std::string, std::unique_ptr<const CodePage>> made;
     const std::lock_guard lock(registryMutex);
-    auto &page = made[encoding.codePageKey()];
+    auto &page = made[key];
     if (!page)
-        page.reset(new CodePage(encoding.codePageKey()));
-    lastKey = encoding.codePageKey();
+        page.reset(new CodePage(key));
+    lastKey = key;
     last = page.get();
     return *page;
 }

@@ -1,4 +1,4 @@
-#include "listfile/windowscodepage.h"
+#include "listfile/encoding/windowscodepage.h"
 
 #include <QByteArray>
 

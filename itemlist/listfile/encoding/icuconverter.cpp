@@ -1,4 +1,4 @@
-#include "listfile/icuconverter.h"
+#include "listfile/encoding/icuconverter.h"
 
 #include <stdexcept>
 #include <utility>

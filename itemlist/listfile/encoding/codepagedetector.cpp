@@ -1,4 +1,4 @@
-#include "listfile/codepagedetector.h"
+#include "listfile/encoding/codepagedetector.h"
 
 #include <QByteArray>
 
