@@ -2,7 +2,7 @@
 
 #include "listfile/listfilereader.h"
 #include "memory.h"
-#include "runstore.h"
+#include "runs/runstore.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "order/rangedmerge.h"
+#include "runs/rangedmerge.h"
 
 #include <QString>
 

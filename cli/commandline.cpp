@@ -7,9 +7,9 @@
 #include "memory.h"
 #include "messages.h"
 #include "order/collationlocale.h"
-#include "order/rangedmerge.h"
 #include "platform.h"
 #include "request.h"
+#include "runs/rangedmerge.h"
 #include "sortfiles.h"
 #include "version.h"
 

@@ -4,7 +4,7 @@
 #include "listfile.h"
 #include "progress.h"
 #include "request.h"
-#include "runstore.h"
+#include "runs/runstore.h"
 
 #include <QString>
 #include <QStringList>

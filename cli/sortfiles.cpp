@@ -7,7 +7,7 @@
 #include "messages.h"
 #include "progress.h"
 #include "readinputs.h"
-#include "runstore.h"
+#include "runs/runstore.h"
 #include "sorteditemlist.h"
 
 #include <exception>

@@ -1,8 +1,8 @@
 #include "budget.h"
 #include "listfile.h"
 #include "memory.h"
-#include "order/rangedmerge.h"
-#include "runstore.h"
+#include "runs/rangedmerge.h"
+#include "runs/runstore.h"
 #include "sorteditemlist.h"
 
 #include <QBuffer>

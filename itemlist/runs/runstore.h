@@ -1,11 +1,11 @@
 #pragma once
 
 #include "order/collation.h"
-#include "order/rangedmerge.h"
+#include "runs/rangedmerge.h"
+#include "runs/runfile.h"
 #include "storage/itembatch.h"
 #include "storage/itemrun.h"
 #include "storage/itemstream.h"
-#include "storage/runfile.h"
 
 #include <QString>
 
@@ -15,15 +15,16 @@
 #include <vector>
 
 // The sorted runs of a list larger than its memory budget, kept in temporary files in a
-// folder, in list order or backwards, and their merge in that order, for the writer.
+// folder, in list order or reversed, and their merge in that order, for the writer.
 class RunStore
 {
 public:
     // Runs merged at once: more would each get too little of the memory for reading.
     static constexpr size_t mergeWidth = 32;
 
-    // Merges runs within memory (see budgetPlan()).
-    RunStore(QString folder, bool backwards, MergeMemory memory);
+    // Merges runs within memory (see listsort's budgetPlan()); reversed as the form of the
+    // stream written (ListForm::reversed).
+    RunStore(QString folder, bool reversed, MergeMemory memory);
 
     [[nodiscard]] bool isEmpty() const { return m_runs.empty(); }
     [[nodiscard]] const QString &folder() const { return m_folder; }
@@ -75,7 +76,7 @@ private:
     void freeSortMemory();
 
     QString m_folder;
-    bool m_backwards;
+    bool m_reversed;
     std::optional<Collation> m_collation;
     std::vector<StoredRun> m_runs;
     ItemRun m_last;

@@ -1,15 +1,15 @@
-#include "order/mergeplan.h"
+#include "runs/mergeplan.h"
 
 #include "order/collation.h"
-#include "storage/runfile.h"
+#include "runs/runfile.h"
 
 #include <algorithm>
 
-MergePlan planMerge(const MergeInput &input, const Collation &collation, bool backwards,
+MergePlan planMerge(const MergeInput &input, const Collation &collation, bool reversed,
                     qint64 rangeBytes)
 {
     const auto before = [&](const ItemEntry &a, const ItemEntry &b) {
-        return backwards ? collation.less(b, a) : collation.less(a, b);
+        return reversed ? collation.less(b, a) : collation.less(a, b);
     };
     MergePlan plan;
     // The records kept in memory of every run, in the merge's order, stand for the

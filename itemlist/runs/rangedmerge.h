@@ -25,10 +25,11 @@ struct MergeMemory {
 // shared among them.
 [[nodiscard]] int mergeThreadCount();
 
-// The items of input merged, in list order or backwards, on all cores. The keys are split
+// The items of input merged, in list order or reversed (the direction of a stream's
+// ListForm), on all cores. The keys are split
 // into ranges at records that the run files keep in memory (RunFile::samples()), so that
 // each thread merges whole ranges, reading each run from the offset where its range starts;
 // the ranges come out in order. A run that cannot be read stops the stream with the system's
 // reason.
 [[nodiscard]] ItemStream mergeInRanges(const MergeInput &input, const Collation &collation,
-                                       bool backwards, MergeMemory memory);
+                                       bool reversed, MergeMemory memory);

@@ -1,10 +1,10 @@
-#include "order/rangedmerge.h"
+#include "runs/rangedmerge.h"
 
 #include "order/collation.h"
-#include "order/mergeplan.h"
-#include "order/runmerger.h"
 #include "parallel.h"
-#include "storage/runfile.h"
+#include "runs/mergeplan.h"
+#include "runs/runfile.h"
+#include "runs/runmerger.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -26,10 +26,10 @@ struct Chunk {
 class RangedMerge
 {
 public:
-    RangedMerge(const MergeInput &input, const Collation &collation, bool backwards,
+    RangedMerge(const MergeInput &input, const Collation &collation, bool reversed,
                 MergeMemory memory)
-        : m_input(input), m_collation(collation), m_backwards(backwards), m_memory(memory),
-          m_plan(planMerge(input, collation, backwards, memory.rangeBytes))
+        : m_input(input), m_collation(collation), m_reversed(reversed), m_memory(memory),
+          m_plan(planMerge(input, collation, reversed, memory.rangeBytes))
     {
         m_ranges.resize(m_plan.fileStarts.size());
         const int threads = std::min(mergeThreadCount(), int(m_ranges.size()));
@@ -85,7 +85,7 @@ private:
     [[nodiscard]] bool before(const Collation &collation, const ItemEntry &a,
                               const ItemEntry &b) const
     {
-        return m_backwards ? collation.less(b, a) : collation.less(a, b);
+        return m_reversed ? collation.less(b, a) : collation.less(a, b);
     }
 
     static ItemEntry entryOf(const std::string &record)
@@ -97,7 +97,7 @@ private:
     {
         const Collation collation(m_collation);
         // Each range is merged in the same memory as the one before.
-        RunMerger merger(collation, m_backwards);
+        RunMerger merger(collation, m_reversed);
         std::vector<std::string> readBuffers(m_input.files.size());
         const size_t ahead = m_workers.size();
         for (;;) {
@@ -240,7 +240,7 @@ private:
 
     const MergeInput m_input;
     const Collation m_collation;
-    const bool m_backwards;
+    const bool m_reversed;
     const MergeMemory m_memory;
     const MergePlan m_plan;
 
@@ -262,10 +262,10 @@ int mergeThreadCount()
     return threadCountFor(std::numeric_limits<qsizetype>::max(), 1);
 }
 
-ItemStream mergeInRanges(const MergeInput &input, const Collation &collation, bool backwards,
+ItemStream mergeInRanges(const MergeInput &input, const Collation &collation, bool reversed,
                          MergeMemory memory)
 {
-    auto merge = std::make_shared<RangedMerge>(input, collation, backwards, memory);
+    auto merge = std::make_shared<RangedMerge>(input, collation, reversed, memory);
     return ItemStream([merge](std::vector<ItemEntry> &chunk, QString &errorString) {
         return merge->next(chunk, errorString);
     });

@@ -1,4 +1,4 @@
-#include "storage/runfile.h"
+#include "runs/runfile.h"
 
 #include <algorithm>
 #include <cstring>

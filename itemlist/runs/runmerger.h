@@ -11,7 +11,7 @@
 #include <vector>
 
 // Merges sorted runs of keyed items into one, a chunk at a time: runs in list order into
-// one in list order, or backwards, runs in reverse order into one in reverse.
+// one in list order, or, reversed, runs in reverse order into one in reverse.
 class RunMerger
 {
 public:
@@ -20,7 +20,7 @@ public:
     // with errorString saying why.
     using Source = std::function<bool(std::vector<ItemEntry> &entries, QString &errorString)>;
 
-    RunMerger(const Collation &collation, bool backwards);
+    RunMerger(const Collation &collation, bool reversed);
 
     void add(Source source);
     // Drops the sources, for a merge of others; their memory is kept for those.
@@ -50,7 +50,7 @@ private:
     void siftDown();
 
     Collation m_collation;
-    bool m_backwards;
+    bool m_reversed;
     bool m_started = false;
     std::vector<MergeSource> m_sources;
     std::vector<int> m_heap;       // sources with entries left, the next one to come out first

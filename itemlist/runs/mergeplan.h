@@ -1,6 +1,6 @@
 #pragma once
 
-#include "order/rangedmerge.h"
+#include "runs/rangedmerge.h"
 
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ struct MergePlan {
 };
 
 // The ranges of about rangeBytes of items each that input splits into, in list order or
-// backwards; one range when rangeBytes is too small for ranges to read little outside
+// reversed; one range when rangeBytes is too small for ranges to read little outside
 // themselves.
 [[nodiscard]] MergePlan planMerge(const MergeInput &input, const Collation &collation,
-                                  bool backwards, qint64 rangeBytes);
+                                  bool reversed, qint64 rangeBytes);

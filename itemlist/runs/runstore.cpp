@@ -1,4 +1,4 @@
-#include "runstore.h"
+#include "runs/runstore.h"
 
 #include "order/sorting.h"
 #include "parallel.h"
@@ -15,8 +15,8 @@ constexpr qint64 otherFiles = 4;
 constexpr qsizetype layoutEntries = 64 * 1024;
 } // namespace
 
-RunStore::RunStore(QString folder, bool backwards, MergeMemory memory)
-    : m_folder(std::move(folder)), m_backwards(backwards), m_memory(memory),
+RunStore::RunStore(QString folder, bool reversed, MergeMemory memory)
+    : m_folder(std::move(folder)), m_reversed(reversed), m_memory(memory),
       // As many runs as the limit of open files leaves room for: the runs waiting, and one
       // more being written.
       m_maxOpen(size_t(std::max<qint64>(platform::openFileRoom() - otherFiles, 3))),
@@ -84,7 +84,7 @@ bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
 {
     const auto count = qsizetype(run.entries.size());
     const auto entryAt = [&](qsizetype position) -> const ItemEntry & {
-        return run.entries[size_t(m_backwards ? count - 1 - position : position)];
+        return run.entries[size_t(m_reversed ? count - 1 - position : position)];
     };
     std::vector<std::string> pieces;
     std::vector<qint64> pieceBytes;
@@ -149,7 +149,7 @@ bool RunStore::prepare(ItemBatch &&last, const Collation &collation)
     keyAndSort(m_last.entries, collation, {}, &m_sortRoom);
     freeSortMemory();
     // The merge reads the run in memory in its own order.
-    if (m_backwards)
+    if (m_reversed)
         std::reverse(m_last.entries.begin(), m_last.entries.end());
     m_loneSurrogateCount = m_last.loneSurrogateCount;
     m_itemBytes = 0;
@@ -198,7 +198,7 @@ bool RunStore::mergeGroup(const std::function<bool(const StoredRun &)> &inGroup,
         merged.loneSurrogates += run.loneSurrogates;
         merged.itemBytes += run.itemBytes;
     }
-    ItemStream items = readingFails(mergeInRanges(files, *m_collation, m_backwards, m_memory));
+    ItemStream items = readingFails(mergeInRanges(files, *m_collation, m_reversed, m_memory));
     std::vector<ItemEntry> chunk;
     do {
         QString reason;
@@ -220,5 +220,5 @@ ItemStream RunStore::merge()
     MergeInput input{{}, &m_last.entries};
     for (const StoredRun &run : m_runs)
         input.files.push_back(run.file.get());
-    return readingFails(mergeInRanges(input, *m_collation, m_backwards, m_memory));
+    return readingFails(mergeInRanges(input, *m_collation, m_reversed, m_memory));
 }

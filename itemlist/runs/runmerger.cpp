@@ -1,9 +1,9 @@
-#include "order/runmerger.h"
+#include "runs/runmerger.h"
 
 #include <algorithm>
 
-RunMerger::RunMerger(const Collation &collation, bool backwards)
-    : m_collation(collation), m_backwards(backwards)
+RunMerger::RunMerger(const Collation &collation, bool reversed)
+    : m_collation(collation), m_reversed(reversed)
 {
 }
 
@@ -41,12 +41,11 @@ bool RunMerger::after(int a, int b)
     const ItemEntry &first = sourceA.entries[sourceA.at];
     const ItemEntry &second = sourceB.entries[sourceB.at];
     if (first.keyPrefix != second.keyPrefix)
-        return m_backwards ? first.keyPrefix < second.keyPrefix
-                           : second.keyPrefix < first.keyPrefix;
+        return m_reversed ? first.keyPrefix < second.keyPrefix : second.keyPrefix < first.keyPrefix;
     if (first.item->sameAs(*second.item))
         return false;
     const int order = m_collation.compareTied(weighedHead(sourceA), weighedHead(sourceB));
-    return m_backwards ? order < 0 : order > 0;
+    return m_reversed ? order < 0 : order > 0;
 }
 
 bool RunMerger::start(QString &errorString)
