@@ -2,71 +2,13 @@
 
 #include "itemlistmodel.h"
 #include "listfile.h"
+#include "listfile/batchplan.h"
 #include "memory.h"
 #include "order/collation.h"
 #include "order/merging.h"
 #include "platform.h"
 
 #include <new>
-
-namespace
-{
-// How many bytes each batch of a load reads. The first is small, so that the first items
-// show at once; each after it is as large as all read before, so that merging them costs
-// about two passes over the list in all. A small rest would cost a merge through the whole
-// list: it joins the last batch.
-class BatchPlan
-{
-public:
-    explicit BatchPlan(qint64 fileSize) : m_fileSize(fileSize) {}
-
-    [[nodiscard]] qsizetype bytes() const { return m_bytes; }
-    // About how many items the next batch holds, going by the itemsRead so far; 0 before
-    // the first batch.
-    [[nodiscard]] qsizetype expectedItems(qsizetype itemsRead) const
-    {
-        return estimatedItemCount(itemsRead, m_read, m_bytes);
-    }
-    // A generous guess of the memory that reading, sorting and merging the next batch takes
-    // beyond what the list holds already: its text, which decoding may double, three entries
-    // an item while it is sorted and merged, and the merged copy of the base's entries.
-    [[nodiscard]] qint64 memoryNeeded(qsizetype itemsRead, qsizetype baseCount) const
-    {
-        const qsizetype items = m_read > 0 ? expectedItems(itemsRead) : m_bytes / 8;
-        constexpr auto entry = qint64(sizeof(ItemEntry));
-        return 2 * qint64(m_bytes) + 3 * entry * items + entry * baseCount;
-    }
-    void batchRead()
-    {
-        m_read += m_bytes;
-        m_bytes = std::max(firstBatchBytes, m_read);
-        if (m_fileSize - m_read - m_bytes < m_bytes)
-            m_bytes = std::max<qsizetype>(m_bytes, m_fileSize - m_read);
-    }
-    // The file is read again from its start.
-    void restart() { *this = BatchPlan(m_fileSize); }
-
-private:
-    static constexpr qsizetype firstBatchBytes = 64 * 1024;
-    qint64 m_fileSize;
-    qsizetype m_read = 0;
-    qsizetype m_bytes = firstBatchBytes;
-};
-
-// Reads about bytes more of the file into batch, in rounds, so that a stop request is seen
-// soon even in a large batch.
-bool readBatch(ListFileReader &reader, ItemBatch &batch, qsizetype bytes,
-               const std::stop_token &stop)
-{
-    constexpr qsizetype round = ListFileReader::roundBytes;
-    for (qsizetype done = 0; done < bytes && !reader.atEnd() && !stop.stop_requested();
-         done += round) {
-        if (!reader.read(batch, std::min(bytes - done, round)))
-            return false;
-    }
-    return true;
-}
-} // namespace
 
 ListLoader::ListLoader(ItemListModel &model, QObject *parent) : QObject(parent), m_model(model)
 {
@@ -197,22 +139,7 @@ void ListLoader::freeReleased()
     }
     // Outside the lock: freeing a large list takes a while.
     for (std::shared_ptr<const ItemRun> &run : released)
-        freeGradually(std::move(run));
-}
-
-void ListLoader::freeGradually(std::shared_ptr<const ItemRun> run)
-{
-    // Freeing a large block in one go keeps the process's memory map locked for
-    // milliseconds, and the window's thread waits for it as soon as it needs a fresh page:
-    // the entries' pages go back a few megabytes at a time first.
-    if (run.use_count() == 1) {
-        auto *entries = reinterpret_cast<std::byte *>(const_cast<ItemEntry *>(run->entries.data()));
-        const size_t size = run->entries.size() * sizeof(ItemEntry);
-        constexpr size_t step = 4 << 20;
-        for (size_t from = 0; from < size; from += step)
-            platform::releasePages(entries + from, std::min(step, size - from));
-    }
-    run.reset();
+        releaseGradually(std::move(run));
 }
 
 void ListLoader::scheduleTake()

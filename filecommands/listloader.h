@@ -1,7 +1,7 @@
 #pragma once
 
 #include "listfile/contentdigest.h"
-#include "listfile/textencoding.h"
+#include "listfile/encoding/textencoding.h"
 #include "platform.h"
 #include "storage/itemrun.h"
 
@@ -65,7 +65,6 @@ private:
     // Waits until the window has taken the step before; false when stopped.
     bool hand(Step step, const std::stop_token &stop);
     void freeReleased();
-    static void freeGradually(std::shared_ptr<const ItemRun> run);
     // Has takeStep() run on the window's thread unless it is pending; m_mutex held.
     void scheduleTake();
     void takeStep();

@@ -27,3 +27,9 @@ struct ItemRun {
     SharedArenas arenas;
     qsizetype loneSurrogateCount = 0; // items that only UTF-16 can write
 };
+
+// Lets go of run; when it held the last reference, the entries' pages go back a few
+// megabytes at a time before the run is freed. Freeing a large block in one go keeps the
+// process's memory map locked for milliseconds, and every other thread that needs a fresh
+// page meanwhile, such as a window's, waits for it.
+void releaseGradually(std::shared_ptr<const ItemRun> run);
