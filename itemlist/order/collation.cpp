@@ -74,13 +74,13 @@ quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
 } // namespace
 
 Collation::Collation(const QByteArray &locale)
-    : m_collator(openCollation(locale)), m_weights(PrimaryWeights::of(m_collator, locale)),
-      m_linearForm(LinearForm::of(m_collator, locale))
+    : m_collator(openCollation(locale)), m_locale(locale),
+      m_weights(PrimaryWeights::of(m_collator, locale))
 {
 }
 
 Collation::Collation(const Collation &other)
-    : m_weights(other.m_weights), m_linearForm(other.m_linearForm)
+    : m_locale(other.m_locale), m_weights(other.m_weights), m_linearForm(other.m_linearForm)
 {
     UErrorCode status = U_ZERO_ERROR;
     m_collator = ucol_clone(other.m_collator, &status);
@@ -121,9 +121,12 @@ bool Collation::takesUtf16(const Item &item)
 
 QString Collation::icuText(const Item &item) const
 {
-    if (LinearForm::needed(item.utf8()))
-        return m_linearForm->write(item.utf8());
-    return item.toString();
+    if (!LinearForm::needed(item.utf8()))
+        return item.toString();
+    // Read out of ICU at the first text that needs it, which most lists never hold.
+    if (!m_linearForm)
+        m_linearForm = LinearForm::of(m_collator, m_locale);
+    return m_linearForm->write(item.utf8());
 }
 
 qsizetype Collation::writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const

@@ -88,8 +88,9 @@ private:
     qsizetype writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const;
 
     UCollator *m_collator;
+    QByteArray m_locale;
     std::shared_ptr<const PrimaryWeights> m_weights;
-    std::shared_ptr<const LinearForm> m_linearForm;
+    mutable std::shared_ptr<const LinearForm> m_linearForm;
     mutable std::vector<quint8> m_scratchA;
     mutable std::vector<quint8> m_scratchB;
 };
