@@ -1,3 +1,4 @@
+#include "icureference.h"
 #include "order/collation.h"
 #include "order/collationlocale.h"
 #include "sorteditemlist.h"
@@ -8,37 +9,12 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <unicode/ucol.h>
-
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 namespace
 {
-using Icu = std::unique_ptr<UCollator, decltype(&ucol_close)>;
-
-// ICU's collation of locale, with numeric ordering and normalization as Collation's.
-Icu openIcu(const char *locale)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    Icu icu(ucol_open(locale, &status), ucol_close);
-    ucol_setAttribute(icu.get(), UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-    ucol_setAttribute(icu.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
-    if (U_FAILURE(status))
-        qFatal("cannot open the collation of %s", locale);
-    return icu;
-}
-
-QByteArray icuKey(const UCollator *icu, const QString &text)
-{
-    const auto *units = reinterpret_cast<const UChar *>(text.utf16());
-    QByteArray key(ucol_getSortKey(icu, units, int32_t(text.size()), nullptr, 0), '\0');
-    ucol_getSortKey(icu, units, int32_t(text.size()), reinterpret_cast<uint8_t *>(key.data()),
-                    int32_t(key.size()));
-    return key;
-}
-
 // count items of before, a run of mark, and after, with the items' numbers in a shuffled
 // order at the place of %1 in after.
 QStringList markedItems(int count, const QString &before, QChar mark, int run, const QString &after)
