@@ -10,6 +10,7 @@
 #include <unicode/uset.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <numeric>
@@ -186,14 +187,18 @@ void appendCharacter(char32_t c, QString &out)
 class LinearForm::Units
 {
 public:
-    Units(const LinearForm &form, std::vector<char32_t> text, std::vector<quint8> leading,
-          std::vector<quint8> trailing)
-        : m_form(form), m_text(std::move(text)), m_leading(std::move(leading)),
-          m_trailing(std::move(trailing)), m_following(m_text.size() + 1), m_groupEnd(m_text.size())
+    Units(const LinearForm &form, std::vector<char32_t> text)
+        : m_form(form), m_text(std::move(text)), m_leading(m_text.size()),
+          m_trailing(m_text.size()), m_following(m_text.size() + 1), m_groupEnd(m_text.size())
     {
+        const auto size = qint32(m_text.size());
+        for (qint32 index = 0; index < size; ++index) {
+            const quint16 classes = fcdClasses(m_text[size_t(index)]);
+            m_leading[size_t(index)] = quint8(classes >> 8);
+            m_trailing[size_t(index)] = quint8(classes);
+        }
         std::iota(m_following.begin(), m_following.end(), 0);
-        const auto size = qsizetype(m_text.size());
-        for (qsizetype index = size - 1; index >= 0; --index)
+        for (qint32 index = size - 1; index >= 0; --index)
             m_groupEnd[size_t(index)] =
                 index + 1 < size && m_leading[size_t(index)] != 0 &&
                         m_leading[size_t(index + 1)] == m_leading[size_t(index)]
@@ -201,59 +206,58 @@ public:
                     : index + 1;
     }
 
-    // Writes the form to out; false when a unit's weights would change.
+    // Appends the units to out; false when a unit's weights would change.
     bool write(QString &out)
     {
-        const auto size = qsizetype(m_text.size());
-        std::vector<qsizetype> unit;
-        for (qsizetype start = next(0); start < size; start = next(start + 1)) {
+        m_out = &out;
+        m_outStart = out.size();
+        const auto size = qint32(m_text.size());
+        std::vector<qint32> unit;
+        for (qint32 start = next(0); start < size; start = next(start + 1)) {
             take(start);
             unit.assign(1, start);
             extend(unit);
             if (!sameContext(start))
                 return false;
             if (m_leading[size_t(start)] != 0)
-                put(m_form.m_separator);
-            for (const qsizetype index : unit)
-                put(m_text[size_t(index)]);
+                appendCharacter(m_form.m_separator, out);
+            for (const qint32 index : unit)
+                appendCharacter(m_text[size_t(index)], out);
         }
-        out.reserve(qsizetype(m_output.size()) + qsizetype(m_output.size() / 8));
-        for (const char32_t c : m_output)
-            appendCharacter(c, out);
         return true;
     }
 
 private:
     // The first character at or after index that no unit has taken.
-    qsizetype next(qsizetype index)
+    qint32 next(qint32 index)
     {
-        qsizetype root = index;
+        qint32 root = index;
         while (m_following[size_t(root)] != root)
             root = m_following[size_t(root)];
         while (m_following[size_t(index)] != root)
             index = std::exchange(m_following[size_t(index)], root);
         return root;
     }
-    void take(qsizetype index) { m_following[size_t(index)] = index + 1; }
+    void take(qint32 index) { m_following[size_t(index)] = index + 1; }
 
     // Adds to unit, which holds its first character, the characters its contraction takes.
-    void extend(std::vector<qsizetype> &unit)
+    void extend(std::vector<qint32> &unit)
     {
-        const auto size = qsizetype(m_text.size());
+        const auto size = qint32(m_text.size());
         const qint32 first = m_form.child(0, m_text[size_t(unit.front())]);
         if (first < 0)
             return;
         qint32 matched = first;
         qint32 node = first;
-        std::vector<qsizetype> pending; // read past the last match
-        for (qsizetype index = next(unit.front() + 1); index < size; index = next(index + 1)) {
+        std::vector<qint32> pending; // read past the last match
+        for (qint32 index = next(unit.front() + 1); index < size; index = next(index + 1)) {
             node = m_form.child(node, m_text[size_t(index)]);
             if (node < 0)
                 break;
             pending.push_back(index);
             if (m_form.m_nodes[size_t(node)].complete) {
                 matched = node;
-                for (const qsizetype taken : pending) {
+                for (const qint32 taken : pending) {
                     take(taken);
                     unit.push_back(taken);
                 }
@@ -266,11 +270,11 @@ private:
             return;
         // Marks after the contraction: the first one is passed over, since it did not
         // extend it, and the search ends at the next character that is not a mark.
-        const qsizetype passed = next(unit.back() + 1);
+        const qint32 passed = next(unit.back() + 1);
         if (passed == size || m_leading[size_t(passed)] == 0)
             return;
         quint8 blocking = m_trailing[size_t(passed)];
-        for (qsizetype index = next(passed + 1); index < size && m_leading[size_t(index)] != 0;) {
+        for (qint32 index = next(passed + 1); index < size && m_leading[size_t(index)] != 0;) {
             const qint32 longer = blocking < m_leading[size_t(index)]
                                       ? m_form.child(matched, m_text[size_t(index)])
                                       : -1;
@@ -291,26 +295,37 @@ private:
 
     // Whether the character at start, when its weights depend on the text before it, has
     // the same text before it in the form as in the decomposed text.
-    bool sameContext(qsizetype start) const
+    bool sameContext(qint32 start) const
     {
         const auto found = m_form.m_contexts.find(m_text[size_t(start)]);
         if (found == m_form.m_contexts.end())
             return true;
-        const auto longestMatch = [&](const char32_t *begin, const char32_t *end) {
+        // The longest of the texts that change its weights that the text before it ends
+        // with, read backwards from end by previous.
+        const auto longestMatch = [&](auto previous, qsizetype end) {
             const std::u32string *longest = nullptr;
             for (const std::u32string &context : found->second) {
-                if (qsizetype(context.size()) <= end - begin &&
-                    std::equal(context.begin(), context.end(), end - context.size()) &&
-                    (!longest || context.size() > longest->size()))
+                qsizetype at = end;
+                bool matches = true;
+                for (auto c = context.rbegin(); matches && c != context.rend(); ++c)
+                    matches = previous(at) == *c;
+                if (matches && (!longest || context.size() > longest->size()))
                     longest = &context;
             }
             return longest;
         };
-        return longestMatch(m_text.data(), m_text.data() + start) ==
-               longestMatch(m_output.data(), m_output.data() + m_output.size());
+        const auto inText = [&](qsizetype &at) { return at > 0 ? m_text[size_t(--at)] : 0; };
+        const auto inForm = [&](qsizetype &at) -> char32_t {
+            if (at == m_outStart)
+                return 0;
+            const char16_t unit = (*m_out)[--at].unicode();
+            if (QChar::isLowSurrogate(unit) && at > m_outStart &&
+                (*m_out)[at - 1].isHighSurrogate())
+                return QChar::surrogateToUcs4((*m_out)[--at].unicode(), unit);
+            return unit;
+        };
+        return longestMatch(inText, start) == longestMatch(inForm, m_out->size());
     }
-
-    void put(char32_t c) { m_output.push_back(c); }
 
     const LinearForm &m_form;
     std::vector<char32_t> m_text;
@@ -318,10 +333,11 @@ private:
     std::vector<quint8> m_leading;
     std::vector<quint8> m_trailing;
     // Union-find of the characters taken: each leads to the next one not taken.
-    std::vector<qsizetype> m_following;
+    std::vector<qint32> m_following;
     // For a mark, the end of the marks of its class that follow it.
-    std::vector<qsizetype> m_groupEnd;
-    std::vector<char32_t> m_output;
+    std::vector<qint32> m_groupEnd;
+    const QString *m_out = nullptr;
+    qsizetype m_outStart = 0;
 };
 
 std::shared_ptr<const LinearForm> LinearForm::of(const UCollator *collator,
@@ -339,11 +355,12 @@ std::shared_ptr<const LinearForm> LinearForm::of(const UCollator *collator,
 LinearForm::LinearForm(const UCollator *collator)
 {
     const std::set<std::u32string> contractions = contextTexts(collator, false);
-    for (const std::u32string &text : contractions)
-        addContraction(text);
     std::set<char32_t> inContexts;
-    for (const std::u32string &text : contractions)
+    for (const std::u32string &text : contractions) {
+        addContraction(text);
         inContexts.insert(text.begin(), text.end());
+        m_continuing.insert(text.begin() + 1, text.end());
+    }
     // Prefix mappings are listed as the text before and the character, and the contraction
     // the character may start after it; which of those characters is the one mapped is not
     // said, so each is taken to depend on the text before it.
@@ -351,6 +368,7 @@ LinearForm::LinearForm(const UCollator *collator)
         if (contractions.contains(text))
             continue;
         inContexts.insert(text.begin(), text.end());
+        m_continuing.insert(text.begin() + 1, text.end());
         for (size_t index = 1; index < text.size(); ++index)
             m_contexts[text[index]].push_back(text.substr(0, index));
     }
@@ -408,27 +426,81 @@ bool LinearForm::needed(QByteArrayView wtf8)
     return found;
 }
 
+bool LinearForm::startsPart(char32_t c) const
+{
+    return (fcdClasses(c) >> 8) == 0 && !m_continuing.contains(c);
+}
+
 QString LinearForm::write(QByteArrayView wtf8) const
 {
-    QString original;
-    appendUtf16(wtf8, original);
-    if (!m_usable)
-        return original;
+    QString form;
+    if (!m_usable) {
+        appendUtf16(wtf8, form);
+        return form;
+    }
+    form.reserve(wtf8.size() + wtf8.size() / 4);
+    const auto *const begin = reinterpret_cast<const quint8 *>(wtf8.data());
+    const quint8 *const end = begin + wtf8.size();
+    const auto bytes = [](const quint8 *from, const quint8 *to) {
+        return QByteArrayView(reinterpret_cast<const char *>(from), to - from);
+    };
+    const auto before = [](const quint8 *at) {
+        do
+            --at;
+        while ((*at & 0xC0) == 0x80);
+        return at;
+    };
+    const quint8 *written = begin; // the text before it is in form
+    const quint8 *runStart = begin;
+    qsizetype run = 0;
+    for (const quint8 *at = begin; at < end || run > 0;) {
+        const quint8 *const here = at;
+        if (at < end && (fcdClasses(takeCharacter(at)) >> 8) != 0) {
+            if (run++ == 0)
+                runStart = here;
+            continue;
+        }
+        if (run > longestRun) {
+            // The run, from the last character before it that nothing before it joins to the
+            // first one after it that nothing before it joins, goes in form; the rest as it is.
+            const quint8 *first = runStart;
+            while (first > written) {
+                first = before(first);
+                const quint8 *read = first;
+                if (startsPart(takeCharacter(read)))
+                    break;
+            }
+            const quint8 *last = here;
+            for (const quint8 *read = last; last < end && !startsPart(takeCharacter(read));)
+                last = read;
+            appendUtf16(bytes(written, first), form);
+            writePart(bytes(first, last), form);
+            written = last;
+            at = last;
+        }
+        run = 0;
+    }
+    appendUtf16(bytes(written, end), form);
+    return form;
+}
+
+void LinearForm::writePart(QByteArrayView wtf8, QString &form) const
+{
+    const qsizetype start = form.size();
     std::vector<char32_t> characters;
     characters.reserve(size_t(wtf8.size()));
     forEachCharacter(wtf8, [&](char32_t c) {
         characters.push_back(c);
         return true;
     });
+    // ICU takes texts of up to 2^31 - 1 code units.
     std::vector<char32_t> text = normalizedAsIcu(characters);
-    std::vector<quint8> leading(text.size());
-    std::vector<quint8> trailing(text.size());
-    for (size_t index = 0; index < text.size(); ++index) {
-        const quint16 classes = fcdClasses(text[index]);
-        leading[index] = quint8(classes >> 8);
-        trailing[index] = quint8(classes);
+    std::vector<char32_t>().swap(characters);
+    if (text.size() < size_t(std::numeric_limits<qint32>::max() / 2)) {
+        Units units(*this, std::move(text));
+        if (units.write(form))
+            return;
     }
-    QString form;
-    Units units(*this, std::move(text), std::move(leading), std::move(trailing));
-    return units.write(form) ? form : original;
+    form.truncate(start);
+    appendUtf16(wtf8, form);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct UCollator;
@@ -56,6 +57,11 @@ private:
     };
     [[nodiscard]] qint32 child(qint32 node, char32_t c) const;
     void addContraction(const std::u32string &text);
+    // Whether a part of the text may start at c: nothing before it joins it in a
+    // contraction or changes its weights, and it starts with no mark.
+    [[nodiscard]] bool startsPart(char32_t c) const;
+    // Appends the form of wtf8, a part of a text with a long run of marks, to form.
+    void writePart(QByteArrayView wtf8, QString &form) const;
 
     // Units of the decomposed text and their output.
     class Units;
@@ -64,6 +70,8 @@ private:
     bool m_usable = false;
     std::vector<Node> m_nodes{Node{}};
     std::unordered_map<quint64, qint32> m_children;
+    // The characters after the first of contractions and prefix mappings.
+    std::unordered_set<char32_t> m_continuing;
     // For each character whose collation elements depend on those before it, the texts
     // before it that change them.
     std::unordered_map<char32_t, std::vector<std::u32string>> m_contexts;
