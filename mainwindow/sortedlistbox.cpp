@@ -179,15 +179,27 @@ void SortedListBox::paintEvent(QPaintEvent *event)
     const int last =
         std::min<qint64>(rows - 1, firstShownRow() + event->rect().bottom() / rowHeight());
     const QModelIndex current = currentIndex();
+    // A row shows no more characters than the narrowest could fill it with: the style lays
+    // out the whole text it is given, so that a long item would take time in its length,
+    // however little of it fits.
+    const int fitting =
+        viewport()->width() / std::max(1, fontMetrics().horizontalAdvance(u'i')) + 1;
+    option.features |= QStyleOptionViewItem::HasDisplay;
     for (int row = first; row <= last; ++row) {
         const QModelIndex index = m_model.index(row);
         option.rect = visualRect(index);
+        option.index = index;
         option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
         if (selectionModel()->isSelected(index))
             option.state |= QStyle::State_Selected;
         if (index == current && hasFocus())
             option.state |= QStyle::State_HasFocus;
-        itemDelegate()->paint(&painter, option, index);
+        option.text = m_model.data(index, Qt::DisplayRole).toString();
+        if (option.text.size() > fitting) {
+            const qsizetype cut = fitting - qsizetype(option.text[fitting - 1].isHighSurrogate());
+            option.text = option.text.first(cut) + QChar(0x2026);
+        }
+        style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, this);
     }
 }
 

@@ -1,12 +1,13 @@
+#include "icureference.h"
 #include "order/collation.h"
 #include "order/collationlocale.h"
+#include "sorteditemlist.h"
 #include "storage/arena.h"
+#include "testhelpers.h"
 #include "testlocales.h"
 
 #include <QRandomGenerator>
 #include <QTest>
-
-#include <unicode/ucol.h>
 
 #include <algorithm>
 #include <memory>
@@ -14,18 +15,15 @@
 
 namespace
 {
-using Icu = std::unique_ptr<UCollator, decltype(&ucol_close)>;
-
-// ICU's collation of locale, with numeric ordering and normalization as Collation's.
-Icu openIcu(const char *locale)
+// count items of before, a run of mark, and after, with the items' numbers in a shuffled
+// order at the place of %1 in after.
+QStringList markedItems(int count, const QString &before, QChar mark, int run, const QString &after)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    Icu icu(ucol_open(locale, &status), ucol_close);
-    ucol_setAttribute(icu.get(), UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-    ucol_setAttribute(icu.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
-    if (U_FAILURE(status))
-        qFatal("cannot open the collation of %s", locale);
-    return icu;
+    QStringList items;
+    for (int number = 0; number < count; ++number)
+        items.append(before + QString(run, mark) +
+                     (after.isEmpty() ? after : after.arg(number * 7 % count)));
+    return items;
 }
 } // namespace
 
@@ -42,6 +40,10 @@ private slots:
     void pairsAreInIcusOrder();
     void randomTextIsInIcusOrder_data();
     void randomTextIsInIcusOrder();
+    void randomRunsOfMarksAreInIcusOrder_data();
+    void randomRunsOfMarksAreInIcusOrder();
+    void worstCasesAreInIcusOrder_data();
+    void worstCasesAreInIcusOrder();
     void localeFromTheEnvironment_data();
     void localeFromTheEnvironment();
 
@@ -49,6 +51,10 @@ private:
     // Checks text's weights and key prefix against ICU's, and returns ICU's sort key.
     QByteArray compareWithIcu(const Collation &collation, const UCollator *icu,
                               const QString &text);
+    // Checks count random texts of pieces, each piece repeated up to longestRun times, and
+    // each text's order against the one before it.
+    void checkRandomTexts(const QByteArray &locale, const QStringList &pieces, int longestRun,
+                          int count);
 
     Arena m_arena;
 };
@@ -56,10 +62,7 @@ private:
 QByteArray TestCollation::compareWithIcu(const Collation &collation, const UCollator *icu,
                                          const QString &text)
 {
-    const auto *units = reinterpret_cast<const UChar *>(text.utf16());
-    QByteArray key(ucol_getSortKey(icu, units, int32_t(text.size()), nullptr, 0), '\0');
-    ucol_getSortKey(icu, units, int32_t(text.size()), reinterpret_cast<uint8_t *>(key.data()),
-                    int32_t(key.size()));
+    const QByteArray key = icuKey(icu, text);
     const QByteArray expected = key.first(key.indexOf('\x01'));
 
     const Item &item = *Item::create(m_arena, text);
@@ -152,8 +155,6 @@ void TestCollation::randomTextIsInIcusOrder()
 {
     QFETCH(QByteArray, locale);
 
-    const Collation collation(locale);
-    const Icu icu = openIcu(locale.constData());
     // Characters that take the quick way and characters that do not, side by side, with
     // the letters and letter groups that languages order in their own ways.
     const QStringList pieces =
@@ -161,13 +162,46 @@ void TestCollation::randomTextIsInIcusOrder()
         u"ʼ ΅ Ѐ ӕ Ա ש ۺ l L · \u0387 И \u0306 \u0301 € 日 ﬀ å ä ö ø aa Aa c h ch Ch cs d dz dzs "
         u"g gy s sz z zs n ny ll ñ ś ż ą č ř š ž ů ű ğ ş İ ç ă â î ț ș õ ü y ij đ ā ė į ų ŵ ơ ư "
         u"ạ ё й ї є ґ ς あ ア ー 가 中"_qs.split(u' ');
+    checkRandomTexts(locale, pieces, 1, 3'000);
+}
+
+void TestCollation::randomRunsOfMarksAreInIcusOrder_data()
+{
+    randomTextIsInIcusOrder_data();
+}
+
+void TestCollation::randomRunsOfMarksAreInIcusOrder()
+{
+    QFETCH(QByteArray, locale);
+
+    // Long runs of marks take the linear form: marks that start contractions with later
+    // ones (Tibetan, Lithuanian dot above, Myanmar), marks that decompose or stand out of
+    // canonical order, and the letters and Indic vowel signs that contractions start with.
+    const QStringList pieces =
+        u"a c h i o 1 \u0130 и ガ カ ー 가 \u0300 \u0301 \u0303 \u0306 \u0307 \u0308 \u0316 \u0323 "
+        u"\u0327 \u0334 \u0340 \u0344 \u0345 \u05b0 \u05bc \u0915 \u093c \u094d \u0b47 \u0b48 "
+        u"\u0b56 \u0bc6 \u0bca \u0bcd \u0dd9 \u0dda \u0e48 \u0f71 \u0f72 \u0f73 \u0f74 \u0f75 "
+        u"\u0f7a \u0f7c \u0f80 \u0f81 \u0fb2 \u0fb3 \u1037 \u1038 \u1039 \u103a \u3099"_qs.split(
+            u' ');
+    checkRandomTexts(locale, pieces, 60, 400);
+}
+
+void TestCollation::checkRandomTexts(const QByteArray &locale, const QStringList &pieces,
+                                     int longestRun, int count)
+{
+    const Collation collation(locale);
+    const Icu icu = openIcu(locale.constData());
     QRandomGenerator random(20261208);
     QString before;
     QByteArray keyBefore;
-    for (int round = 0; round < 3'000; ++round) {
+    for (int round = 0; round < count; ++round) {
         QString text;
-        for (int length = random.bounded(40); length > 0; --length)
-            text += pieces[random.bounded(int(pieces.size()))];
+        for (int length = random.bounded(40); length > 0; --length) {
+            const QString &piece = pieces[random.bounded(int(pieces.size()))];
+            for (int run = random.bounded(4) == 0 ? random.bounded(longestRun) + 1 : 1; run > 0;
+                 --run)
+                text += piece;
+        }
         const QByteArray key = compareWithIcu(collation, icu.get(), text);
         if (QTest::currentTestFailed())
             return;
@@ -181,6 +215,67 @@ void TestCollation::randomTextIsInIcusOrder()
         before = text;
         keyBefore = key;
     }
+}
+
+void TestCollation::worstCasesAreInIcusOrder_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QStringList>("items"); // in the order of a list file
+
+    // Lists made for the worst case of ICU's collation, whose time grows with the square of
+    // a run of combining marks, at a size that ICU, which the order is checked against,
+    // handles in moments.
+    const QByteArray root = "root";
+    QTest::newRow("after U+0F72, a run of U+0F71, then a number")
+        << root << markedItems(24, u"\u0f72"_qs, QChar(0x0f71), 300, u"%1"_qs);
+    QTest::newRow("after a, a run of U+0F71, then a number")
+        << root << markedItems(10, u"a"_qs, QChar(0x0f71), 600, u"%1"_qs);
+    QTest::newRow("after U+02B9 U+02B9 1, a run of U+0F71, then a number and q")
+        << root << markedItems(20, u"\u02b9\u02b91"_qs, QChar(0x0f71), 300, u"%1q"_qs);
+    QTest::newRow("after U+0F72, a longer run of U+0F71, then a number")
+        << root << markedItems(10, u"\u0f72"_qs, QChar(0x0f71), 600, u"%1"_qs);
+    QTest::newRow("a run of U+0F73, which decomposes, then a number")
+        << root << markedItems(12, QString(), QChar(0x0f73), 200, u"%1"_qs);
+    QTest::newRow("one item: U+0F72, then a very long run of U+0F71")
+        << root << markedItems(1, u"\u0f72"_qs, QChar(0x0f71), 100'000, QString());
+    QTest::newRow("a long run of digits, then a number")
+        << root << markedItems(20, QString(), u'1', 3'000, u"%1"_qs);
+}
+
+void TestCollation::worstCasesAreInIcusOrder()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QStringList, items);
+
+    // ICU's order of sort keys, then code units; one item needs no order.
+    QStringList expected = items;
+    if (items.size() > 1) {
+        const Icu icu = openIcu(locale.constData());
+        std::vector<std::pair<QByteArray, QString>> keyed;
+        for (const QString &item : items)
+            keyed.emplace_back(icuKey(icu.get(), item), item);
+        std::sort(keyed.begin(), keyed.end());
+        for (size_t index = 0; index < keyed.size(); ++index)
+            expected[qsizetype(index)] = keyed[index].second;
+    }
+    // Sorted as a batch, inserted one at a time, and merged from two batches.
+    const Collation collation(locale);
+    SortedItemList batched(collation);
+    SortedItemList single(collation);
+    SortedItemList merged(collation);
+    ItemBatch all;
+    ItemBatch halves[2];
+    for (qsizetype index = 0; index < items.size(); ++index) {
+        all.append(items[index]);
+        halves[index % 2].append(items[index]);
+        single.insert(items[index]);
+    }
+    batched.insert(std::move(all));
+    merged.insert(std::move(halves[0]));
+    merged.insert(std::move(halves[1]));
+    QCOMPARE(textsOf(batched), expected);
+    QCOMPARE(textsOf(single), expected);
+    QCOMPARE(textsOf(merged), expected);
 }
 
 void TestCollation::localeFromTheEnvironment_data()

@@ -1,5 +1,6 @@
 #include "order/collation.h"
 
+#include "order/linearform.h"
 #include "order/primaryweights.h"
 #include "order/weigheditem.h"
 #include "storage/utf8.h"
@@ -73,11 +74,13 @@ quint64 bigEndian(quint8 (&bytes)[8], qsizetype count)
 } // namespace
 
 Collation::Collation(const QByteArray &locale)
-    : m_collator(openCollation(locale)), m_weights(PrimaryWeights::of(m_collator, locale))
+    : m_collator(openCollation(locale)), m_locale(locale),
+      m_weights(PrimaryWeights::of(m_collator, locale))
 {
 }
 
-Collation::Collation(const Collation &other) : m_weights(other.m_weights)
+Collation::Collation(const Collation &other)
+    : m_locale(other.m_locale), m_weights(other.m_weights), m_linearForm(other.m_linearForm)
 {
     UErrorCode status = U_ZERO_ERROR;
     m_collator = ucol_clone(other.m_collator, &status);
@@ -111,14 +114,29 @@ qsizetype Collation::writeDeepWeights(const Item &item, quint8 *out, qsizetype c
                : -1;
 }
 
+bool Collation::takesUtf16(const Item &item)
+{
+    return item.hasLoneSurrogates() || LinearForm::needed(item.utf8());
+}
+
+QString Collation::icuText(const Item &item) const
+{
+    if (!LinearForm::needed(item.utf8()))
+        return item.toString();
+    // Read out of ICU at the first text that needs it, which most lists never hold.
+    if (!m_linearForm)
+        m_linearForm = LinearForm::of(m_collator, m_locale);
+    return m_linearForm->write(item.utf8());
+}
+
 qsizetype Collation::writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const
 {
     // The sort key begins with the primary weights, up to the level separator.
     const QByteArrayView text = item.utf8();
     UCharIterator iterator;
     QString utf16;
-    if (item.hasLoneSurrogates()) {
-        utf16 = item.toString();
+    if (takesUtf16(item)) {
+        utf16 = icuText(item);
         uiter_setString(&iterator, reinterpret_cast<const UChar *>(utf16.utf16()),
                         icuLength(utf16.size()));
     } else {
@@ -138,37 +156,44 @@ int Collation::compareFully(const Item &a, const Item &b) const
     const QByteArrayView textB = b.utf8();
     if (textA == textB)
         return 0;
-    UCollationResult result;
-    if (!a.hasLoneSurrogates() && !b.hasLoneSurrogates() && !holdsOtherDigits(textA) &&
-        !holdsOtherDigits(textB)) {
+    int order;
+    if (!takesUtf16(a) && !takesUtf16(b) && !holdsOtherDigits(textA) && !holdsOtherDigits(textB)) {
         UErrorCode status = U_ZERO_ERROR;
-        result = ucol_strcollUTF8(m_collator, textA.data(), icuLength(textA.size()), textB.data(),
-                                  icuLength(textB.size()), &status);
+        order = ucol_strcollUTF8(m_collator, textA.data(), icuLength(textA.size()), textB.data(),
+                                 icuLength(textB.size()), &status);
         check(status, "cannot compare texts");
     } else {
         // ICU's comparisons can differ from its sort keys inside digit runs that hold digits
         // of other scripts than ASCII's, or supplementary ones, in tailored orders too; such
-        // text, and text with a lone surrogate, which UTF-8 cannot hold, is compared by key.
-        const QByteArray keyA = sortKey(a.toString());
-        const QByteArray keyB = sortKey(b.toString());
-        const int byKey = keyA.compare(keyB);
-        result = byKey < 0 ? UCOL_LESS : byKey > 0 ? UCOL_GREATER : UCOL_EQUAL;
+        // text, and text that ICU takes in UTF-16, is compared by key.
+        order = fullKey(a).compare(fullKey(b));
     }
-    if (result != UCOL_EQUAL)
-        return result;
-    // Texts that collate as equal, such as "é" and "e" with a combining accent.
-    const int byUnits = a.toString().compare(b.toString());
-    return byUnits < 0 ? -1 : byUnits > 0 ? 1 : 0;
+    return order != 0 ? (order < 0 ? -1 : 1) : codeUnitOrder(a, b);
 }
 
-QByteArray Collation::sortKey(const QString &text) const
+QByteArray Collation::fullKey(const Item &item) const
 {
+    const QString text = icuText(item);
     const auto *units = reinterpret_cast<const UChar *>(text.utf16());
     const int32_t length = icuLength(text.size());
-    QByteArray key(ucol_getSortKey(m_collator, units, length, nullptr, 0), '\0');
-    ucol_getSortKey(m_collator, units, length, reinterpret_cast<uint8_t *>(key.data()),
-                    int32_t(key.size()));
+    // Most keys take up to about three bytes for each code unit: one call for them.
+    QByteArray key(std::min<qsizetype>(3 * qsizetype(length) + 16, 1 << 30), Qt::Uninitialized);
+    const int32_t size = ucol_getSortKey(
+        m_collator, units, length, reinterpret_cast<uint8_t *>(key.data()), int32_t(key.size()));
+    if (size > key.size()) {
+        key.resize(size);
+        ucol_getSortKey(m_collator, units, length, reinterpret_cast<uint8_t *>(key.data()), size);
+    }
+    check(size > 0 ? U_ZERO_ERROR : U_INTERNAL_PROGRAM_ERROR, "cannot compute a sort key");
+    key.resize(size - 1); // without the terminating zero
+    key.squeeze();
     return key;
+}
+
+int Collation::codeUnitOrder(const Item &a, const Item &b)
+{
+    const int order = a.toString().compare(b.toString());
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
 int Collation::compareTied(const Item &a, const Item &b) const

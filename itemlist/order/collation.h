@@ -9,6 +9,7 @@
 #include <vector>
 
 struct UCollator;
+class LinearForm;
 class PrimaryWeights;
 class WeighedItem;
 
@@ -21,7 +22,8 @@ class WeighedItem;
 // of their primary weights (kept beside each item as its key prefix), more of their primary
 // weights, the full collation, and the code units. Every stage gives ICU's order of sort
 // keys, so that any path through them orders any two items alike. Most comparisons settle
-// on the prefix.
+// on the prefix. Text with a long run of combining marks goes to ICU in its LinearForm, so
+// that no stage takes time beyond linear in the texts' length.
 //
 // Not thread-safe: each thread uses its own copy. Copies share the table of primary weights,
 // which is read out of ICU once for each collation.
@@ -48,6 +50,12 @@ public:
     // The order of a and b after their primary weights: the full collation, then code units.
     // Negative, zero or positive as a sorts before, with or after b; zero for equal texts.
     [[nodiscard]] int compareFully(const Item &a, const Item &b) const;
+    // ICU's sort key of item: the order of keys, then codeUnitOrder(), is the list's order.
+    // For a sort that compares an item many times: the key takes time once.
+    [[nodiscard]] QByteArray fullKey(const Item &item) const;
+    // The order of the UTF-16 code units of a and b, which decides between texts that collate
+    // as equal, such as "é" and "e" with a combining accent.
+    [[nodiscard]] static int codeUnitOrder(const Item &a, const Item &b);
 
     // The complete order of two keyed items.
     [[nodiscard]] bool less(const ItemEntry &a, const ItemEntry &b) const
@@ -72,11 +80,17 @@ public:
     static constexpr qsizetype icuTextLength = 256;
 
 private:
+    // Whether ICU collates item in UTF-16 rather than in its own UTF-8: it holds a lone
+    // surrogate, which UTF-8 cannot, or a long run of marks, which goes in its linear form.
+    [[nodiscard]] static bool takesUtf16(const Item &item);
+    // The UTF-16 text that ICU collates for item.
+    [[nodiscard]] QString icuText(const Item &item) const;
     qsizetype writeIcuWeights(const Item &item, quint8 *out, qsizetype capacity) const;
-    [[nodiscard]] QByteArray sortKey(const QString &text) const;
 
     UCollator *m_collator;
+    QByteArray m_locale;
     std::shared_ptr<const PrimaryWeights> m_weights;
+    mutable std::shared_ptr<const LinearForm> m_linearForm;
     mutable std::vector<quint8> m_scratchA;
     mutable std::vector<quint8> m_scratchB;
 };

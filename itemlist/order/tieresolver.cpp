@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <numeric>
 #include <utility>
@@ -18,6 +19,23 @@ constexpr qsizetype prefetchDistance = 8;
 // Past this depth, runs of records are ordered by whole comparisons rather than window by
 // window, whose cost grows with the depth.
 constexpr qsizetype deepest = 1024;
+// Texts longer than this are ordered by keys kept for the sort where they can be: each
+// comparison of them takes time in their length.
+constexpr qsizetype longText = 256;
+
+// The memory that keys kept for sorts may take at once, shared by all threads, so that a
+// list of long texts tied deep stays within the memory it was given; ties whose keys do not
+// fit are ordered by comparisons.
+constexpr qint64 keyMemoryLimit = 16 << 20;
+std::atomic<qint64> keyMemoryUsed{0};
+
+bool takeKeyMemory(qint64 bytes)
+{
+    if (keyMemoryUsed.fetch_add(bytes) + bytes <= keyMemoryLimit)
+        return true;
+    keyMemoryUsed.fetch_sub(bytes);
+    return false;
+}
 } // namespace
 
 void TieResolver::resolve(ItemEntry *begin, ItemEntry *end)
@@ -62,9 +80,7 @@ inline bool TieResolver::deepen(TieRecord *begin, TieRecord *end, qsizetype dept
 inline void TieResolver::sortFrom(TieRecord *begin, TieRecord *end, qsizetype depth)
 {
     if (depth > deepest || !deepen(begin, end, depth)) {
-        std::sort(begin, end, [this](const TieRecord &a, const TieRecord &b) {
-            return m_collation.compareTied(*a.item, *b.item) < 0;
-        });
+        sortFully(begin, end);
         return;
     }
     // Runs of one text many times over, common in lists, need no sorting here.
@@ -126,9 +142,14 @@ void TieResolver::sortEqualWeights(TieRecord *begin, TieRecord *end)
     }
     m_order.resize(m_texts.size());
     std::iota(m_order.begin(), m_order.end(), 0);
-    std::sort(m_order.begin(), m_order.end(), [this](qsizetype a, qsizetype b) {
-        return m_collation.compareFully(*m_texts[size_t(a)].item, *m_texts[size_t(b)].item) < 0;
-    });
+    m_keyed.clear();
+    for (const Text &text : m_texts)
+        m_keyed.push_back(text.item);
+    if (!orderByKeys(m_order)) {
+        std::sort(m_order.begin(), m_order.end(), [this](qsizetype a, qsizetype b) {
+            return m_collation.compareFully(*m_texts[size_t(a)].item, *m_texts[size_t(b)].item) < 0;
+        });
+    }
     // Where each text's records start once the texts are in order; then the records
     // go there, each text's in their order of before.
     qsizetype start = 0;
@@ -139,4 +160,51 @@ void TieResolver::sortEqualWeights(TieRecord *begin, TieRecord *end)
         Text &text = m_texts[size_t(record.window[0])];
         begin[text.count++].item = text.item;
     }
+}
+
+void TieResolver::sortFully(TieRecord *begin, TieRecord *end)
+{
+    m_keyed.clear();
+    for (TieRecord *record = begin; record != end; ++record)
+        m_keyed.push_back(record->item);
+    m_order.resize(m_keyed.size());
+    std::iota(m_order.begin(), m_order.end(), 0);
+    if (!orderByKeys(m_order)) {
+        std::sort(begin, end, [this](const TieRecord &a, const TieRecord &b) {
+            return m_collation.compareTied(*a.item, *b.item) < 0;
+        });
+        return;
+    }
+    for (size_t index = 0; index < m_order.size(); ++index)
+        begin[index].item = m_keyed[size_t(m_order[index])];
+}
+
+bool TieResolver::orderByKeys(std::vector<qsizetype> &order)
+{
+    if (std::none_of(m_keyed.begin(), m_keyed.end(),
+                     [](const Item *item) { return item->utf8().size() > longText; }))
+        return false;
+    m_keys.clear();
+    qint64 taken = 0;
+    bool fits = true;
+    for (const Item *item : m_keyed) {
+        m_keys.push_back(m_collation.fullKey(*item));
+        taken += m_keys.back().capacity();
+        if (!takeKeyMemory(m_keys.back().capacity())) {
+            taken -= m_keys.back().capacity();
+            fits = false;
+            break;
+        }
+    }
+    if (fits) {
+        std::sort(order.begin(), order.end(), [this](qsizetype a, qsizetype b) {
+            const int byKey = m_keys[size_t(a)].compare(m_keys[size_t(b)]);
+            return byKey != 0
+                       ? byKey < 0
+                       : Collation::codeUnitOrder(*m_keyed[size_t(a)], *m_keyed[size_t(b)]) < 0;
+        });
+    }
+    m_keys.clear();
+    keyMemoryUsed.fetch_sub(taken);
+    return fits;
 }

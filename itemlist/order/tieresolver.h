@@ -45,6 +45,12 @@ private:
     // Records whose primary weights are all equal: equal texts gather, and the distinct
     // texts, usually few ("apple", "Apple", "APPLE"), are ordered by the full collation.
     void sortEqualWeights(TieRecord *begin, TieRecord *end);
+    // Sorts records by the full collation.
+    void sortFully(TieRecord *begin, TieRecord *end);
+    // Puts order, indexes of m_keyed, in the full collation's order of their items, each
+    // item's key worked out once, when one of them is long and the keys fit in the memory
+    // that keys may take; false, leaving order as it was, otherwise.
+    bool orderByKeys(std::vector<qsizetype> &order);
 
     // A distinct text among records with equal weights, and how many records hold it.
     struct Text {
@@ -59,4 +65,6 @@ private:
     std::vector<Text> m_texts;
     std::vector<qsizetype> m_order;
     std::vector<TieRecord> m_unordered;
+    std::vector<const Item *> m_keyed;
+    std::vector<QByteArray> m_keys;
 };

@@ -1,8 +1,9 @@
 // Takes the first byte as the choice of a locale and the rest as two UTF-8 texts split at
 // the first 0xFF byte, and checks that the primary weights Collation works out for each are
-// ICU's in that locale, and that Collation orders the two as ICU's collation does, then by
-// UTF-16 code units.
+// ICU's in that locale, normalization on, and that Collation orders the two as ICU's
+// collation does, then by UTF-16 code units.
 
+#include "../../icureference.h"
 #include "../../testlocales.h"
 #include "order/collation.h"
 #include "storage/arena.h"
@@ -18,25 +19,6 @@
 namespace
 {
 constexpr size_t localeCount = std::size(testLocales);
-
-UCollator *openIcu(const char *locale)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator *collator = ucol_open(locale, &status);
-    ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-    if (U_FAILURE(status))
-        std::abort();
-    return collator;
-}
-
-QByteArray icuKey(UCollator *icu, const QString &text)
-{
-    const auto *units = reinterpret_cast<const UChar *>(text.utf16());
-    QByteArray key(ucol_getSortKey(icu, units, int32_t(text.size()), nullptr, 0), '\0');
-    ucol_getSortKey(icu, units, int32_t(text.size()), reinterpret_cast<uint8_t *>(key.data()),
-                    int32_t(key.size()));
-    return key;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -48,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static std::array<std::unique_ptr<const Collation>, localeCount> collations;
     const size_t locale = data[0] % localeCount;
     if (!icus[locale]) {
-        icus[locale] = openIcu(testLocales[locale]);
+        icus[locale] = openIcu(testLocales[locale]).release();
         collations[locale] = std::make_unique<const Collation>(testLocales[locale]);
     }
     UCollator *const icu = icus[locale];
@@ -58,6 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString texts[] = {
         QString::fromUtf8(split < 0 ? bytes : bytes.first(split)),
         QString::fromUtf8(split < 0 ? QByteArrayView() : bytes.sliced(split + 1))};
+    for (const QString &text : texts) {
+        if (!collatesAsDecomposed(icu, text))
+            return 0;
+    }
     Arena arena;
     const Item *items[2];
     QByteArray keys[2];
