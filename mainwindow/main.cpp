@@ -6,6 +6,7 @@
 #include "windowtranslations.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLocale>
 
 int main(int argc, char *argv[])
@@ -17,6 +18,18 @@ int main(int argc, char *argv[])
     installQtTranslations(QLocale::system());
     installWindowTranslations(QLocale::system());
 
+    // --help and --version answer on the terminal; a file whose name starts with "-" follows
+    // "--", as with other programs.
+    QCommandLineParser arguments;
+    arguments.setApplicationDescription(
+        QStringLiteral("Keeps the items of list files in alphabetical order in a window."));
+    arguments.addHelpOption();
+    arguments.addVersionOption();
+    arguments.addPositionalArgument(
+        QStringLiteral("FILE"), QStringLiteral("A list file to load; several load into one list."),
+        QStringLiteral("[FILE...]"));
+    arguments.process(app);
+
     // Closing the window ends the program at once: nothing is asked and nothing is saved.
     QtPrompts prompts;
     // The order follows the environment's collation locale as it is at start.
@@ -24,6 +37,6 @@ int main(int argc, char *argv[])
     sorter.show();
     // Files given to the program, as a file manager's Open With gives them, load as Load list
     // loads a chosen file.
-    sorter.loadFiles(QApplication::arguments().mid(1));
+    sorter.loadFiles(arguments.positionalArguments());
     return app.exec();
 }

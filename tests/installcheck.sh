@@ -107,6 +107,8 @@ check_tree() {
     check_completion "$root"
     printf 'b\r\na\r\n' | "$root/bin/listsort" | cmp -s - <(printf 'a\r\nb\r\n') ||
         fail "the installed listsort does not sort"
+    [ "$(QT_QPA_PLATFORM=offscreen "$root/bin/file-sorter" --version)" = "file-sorter 1.00" ] ||
+        fail "the installed file-sorter does not answer --version"
     # The window runs until it is closed, so a program still running after a while started well.
     local status=0
     QT_QPA_PLATFORM=offscreen timeout 2 "$root/bin/file-sorter" 2>/dev/null || status=$?
