@@ -1,13 +1,14 @@
 #include "order/linearform.h"
 
 #include "order/canonicalorder.h"
+#include "order/contractiontexts.h"
 #include "storage/item.h"
 #include "storage/utf8.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
-#include <unicode/uset.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
 #include <limits>
@@ -15,31 +16,18 @@
 #include <mutex>
 #include <numeric>
 #include <set>
-#include <stdexcept>
 #include <string>
 
 namespace
 {
-using Set = std::unique_ptr<USet, decltype(&uset_close)>;
-
 // The texts of two or more characters in the collator's contractions, with its prefix
 // mappings (a character and the text before it that changes its weights) or without.
 std::set<std::u32string> contextTexts(const UCollator *collator, bool withPrefixes)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    Set set(uset_openEmpty(), uset_close);
-    ucol_getContractionsAndExpansions(collator, set.get(), nullptr, withPrefixes, &status);
     std::set<std::u32string> texts;
-    for (int32_t item = 0; U_SUCCESS(status) && item < uset_getItemCount(set.get()); ++item) {
-        UChar32 start, end;
-        std::u16string units(64, u'\0');
-        const int32_t length = uset_getItem(set.get(), item, &start, &end,
-                                            reinterpret_cast<UChar *>(units.data()), 64, &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            status = U_ZERO_ERROR; // longer than any contraction ICU has: never matched
-            continue;
-        }
+    for (const std::u16string &units : contractionTexts(collator, withPrefixes)) {
         std::u32string text;
+        const auto length = int32_t(units.size());
         for (int32_t index = 0; index < length;) {
             UChar32 c;
             U16_NEXT(units.data(), index, length, c);
@@ -48,9 +36,6 @@ std::set<std::u32string> contextTexts(const UCollator *collator, bool withPrefix
         if (text.size() > 1)
             texts.insert(text);
     }
-    if (U_FAILURE(status))
-        throw std::runtime_error(std::string("cannot list the collation's contractions: ") +
-                                 u_errorName(status));
     return texts;
 }
 

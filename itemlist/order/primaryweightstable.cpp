@@ -1,16 +1,16 @@
 #include "order/primaryweights.h"
 
+#include "order/contractiontexts.h"
+
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
-#include <unicode/uset.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -56,24 +56,9 @@ int primaryCount(const UCollator *collator, std::u16string_view text)
 std::vector<std::u16string> contractions(const UCollator *collator, char32_t below)
 {
     std::vector<std::u16string> found;
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<USet, decltype(&uset_close)> set(uset_openEmpty(), uset_close);
-    ucol_getContractionsAndExpansions(collator, set.get(), nullptr, true, &status);
-    if (U_FAILURE(status))
-        throw std::runtime_error(std::string("cannot list the collation's contractions: ") +
-                                 u_errorName(status));
-    for (int32_t item = 0; item < uset_getItemCount(set.get()); ++item) {
-        UChar32 start, end;
-        std::u16string text(64, u'\0');
-        const int32_t length = uset_getItem(set.get(), item, &start, &end,
-                                            reinterpret_cast<UChar *>(text.data()), 64, &status);
-        if (U_FAILURE(status))
-            throw std::runtime_error(std::string("cannot read the collation's contractions: ") +
-                                     u_errorName(status));
-        text.resize(size_t(std::max(length, 0)));
-        if (length > 1 &&
-            std::all_of(text.begin(), text.end(), [&](char16_t c) { return c < below; }))
-            found.push_back(text);
+    for (std::u16string &text : contractionTexts(collator, true)) {
+        if (std::all_of(text.begin(), text.end(), [&](char16_t c) { return c < below; }))
+            found.push_back(std::move(text));
     }
     return found;
 }
