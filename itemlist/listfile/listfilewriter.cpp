@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <new>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -148,6 +149,47 @@ bool writeLongItem(QIODevice &device, const Item &item, bool startsFile, TextEnc
     return writeEncoded(device, quote ? "\"\r\n" : "\r\n", encoding, scratch, errorString);
 }
 
+// Makes piece of the lines of items, in encoding; the first item is the file's first line when
+// startsFile. encoded is the part's own room for the encoding, kept from piece to piece.
+// Returns false when encoding cannot write an item.
+bool formatPiece(std::span<const ItemEntry> items, bool startsFile, TextEncoding encoding,
+                 Piece &piece, std::string &encoded)
+{
+    // The piece and its encoding grow apart from the other parts', which share their cache
+    // lines.
+    Piece made = std::move(piece);
+    made.text.clear();
+    made.longItems.clear();
+    for (const ItemEntry &entry : items) {
+        const Item &item = *entry.item;
+        if (item.utf8().size() >= longItemBytes)
+            made.longItems.push_back({made.text.size(), &item, startsFile});
+        else
+            appendItemLine(item, startsFile, encoding, made.text);
+        startsFile = false;
+    }
+    bool ok = true;
+    // The lines are made in UTF-8 and converted a piece at a time, not a line at a time,
+    // which would cost a call for each item; the places of long items with them.
+    if (!isUtf8(encoding)) {
+        std::string converted = std::move(encoded);
+        converted.clear();
+        const QByteArrayView text(made.text.data(), qsizetype(made.text.size()));
+        size_t done = 0;
+        for (Piece::LongItem &longItem : made.longItems) {
+            ok = ok && appendEncoded(text.sliced(qsizetype(done), qsizetype(longItem.at - done)),
+                                     encoding, converted);
+            done = longItem.at;
+            longItem.at = converted.size();
+        }
+        ok = ok && appendEncoded(text.sliced(qsizetype(done)), encoding, converted);
+        std::swap(made.text, converted);
+        encoded = std::move(converted);
+    }
+    piece = std::move(made);
+    return ok;
+}
+
 // Writes piece, its long items at their places.
 bool writePiece(QIODevice &device, const Piece &piece, TextEncoding encoding, QString &errorString)
 {
@@ -244,62 +286,39 @@ bool writeListItems(QIODevice &device, ItemStream items, TextEncoding encoding,
     std::vector<ItemEntry> chunk;
     std::vector<Piece> pieces;
     std::vector<std::string> encodedPieces;
-    for (bool first = true;; first = false) {
+    for (bool first = true;;) {
         if (!items.next(chunk, errorString))
             return false;
         if (chunk.empty())
             return true;
-        const auto count = qsizetype(chunk.size());
-        const int threads = threadCountFor(count, itemsPerPiece);
-        pieces.resize(size_t(threads));
-        encodedPieces.resize(size_t(threads));
-        std::vector<quint8> unencoded(size_t(threads), false); // by part, not bits: threads write
-        runInParallel(threads, [&](int part) {
-            // The piece and its encoding grow apart from the other parts', which share their
-            // cache lines.
-            Piece piece = std::move(pieces[size_t(part)]);
-            piece.text.clear();
-            piece.longItems.clear();
-            const qsizetype end = partBegin(count, threads, part + 1);
-            for (qsizetype index = partBegin(count, threads, part); index < end; ++index) {
-                const Item &item = *chunk[size_t(index)].item;
-                const bool startsFile = first && index == 0;
-                if (item.utf8().size() >= longItemBytes)
-                    piece.longItems.push_back({piece.text.size(), &item, startsFile});
-                else
-                    appendItemLine(item, startsFile, encoding, piece.text);
-            }
-            // The lines are made in UTF-8 and converted a piece at a time, not a line at a
-            // time, which would cost a call for each item; the places of long items with them.
-            if (!isUtf8(encoding)) {
-                std::string encoded = std::move(encodedPieces[size_t(part)]);
-                encoded.clear();
-                const QByteArrayView text(piece.text.data(), qsizetype(piece.text.size()));
-                size_t converted = 0;
-                bool ok = true;
-                for (Piece::LongItem &longItem : piece.longItems) {
-                    ok = ok && appendEncoded(text.sliced(qsizetype(converted),
-                                                         qsizetype(longItem.at - converted)),
-                                             encoding, encoded);
-                    converted = longItem.at;
-                    longItem.at = encoded.size();
-                }
-                ok = ok && appendEncoded(text.sliced(qsizetype(converted)), encoding, encoded);
-                unencoded[size_t(part)] = !ok;
-                std::swap(piece.text, encoded);
-                encodedPieces[size_t(part)] = std::move(encoded);
-            }
-            pieces[size_t(part)] = std::move(piece);
-        });
-        // The caller chose an encoding that writes every item: should one not, the file is
-        // not written short of it.
-        if (std::ranges::count(unencoded, true) > 0) {
-            errorString = unencodableReason(encoding);
-            return false;
-        }
-        for (const Piece &piece : pieces) {
-            if (!writePiece(device, piece, encoding, errorString))
+        // Each round gives each thread a piece of itemsPerPiece items at most, however large
+        // the chunk, so that the pieces stay a few megabytes and keep their memory.
+        for (std::span<const ItemEntry> rest(chunk); !rest.empty(); first = false) {
+            const auto restCount = qsizetype(rest.size());
+            const int threads = threadCountFor(restCount, itemsPerPiece);
+            const qsizetype count = std::min(restCount, threads * itemsPerPiece);
+            pieces.resize(std::max(pieces.size(), size_t(threads)));
+            encodedPieces.resize(std::max(encodedPieces.size(), size_t(threads)));
+            std::vector<quint8> encoded(size_t(threads), false); // by part: threads write
+            runInParallel(threads, [&](int part) {
+                const qsizetype from = partBegin(count, threads, part);
+                const auto partItems =
+                    rest.subspan(size_t(from), size_t(partBegin(count, threads, part + 1) - from));
+                encoded[size_t(part)] =
+                    formatPiece(partItems, first && from == 0, encoding, pieces[size_t(part)],
+                                encodedPieces[size_t(part)]);
+            });
+            // The caller chose an encoding that writes every item: should one not, the file
+            // is not written short of it.
+            if (std::ranges::count(encoded, false) > 0) {
+                errorString = unencodableReason(encoding);
                 return false;
+            }
+            for (const Piece &piece : std::span(pieces).first(size_t(threads))) {
+                if (!writePiece(device, piece, encoding, errorString))
+                    return false;
+            }
+            rest = rest.subspan(size_t(count));
         }
     }
 }
