@@ -20,7 +20,7 @@ qint64 BatchPlan::memoryNeeded(qsizetype itemsRead, qsizetype baseCount) const
 void BatchPlan::batchRead()
 {
     m_read += m_bytes;
-    m_bytes = std::max(firstBatchBytes, m_read);
+    m_bytes = std::max(firstBatchBytes, 2 * m_read);
     if (m_fileSize - m_read - m_bytes < m_bytes)
         m_bytes = std::max<qsizetype>(m_bytes, m_fileSize - m_read);
 }

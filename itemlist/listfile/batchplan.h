@@ -8,9 +8,10 @@ class ItemBatch;
 class ListFileReader;
 
 // How many bytes each batch of a load that shows its items as it reads takes. The first
-// batch is small, so that the first items show at once; each after it is as large as all
-// read before, so that merging them costs about two passes over the list in all. A small
-// rest would cost a merge through the whole list: it joins the last batch.
+// batch is small, so that the first items show at once; each after it is twice as large as
+// all read before, so that merging them costs about one and a half passes over the list in
+// all, where a merge of items that tie deep weighs them again. A small rest would cost a
+// merge through the whole list: it joins the last batch.
 class BatchPlan
 {
 public:
