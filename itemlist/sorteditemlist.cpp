@@ -1,6 +1,6 @@
 #include "sorteditemlist.h"
 
-#include "listfile/listfilewriter.h"
+#include "listfile/encodingchoice.h"
 #include "order/merging.h"
 
 #include <algorithm>

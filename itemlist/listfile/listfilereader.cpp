@@ -1,5 +1,6 @@
 #include "listfile/listfilereader.h"
 
+#include "listfile/format/lineends.h"
 #include "listfile/format/listformat.h"
 #include "listfile/handledevice.h"
 #include "memory.h"
@@ -9,37 +10,6 @@
 
 #include <cstring>
 #include <new>
-
-namespace
-{
-// The length of the whole lines at the start of text: up to its last line end, but not a CR
-// at its very end, which may be the first half of a CR LF.
-qsizetype wholeLines(QByteArrayView text)
-{
-    for (qsizetype index = text.size() - 1; index >= 0; --index) {
-        if (text[index] == '\n' || (text[index] == '\r' && index + 1 < text.size()))
-            return index + 1;
-    }
-    return 0;
-}
-
-// Where the first line end at or after from in text ends, or -1 when there is none yet: a
-// CR at the very end of text may be the first half of a CR LF.
-qsizetype lineEndAfter(QByteArrayView text, qsizetype from)
-{
-    for (qsizetype index = from; index < text.size(); ++index) {
-        if (text[index] == '\n')
-            return index + 1;
-        if (text[index] == '\r') {
-            if (index + 1 == text.size())
-                return -1;
-            return text[index + 1] == '\n' ? index + 2 : index + 1;
-        }
-    }
-    return -1;
-}
-
-} // namespace
 
 bool ListFileReader::open(const QString &path, std::stop_token stop)
 {
