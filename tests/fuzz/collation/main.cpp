@@ -3,38 +3,17 @@
 // ICU's in that locale, normalization on, and that Collation orders the two as ICU's
 // collation does, then by UTF-16 code units.
 
-#include "../../icureference.h"
-#include "../../testlocales.h"
-#include "order/collation.h"
+#include "../localecollations.h"
 #include "storage/arena.h"
 
-#include <unicode/ucol.h>
-
-#include <array>
 #include <cstdlib>
-#include <iterator>
-#include <memory>
 #include <vector>
-
-namespace
-{
-constexpr size_t localeCount = std::size(testLocales);
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
-    // Each locale's collations, opened at its first input.
-    static std::array<UCollator *, localeCount> icus{};
-    static std::array<std::unique_ptr<const Collation>, localeCount> collations;
-    const size_t locale = data[0] % localeCount;
-    if (!icus[locale]) {
-        icus[locale] = openIcu(testLocales[locale]).release();
-        collations[locale] = std::make_unique<const Collation>(testLocales[locale]);
-    }
-    UCollator *const icu = icus[locale];
-    const Collation &collation = *collations[locale];
+    const auto [icu, collation] = localeCollations(data[0]);
     const QByteArrayView bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     const qsizetype split = bytes.indexOf('\xff');
     const QString texts[] = {

@@ -7,21 +7,16 @@
 // and against the other way of sorting everywhere. Run with a time limit for each input
 // (libFuzzer's -timeout), so that a text whose order takes time beyond linear is a finding.
 
-#include "../../icureference.h"
-#include "../../testlocales.h"
+#include "../localecollations.h"
 #include "sorteditemlist.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
-#include <iterator>
-#include <memory>
 
 namespace
 {
-constexpr size_t localeCount = std::size(testLocales);
 // All items together stay within this many code points, and ICU is held to items of up to
 // the second, whose time grows with the square of their runs of marks.
 constexpr qsizetype mostCharacters = 256 * 1024;
@@ -73,19 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
-    // Each locale's collations, opened at its first input.
-    static std::array<UCollator *, localeCount> icus{};
-    static std::array<std::unique_ptr<const Collation>, localeCount> collations;
-    const size_t locale = data[0] % localeCount;
-    if (!icus[locale]) {
-        icus[locale] = openIcu(testLocales[locale]).release();
-        collations[locale] = std::make_unique<const Collation>(testLocales[locale]);
-    }
+    const auto [icu, collation] = localeCollations(data[0]);
     const QStringList items =
         itemsOf(QByteArrayView(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1)));
 
-    SortedItemList batched(*collations[locale]);
-    SortedItemList single(*collations[locale]);
+    SortedItemList batched(collation);
+    SortedItemList single(collation);
     ItemBatch batch;
     for (const QString &item : items) {
         batch.append(item);
@@ -95,7 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList sorted = textsOf(batched);
     if (textsOf(single) != sorted)
         std::abort();
-    const UCollator *icu = icus[locale];
     for (qsizetype index = 1; index < sorted.size(); ++index) {
         const QString &before = sorted[index - 1];
         const QString &after = sorted[index];
