@@ -5,6 +5,9 @@
 #include "parallel.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <numeric>
 #include <utility>
 
 namespace
@@ -14,9 +17,48 @@ constexpr auto byPrefix = [](const ItemEntry &a, const ItemEntry &b) {
     return a.keyPrefix < b.keyPrefix;
 };
 
+// Sorts [first, last), whose prefixes agree above the byte at shift, by that byte and the
+// bytes below it: a counting pass for each byte, through scratch, which has room for as many.
+// Small ranges go to std::sort, which is faster there.
+void sortByPrefixBytes(ItemEntry *first, ItemEntry *last, ItemEntry *scratch, int shift)
+{
+    const qsizetype count = last - first;
+    if (count < 64) {
+        std::sort(first, last, byPrefix);
+        return;
+    }
+    for (; shift >= 0; shift -= 8) {
+        const auto byteOf = [shift](const ItemEntry &entry) {
+            return size_t(quint8(entry.keyPrefix >> shift));
+        };
+        std::array<qsizetype, 257> starts{};
+        for (const ItemEntry *entry = first; entry != last; ++entry)
+            ++starts[byteOf(*entry) + 1];
+        // Ties of text that agree on this byte, such as the letters after a common word,
+        // pass on to the next byte without moving.
+        if (std::find(starts.begin() + 1, starts.end(), count) != starts.end())
+            continue;
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        std::array<qsizetype, 256> next;
+        std::copy(starts.begin(), starts.end() - 1, next.begin());
+        for (const ItemEntry *entry = first; entry != last; ++entry)
+            scratch[next[byteOf(*entry)]++] = *entry;
+        std::copy(scratch, scratch + count, first);
+        if (shift > 0) {
+            for (size_t byte = 0; byte < 256; ++byte) {
+                if (starts[byte + 1] - starts[byte] > 1)
+                    sortByPrefixBytes(first + starts[byte], first + starts[byte + 1],
+                                      scratch + starts[byte], shift - 8);
+            }
+        }
+        return;
+    }
+}
+
 // Sorts entries by key prefix: one radix pass on the prefix's first two bytes, which for
 // most text spreads the entries over thousands of buckets, then each bucket on its own.
-// The pass copies the entries into room, which then swaps with them.
+// The pass copies the entries into room, which then swaps with them; the old entries' room
+// is then the buckets' scratch.
 void sortByPrefix(std::vector<ItemEntry> &entries, std::vector<ItemEntry> *keptRoom, int threads,
                   const std::stop_token &stop)
 {
@@ -56,8 +98,6 @@ void sortByPrefix(std::vector<ItemEntry> &entries, std::vector<ItemEntry> *keptR
             room[offsets[part][bucketOf(entries[index])]++] = entries[index];
     });
     entries.swap(room);
-    // Sorting the buckets and their ties takes memory of its own.
-    std::vector<ItemEntry>().swap(ownRoom);
     // Parts take whole buckets, about equal shares of the entries each.
     runInParallel(threads, [&](int part) {
         const auto first = std::lower_bound(bucketStarts.begin(), bucketStarts.end(),
@@ -66,8 +106,11 @@ void sortByPrefix(std::vector<ItemEntry> &entries, std::vector<ItemEntry> *keptR
                                            partBegin(count, threads, part + 1));
         for (auto bucket = first;
              bucket < last && bucket + 1 < bucketStarts.end() && !stop.stop_requested(); ++bucket)
-            std::sort(entries.begin() + *bucket, entries.begin() + *(bucket + 1), byPrefix);
+            sortByPrefixBytes(entries.data() + *bucket, entries.data() + *(bucket + 1),
+                              room.data() + *bucket, 40);
     });
+    // Sorting the ties takes memory of its own.
+    std::vector<ItemEntry>().swap(ownRoom);
 }
 
 // Orders every run of entries that share a key prefix.
@@ -82,18 +125,24 @@ void resolveTies(std::vector<ItemEntry> &entries, const Collation &collation, in
             ++index;
         return index;
     };
-    runInParallel(threads, [&](int part) {
+    // Ties cost unevenly along the list: the threads take small parts in turn, so that none
+    // waits long for the others.
+    const int parts = threads == 1 ? 1 : 16 * threads;
+    std::atomic<int> nextPart = 0;
+    runInParallel(threads, [&](int) {
         const Collation own(collation);
         TieResolver resolver(own);
-        const qsizetype end = runStart(partBegin(count, threads, part + 1));
-        for (qsizetype run = runStart(partBegin(count, threads, part));
-             run < end && !stop.stop_requested();) {
-            qsizetype runEnd = run + 1;
-            while (runEnd < count && entries[runEnd].keyPrefix == entries[run].keyPrefix)
-                ++runEnd;
-            if (runEnd - run > 1)
-                resolver.resolve(entries.data() + run, entries.data() + runEnd);
-            run = runEnd;
+        for (int part = nextPart++; part < parts; part = nextPart++) {
+            const qsizetype end = runStart(partBegin(count, parts, part + 1));
+            for (qsizetype run = runStart(partBegin(count, parts, part));
+                 run < end && !stop.stop_requested();) {
+                qsizetype runEnd = run + 1;
+                while (runEnd < count && entries[runEnd].keyPrefix == entries[run].keyPrefix)
+                    ++runEnd;
+                if (runEnd - run > 1)
+                    resolver.resolve(entries.data() + run, entries.data() + runEnd);
+                run = runEnd;
+            }
         }
     });
 }
