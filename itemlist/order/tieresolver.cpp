@@ -48,31 +48,22 @@ void TieResolver::resolve(ItemEntry *begin, ItemEntry *end)
         begin[index].item = m_records[size_t(index)].item;
 }
 
-inline std::optional<std::array<quint64, 4>> TieResolver::window(const Item &item, qsizetype depth)
-{
-    m_weights.resize(size_t(depth + windowBytes));
-    const qsizetype length =
-        m_collation.writeDeepWeights(item, m_weights.data(), depth + windowBytes);
-    if (length < 0)
-        return std::nullopt;
-    quint8 bytes[windowBytes] = {};
-    if (length > depth)
-        std::memcpy(bytes, m_weights.data() + depth, size_t(std::min(length - depth, windowBytes)));
-    std::array<quint64, 4> words;
-    for (size_t word = 0; word < words.size(); ++word)
-        words[word] = qFromBigEndian<quint64>(bytes + 8 * word);
-    return words;
-}
-
 inline bool TieResolver::deepen(TieRecord *begin, TieRecord *end, qsizetype depth)
 {
+    m_weights.resize(size_t(depth + windowBytes));
+    quint8 *const window = m_weights.data() + depth;
     for (TieRecord *record = begin; record != end; ++record) {
         if (end - record > prefetchDistance)
             platform::prefetch(record[prefetchDistance].item);
-        const auto deeper = window(*record->item, depth);
-        if (!deeper)
+        const qsizetype length =
+            m_collation.writeDeepWeights(*record->item, m_weights.data(), depth + windowBytes);
+        if (length < 0)
             return false;
-        record->window = *deeper;
+        // Zeros after the weights, and the words read straight from where they lie.
+        std::memset(window + std::max<qsizetype>(length - depth, 0), 0,
+                    size_t(windowBytes - std::clamp<qsizetype>(length - depth, 0, windowBytes)));
+        for (size_t word = 0; word < record->window.size(); ++word)
+            record->window[word] = qFromBigEndian<quint64>(window + 8 * word);
     }
     return true;
 }
@@ -111,10 +102,12 @@ void TieResolver::sortEqualWeights(TieRecord *begin, TieRecord *end)
     // are found by hash.
     constexpr size_t fewTexts = 8;
     for (TieRecord *record = begin; record != end; ++record) {
+        if (end - record > prefetchDistance)
+            platform::prefetch(record[prefetchDistance].item);
         const QByteArrayView text = record->item->utf8();
         size_t number = 0;
         if (m_texts.size() <= fewTexts) {
-            while (number < m_texts.size() && m_texts[number].item->utf8() != text)
+            while (number < m_texts.size() && !m_texts[number].item->sameAs(*record->item))
                 ++number;
             if (number == m_texts.size())
                 m_texts.push_back({record->item, 0});

@@ -6,7 +6,6 @@
 #include <QHash>
 
 #include <array>
-#include <optional>
 #include <vector>
 
 class Collation;
@@ -34,11 +33,10 @@ public:
     void resolve(ItemEntry *begin, ItemEntry *end);
 
 private:
-    // Inline, though defined in the source file: window() runs for each record, sortFrom()
-    // for each run of equal windows. Empty when the collation leaves weights that deep to
-    // its full comparison.
-    inline std::optional<std::array<quint64, 4>> window(const Item &item, qsizetype depth);
-    // Gives each record its window at depth; false when one has none.
+    // Inline, though defined in the source file: deepen() runs for each run of records,
+    // sortFrom() for each run of equal windows.
+    // Gives each record its window at depth; false when the collation leaves weights that
+    // deep of one to its full comparison.
     inline bool deepen(TieRecord *begin, TieRecord *end, qsizetype depth);
     // Sorts records whose primary weights agree before depth.
     inline void sortFrom(TieRecord *begin, TieRecord *end, qsizetype depth);
