@@ -52,6 +52,11 @@ inline bool TieResolver::deepen(TieRecord *begin, TieRecord *end, qsizetype dept
 {
     m_weights.resize(size_t(depth + windowBytes));
     quint8 *const window = m_weights.data() + depth;
+    // The last few records whose weights ended in their window, while their texts are at
+    // hand: a record of the same text takes the item of the first, so that telling equal
+    // texts apart later compares addresses rather than reading items again.
+    std::array<const TieRecord *, 4> ended{};
+    size_t nextEnded = 0;
     for (TieRecord *record = begin; record != end; ++record) {
         if (end - record > prefetchDistance)
             platform::prefetch(record[prefetchDistance].item);
@@ -64,6 +69,15 @@ inline bool TieResolver::deepen(TieRecord *begin, TieRecord *end, qsizetype dept
                     size_t(windowBytes - std::clamp<qsizetype>(length - depth, 0, windowBytes)));
         for (size_t word = 0; word < record->window.size(); ++word)
             record->window[word] = qFromBigEndian<quint64>(window + 8 * word);
+        if (length >= depth + windowBytes)
+            continue;
+        const auto same = std::find_if(ended.begin(), ended.end(), [&](const TieRecord *other) {
+            return other && other->sameWindow(*record) && other->item->sameAs(*record->item);
+        });
+        if (same != ended.end())
+            record->item = (*same)->item;
+        else
+            ended[nextEnded++ % ended.size()] = record;
     }
     return true;
 }
@@ -104,10 +118,15 @@ void TieResolver::sortEqualWeights(TieRecord *begin, TieRecord *end)
     for (TieRecord *record = begin; record != end; ++record) {
         if (end - record > prefetchDistance)
             platform::prefetch(record[prefetchDistance].item);
-        const QByteArrayView text = record->item->utf8();
         size_t number = 0;
         if (m_texts.size() <= fewTexts) {
-            while (number < m_texts.size() && !m_texts[number].item->sameAs(*record->item))
+            // Most records of a text hold its first item already: no need to read theirs.
+            while (number < m_texts.size() && m_texts[number].item != record->item)
+                ++number;
+            if (number == m_texts.size())
+                number = 0;
+            while (number < m_texts.size() && m_texts[number].item != record->item &&
+                   !m_texts[number].item->sameAs(*record->item))
                 ++number;
             if (number == m_texts.size())
                 m_texts.push_back({record->item, 0});
@@ -116,6 +135,7 @@ void TieResolver::sortEqualWeights(TieRecord *begin, TieRecord *end)
                     m_textOf.insert(m_texts[known].item->utf8(), qsizetype(known));
             }
         } else {
+            const QByteArrayView text = record->item->utf8();
             auto found = m_textOf.constFind(text);
             if (found == m_textOf.cend()) {
                 found = m_textOf.insert(text, qsizetype(m_texts.size()));

@@ -17,7 +17,12 @@ struct TieRecord {
     const Item *item;
 
     bool operator<(const TieRecord &other) const { return window < other.window; }
-    bool sameWindow(const TieRecord &other) const { return window == other.window; }
+    // Word by word: an equality of the arrays would call memcmp.
+    bool sameWindow(const TieRecord &other) const
+    {
+        return window[0] == other.window[0] && window[1] == other.window[1] &&
+               window[2] == other.window[2] && window[3] == other.window[3];
+    }
     // Weights end inside a window exactly when its last byte is the zero after them.
     bool weightsGoOn() const { return (window.back() & 0xFF) != 0; }
 };
