@@ -17,6 +17,16 @@ public:
 
     // alignment must be a power of two no greater than alignof(std::max_align_t).
     [[nodiscard]] void *allocate(qsizetype size, qsizetype alignment);
+    // allocate(size, 1), inline while the current block has room.
+    [[nodiscard]] void *allocateBytes(qsizetype size)
+    {
+        if (size > m_left)
+            return allocate(size, 1);
+        void *result = m_free;
+        m_free += size;
+        m_left -= size;
+        return result;
+    }
     // The bytes of all the blocks taken from the system so far.
     [[nodiscard]] qsizetype allocatedBytes() const { return m_allocated; }
 

@@ -29,7 +29,7 @@ char *allocateItem(Arena &arena, qsizetype length, bool loneSurrogates, const It
 }
 } // namespace
 
-const Item *Item::create(Arena &arena, QByteArrayView utf8, bool loneSurrogates)
+const Item *Item::createLong(Arena &arena, QByteArrayView utf8, bool loneSurrogates)
 {
     const Item *item = nullptr;
     char *text = allocateItem(arena, utf8.size(), loneSurrogates, item);

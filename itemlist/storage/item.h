@@ -1,13 +1,13 @@
 #pragma once
 
+#include "storage/arena.h"
+
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstring>
 #include <optional>
 #include <string>
-
-class Arena;
 
 // One item of a list as stored in an Arena: a header holding its length, then its text in
 // UTF-8, which takes half the memory of UTF-16 for most text and is what list files mostly
@@ -81,7 +81,17 @@ public:
     [[nodiscard]] QString shown(qsizetype maxBytes) const;
 
     // Copies text (UTF-8, or WTF-8 with loneSurrogates set) into a new item in arena.
-    static const Item *create(Arena &arena, QByteArrayView utf8, bool loneSurrogates);
+    // Inline for most items, which are short, with a header of one byte; a list file is
+    // read an item at a time.
+    static const Item *create(Arena &arena, QByteArrayView utf8, bool loneSurrogates)
+    {
+        if (utf8.size() >= oneByteHeaderLimit)
+            return createLong(arena, utf8, loneSurrogates);
+        auto *memory = static_cast<char *>(arena.allocateBytes(1 + utf8.size()));
+        memory[0] = char((utf8.size() << 1) | qsizetype(loneSurrogates));
+        std::memcpy(memory + 1, utf8.data(), size_t(utf8.size()));
+        return laidOutAt(memory);
+    }
     // The same from UTF-16, which may hold lone surrogates.
     static const Item *create(Arena &arena, QStringView text);
     // Moves the first length bytes of utf8 into a new item in arena, giving back the pages of
@@ -91,6 +101,10 @@ public:
                                   bool loneSurrogates);
 
 private:
+    // Texts shorter than this have a header of one byte: their length, doubled, and the flag.
+    static constexpr qsizetype oneByteHeaderLimit = 64;
+    static const Item *createLong(Arena &arena, QByteArrayView utf8, bool loneSurrogates);
+
     template <typename Word> static Word load(const char *bytes)
     {
         Word word;
