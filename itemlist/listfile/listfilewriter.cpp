@@ -8,6 +8,7 @@
 #include "platform.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <span>
 #include <utility>
@@ -15,18 +16,54 @@
 
 namespace
 {
-// Appends item as a line of a list file in UTF-8, quoted or not.
-void appendLine(QByteArrayView item, bool quote, std::string &out)
+// Lines of a list file in UTF-8, made in text over what it held. The text grows in large
+// steps and is cut to the lines when the sink goes, so that a line is one copy, with no call
+// to grow it.
+class LineSink
 {
-    if (!quote) { // most lines, most often: copied as they are
-        out.reserve(out.size() + size_t(item.size()) + 2); // one growth, for a huge item
-        out.append(item.data(), size_t(item.size())).append("\r\n");
-        return;
+public:
+    explicit LineSink(std::string &text) : m_text(text) {}
+    LineSink(const LineSink &) = delete;
+    LineSink &operator=(const LineSink &) = delete;
+    ~LineSink() { m_text.resize(m_used); }
+
+    [[nodiscard]] size_t size() const { return m_used; }
+
+    // Appends item as a line, quoted or not.
+    void appendLine(QByteArrayView item, bool quote)
+    {
+        const auto length = size_t(item.size());
+        if (!quote) { // most lines, most often: copied as they are
+            char *out = room(length + 2);
+            std::memcpy(out, item.data(), length);
+            out[length] = '\r';
+            out[length + 1] = '\n';
+            m_used += length + 2;
+            return;
+        }
+        char *out = room(2 * length + 4);
+        const char *const start = out;
+        *out++ = '"';
+        for (const char c : item) {
+            *out++ = c;
+            if (c == '"')
+                *out++ = '"';
+        }
+        out = std::copy_n("\"\r\n", 3, out);
+        m_used += size_t(out - start);
     }
-    QByteArray quoted = item.toByteArray();
-    quoted.replace('"', "\"\"");
-    out.append("\"").append(quoted.constData(), size_t(quoted.size())).append("\"\r\n");
-}
+
+private:
+    char *room(size_t bytes)
+    {
+        if (m_text.size() - m_used < bytes)
+            m_text.resize(std::max(2 * m_text.size(), m_used + bytes));
+        return m_text.data() + m_used;
+    }
+
+    std::string &m_text;
+    size_t m_used = 0;
+};
 
 // The first count characters of UTF-8 (or WTF-8) text, or all of it when shorter.
 QByteArrayView firstCharacters(QByteArrayView text, int count)
@@ -81,13 +118,13 @@ bool needsQuotesFirst(QByteArrayView item, TextEncoding encoding)
     return listformat::needsQuotes(item) || startsLikeAMark(item, encoding);
 }
 
-// Appends the line of item in UTF-8 to out; startsFile when it is the file's first line.
-void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, std::string &out)
+// Appends the line of item in UTF-8 to lines; startsFile when it is the file's first line.
+void appendItemLine(const Item &item, bool startsFile, TextEncoding encoding, LineSink &lines)
 {
     const QByteArrayView text = item.utf8();
     // Quotes keep the characters of a first item that looks like a mark in the item.
-    appendLine(text, startsFile ? needsQuotesFirst(text, encoding) : listformat::needsQuotes(text),
-               out);
+    lines.appendLine(text,
+                     startsFile ? needsQuotesFirst(text, encoding) : listformat::needsQuotes(text));
 }
 
 // Writes all of bytes; a short write is retried, so that a failure reports the system's
@@ -159,20 +196,22 @@ bool formatPiece(std::span<const ItemEntry> items, bool startsFile, TextEncoding
     // The piece and its encoding grow apart from the other parts', which share their cache
     // lines.
     Piece made = std::move(piece);
-    made.text.clear();
     made.longItems.clear();
     // Items lie in list order, scattered in memory: each is asked for a few items ahead, so
     // that the wait for it overlaps the copying of those before it.
     constexpr size_t prefetchDistance = 8;
-    for (size_t index = 0; index < items.size(); ++index) {
-        if (index + prefetchDistance < items.size())
-            platform::prefetch(items[index + prefetchDistance].item);
-        const Item &item = *items[index].item;
-        if (item.utf8().size() >= longItemBytes)
-            made.longItems.push_back({made.text.size(), &item, startsFile});
-        else
-            appendItemLine(item, startsFile, encoding, made.text);
-        startsFile = false;
+    {
+        LineSink lines(made.text);
+        for (size_t index = 0; index < items.size(); ++index) {
+            if (index + prefetchDistance < items.size())
+                platform::prefetch(items[index + prefetchDistance].item);
+            const Item &item = *items[index].item;
+            if (item.utf8().size() >= longItemBytes)
+                made.longItems.push_back({lines.size(), &item, startsFile});
+            else
+                appendItemLine(item, startsFile, encoding, lines);
+            startsFile = false;
+        }
     }
     bool ok = true;
     // The lines are made in UTF-8 and converted a piece at a time, not a line at a time,
