@@ -122,6 +122,11 @@ void appendUtf16(QByteArrayView wtf8, QString &out);
 // A keyed item: the first eight bytes of its primary collation weights beside its address,
 // so that most comparisons in a large list settle without reading the item's memory.
 struct ItemEntry {
+    // Left as it is: room for millions of entries, as a sort's or a merge's, is written over
+    // at once, and zeroing it first would take a pass of its own.
+    ItemEntry() {} // not "= default", which would have vectors zero it
+    ItemEntry(quint64 keyPrefix, const Item *item) : keyPrefix(keyPrefix), item(item) {}
+
     quint64 keyPrefix;
     const Item *item;
 };
