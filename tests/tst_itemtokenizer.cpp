@@ -30,6 +30,9 @@ void TestItemTokenizer::items_data()
     row("mixed line ends", u"a\r\nb\nc\rd"_qs, {u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs});
     row("last line without line end", u"a\r\nb"_qs, {u"a"_qs, u"b"_qs});
     row("comma splits a line", u"b,a\r\n"_qs, {u"b"_qs, u"a"_qs});
+    row("items longer than sixteen bytes end at their comma and line end",
+        u"abcdefghijklmnopqrstuvwxyz,0123456789abcdefghi\r\nlast"_qs,
+        {u"abcdefghijklmnopqrstuvwxyz"_qs, u"0123456789abcdefghi"_qs, u"last"_qs});
     row("empty line is an empty item", u"a\r\n\r\nb\r\n"_qs, {u"a"_qs, u""_qs, u"b"_qs});
     row("only a line end", u"\r\n"_qs, {u""_qs});
     row("empty field", u"a,,b\r\n"_qs, {u"a"_qs, u""_qs, u"b"_qs});

@@ -147,6 +147,9 @@ void TestListFileWriter::bytes_data()
         << QStringList{u"5\" disk"_qs} << utf8 << QByteArray("5\" disk\r\n") << ListForm{};
     QTest::newRow("comma is quoted") << QStringList{u"Smith, John"_qs} << utf8
                                      << QByteArray("\"Smith, John\"\r\n") << ListForm{};
+    QTest::newRow("comma past the first eight bytes is quoted")
+        << QStringList{u"Smith-Jones, John"_qs, u"Oppenheimer,J"_qs} << utf8
+        << QByteArray("\"Oppenheimer,J\"\r\n\"Smith-Jones, John\"\r\n") << ListForm{};
     QTest::newRow("leading quote is quoted and doubled")
         << QStringList{u"\"hi\" there"_qs} << utf8 << QByteArray("\"\"\"hi\"\" there\"\r\n")
         << ListForm{};

@@ -89,7 +89,8 @@ public:
             return createLong(arena, utf8, loneSurrogates);
         auto *memory = static_cast<char *>(arena.allocateBytes(1 + utf8.size()));
         memory[0] = char((utf8.size() << 1) | qsizetype(loneSurrogates));
-        std::memcpy(memory + 1, utf8.data(), size_t(utf8.size()));
+        if (!utf8.isEmpty()) // an empty view may have no data at all
+            std::memcpy(memory + 1, utf8.data(), size_t(utf8.size()));
         return laidOutAt(memory);
     }
     // The same from UTF-16, which may hold lone surrogates.
