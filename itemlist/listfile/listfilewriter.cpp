@@ -16,9 +16,9 @@
 
 namespace
 {
-// Lines of a list file in UTF-8, made in text over what it held. The text grows in large
-// steps and is cut to the lines when the sink goes, so that a line is one copy, with no call
-// to grow it.
+// Lines of a list file in UTF-8, made in text over what it held. The text grows in steps
+// and is cut to the lines when the sink goes, so that a line is one copy, with no call to
+// grow it.
 class LineSink
 {
 public:
@@ -54,10 +54,16 @@ public:
     }
 
 private:
+    // The text's room grows as a string's does, untouched; its size, which is written, only
+    // a step at a time, so that the memory used stays that of the lines.
     char *room(size_t bytes)
     {
-        if (m_text.size() - m_used < bytes)
-            m_text.resize(std::max(2 * m_text.size(), m_used + bytes));
+        if (m_text.size() - m_used < bytes) {
+            constexpr size_t step = 64 << 10;
+            if (m_text.capacity() < m_used + bytes + step)
+                m_text.reserve(std::max(2 * m_text.capacity(), m_used + bytes + step));
+            m_text.resize(m_used + bytes + step);
+        }
         return m_text.data() + m_used;
     }
 
