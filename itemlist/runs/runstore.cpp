@@ -13,6 +13,8 @@ namespace
 constexpr qint64 otherFiles = 4;
 // Entries of a run laid out for its file at a time, in a piece for each core.
 constexpr qsizetype layoutEntries = 64 * 1024;
+// How many items ahead of the one copied into a run the next is asked for.
+constexpr qsizetype prefetchDistance = 8;
 } // namespace
 
 RunStore::RunStore(QString folder, bool reversed, MergeMemory memory)
@@ -102,6 +104,10 @@ bool RunStore::writeRun(RunFile &file, const ItemRun &run, qint64 &itemBytes)
             const qsizetype end = start + partBegin(length, threads, part + 1);
             for (qsizetype position = start + partBegin(length, threads, part); position < end;
                  ++position) {
+                // Items lie in list order, scattered in memory: each is asked for a few items
+                // ahead, so that the wait for it overlaps the copying of those before it.
+                if (end - position > prefetchDistance)
+                    platform::prefetch(entryAt(position + prefetchDistance).item);
                 const ItemEntry &entry = entryAt(position);
                 bytes += entry.item->byteSize();
                 RunFile::appendRecord(entry, piece);
